@@ -1,0 +1,1 @@
+// The shared library is made of the layer archives linked in whole.

@@ -1,0 +1,59 @@
+#pragma once
+// Path helpers on top of std::filesystem. Every path they return uses forward
+// slashes. Failures are reported through return values, never exceptions.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Base/Export.h"
+
+namespace ZandelleEngine { namespace Path {
+
+/** Backslashes to forward slashes. */
+ZANDELLE_EXPORT std::string fromNativeSeparators(std::string_view path);
+
+/** Joins with one "/"; an absolute @p b replaces @p a; an empty part is skipped. */
+ZANDELLE_EXPORT std::string join(std::string_view a, std::string_view b);
+
+/** (directory, file name): "a/b/c.zdp" -> ("a/b", "c.zdp"); "c.zdp" -> ("", "c.zdp"). */
+ZANDELLE_EXPORT std::pair<std::string, std::string> split(std::string_view path);
+ZANDELLE_EXPORT std::string path(std::string_view path);      /**< directory part */
+ZANDELLE_EXPORT std::string filename(std::string_view path);  /**< file name part */
+
+/** (everything before the extension, extension with its dot): "a/b.tar.gz" -> ("a/b.tar", ".gz") */
+ZANDELLE_EXPORT std::pair<std::string, std::string> splitExtension(std::string_view path);
+
+ZANDELLE_EXPORT bool exists(std::string_view path);
+ZANDELLE_EXPORT bool isDirectory(std::string_view path);
+
+/** Creates the directory and its missing parents; true when it exists afterwards. */
+ZANDELLE_EXPORT bool make(std::string_view path);
+
+ZANDELLE_EXPORT bool remove(std::string_view path);
+ZANDELLE_EXPORT bool move(std::string_view from, std::string_view to);
+ZANDELLE_EXPORT bool copy(std::string_view from, std::string_view to);
+
+/** Entries of a directory without "." and "..", sorted by name; empty on failure. */
+ZANDELLE_EXPORT std::optional<std::vector<std::string>> list(std::string_view path);
+
+ZANDELLE_EXPORT std::optional<std::string> readString(std::string_view path);
+ZANDELLE_EXPORT std::optional<std::vector<char>> read(std::string_view path);
+
+/** Writes through a temporary file in the same directory and a rename, so the
+    old file survives any failure. */
+ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data);
+
+/** Absolute, lexically normalised, forward slashes. */
+ZANDELLE_EXPORT std::string absolute(std::string_view path);
+/** @p path relative to @p base, forward slashes. */
+ZANDELLE_EXPORT std::string relativeTo(std::string_view path, std::string_view base);
+ZANDELLE_EXPORT std::string currentDirectory();
+/** The running executable's path. */
+ZANDELLE_EXPORT std::string executableLocation();
+/** Modification time in nanoseconds, 0 when unknown. */
+ZANDELLE_EXPORT std::int64_t lastModification(std::string_view path);
+
+}}

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Base/Result.h"
+#include "Base/StaticMap.h"
+#include "Base/String.h"
+#include "Support/TempDirectory.h"
+
+using namespace ZandelleEngine;
+
+TEST(StaticMap, FindsAfterCompile) {
+    StaticMap<int> map{3};
+    map.put("shaders", 1);
+    map.put("animations", 2);
+    map.put("meshes", 3);
+    map.compile();
+    ASSERT_TRUE(map.find("animations"));
+    EXPECT_EQ(*map.find("animations"), 2);
+    EXPECT_EQ(*map.find("shaders"), 1);
+    EXPECT_EQ(map.find("settings"), nullptr);
+}
+
+TEST(StaticMapDeathTest, FatalMisuse) {
+    EXPECT_DEATH({ StaticMap<int> m{1}; m.put("a", 1); m.put("b", 2); }, "StaticMap::put\\(\\): capacity exhausted.");
+    EXPECT_DEATH({ StaticMap<int> m{1}; m.put("a", 1); m.find("a"); }, "StaticMap::find\\(\\): Map needs to be compiled.");
+    EXPECT_DEATH({ StaticMap<int> m{1}; m.put(static_cast<const char*>(nullptr), 1); }, "StaticMap::put\\(\\): key cannot be nullptr.");
+}
+
+TEST(ResultDeathTest, FatalMisuse) {
+    EXPECT_DEATH({ Result<int> r{5}; (void)r.error(); }, "Result::error\\(\\): Accessed error of valid result");
+    EXPECT_DEATH({ Result<int> r{resultError("bad")}; (void)*r; }, "Result::\\*\\(\\): Accessed value of invalid result");
+}
+
+TEST(Result, ValueOrError) {
+    Result<std::string> ok{std::string{"text"}};
+    Result<std::string> bad{resultError("broken")};
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(*ok, "text");
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(bad.error(), "broken");
+}
+
+TEST(Path, SplitsJoinsAndUsesForwardSlashes) {
+    EXPECT_EQ(Path::fromNativeSeparators("C:\\a\\b.zdp"), "C:/a/b.zdp");
+    EXPECT_EQ(Path::join("a/b", "c.zdp"), "a/b/c.zdp");
+    EXPECT_EQ(Path::join("a/b/", "c"), "a/b/c");
+    EXPECT_EQ(Path::join("a", "/abs"), "/abs");
+    EXPECT_EQ(Path::split("a/b/c.zdp"), (std::pair<std::string, std::string>{"a/b", "c.zdp"}));
+    EXPECT_EQ(Path::split("c.zdp"), (std::pair<std::string, std::string>{"", "c.zdp"}));
+    EXPECT_EQ(Path::splitExtension("dir.x/name"), (std::pair<std::string, std::string>{"dir.x/name", ""}));
+    EXPECT_EQ(Path::splitExtension("dir/Game.zdp"), (std::pair<std::string, std::string>{"dir/Game", ".zdp"}));
+    EXPECT_EQ(Path::splitExtension("dir/.editor"), (std::pair<std::string, std::string>{"dir/.editor", ""}));
+}
+
+TEST(Path, AtomicWriteKeepsOldFileOnFailure) {
+    Testing::TempDirectory dir;
+    const std::string file = dir / "a.txt";
+    ASSERT_TRUE(Path::writeAtomic(file, "first"));
+    EXPECT_EQ(*Path::readString(file), "first");
+    ASSERT_TRUE(Path::writeAtomic(file, "second"));
+    EXPECT_EQ(*Path::readString(file), "second");
+    /* A directory in the way of the target: the write fails, nothing left behind */
+    Path::make(dir / "sub");
+    EXPECT_FALSE(Path::writeAtomic(dir / "sub", "x"));
+    EXPECT_EQ(Path::list(dir.path())->size(), 2u);
+    EXPECT_FALSE(Path::readString(dir / "missing"));
+}
+
+TEST(String, SplitJoinReplaceQuote) {
+    EXPECT_EQ(String::split("a\n\nb", '\n'), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(String::split("", '\n'), (std::vector<std::string>{""}));
+    EXPECT_EQ(String::join({"a", "", "b"}, "\n"), "a\n\nb");
+    EXPECT_EQ(String::replaceAll("{{ name }}-{{ name }}", "{{ name }}", "x"), "x-x");
+    EXPECT_EQ(String::shellQuote("it's"), "'it'\\''s'");
+}

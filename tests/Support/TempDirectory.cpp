@@ -1,0 +1,52 @@
+#include "Support/TempDirectory.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace ZandelleEngine { namespace Testing {
+
+TempDirectory::TempDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zandelle-test-XXXXXX").string();
+    if(!::mkdtemp(pattern.data())) throw std::runtime_error{"mkdtemp failed"};
+    _path = pattern;
+}
+
+TempDirectory::~TempDirectory() {
+    std::error_code ec;
+    /* Make everything writable again so tests may leave read-only dirs */
+    for(auto it = std::filesystem::recursive_directory_iterator{_path, ec};
+        it != std::filesystem::recursive_directory_iterator{}; it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+            std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(_path, ec);
+}
+
+std::string TempDirectory::operator/(std::string_view relative) const {
+    return _path + "/" + std::string{relative};
+}
+
+std::string TempDirectory::write(std::string_view relative, std::string_view contents) const {
+    const std::string full = *this / relative;
+    std::filesystem::create_directories(std::filesystem::path{full}.parent_path());
+    std::ofstream out{full, std::ios::binary};
+    out.write(contents.data(), std::streamsize(contents.size()));
+    return full;
+}
+
+ScopedAppData::ScopedAppData(const std::string& path) {
+    const char* previous = std::getenv("APPDATA");
+    _hadPrevious = previous != nullptr;
+    if(previous) _previous = previous;
+    ::setenv("APPDATA", path.c_str(), 1);
+}
+
+ScopedAppData::~ScopedAppData() {
+    if(_hadPrevious) ::setenv("APPDATA", _previous.c_str(), 1);
+    else ::unsetenv("APPDATA");
+}
+
+}}
