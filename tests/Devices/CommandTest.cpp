@@ -1,0 +1,148 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Devices/Command.h"
+#include "Support/LogCapture.h"
+#include "Support/TempDirectory.h"
+
+using namespace ZandelleEngine;
+
+TEST(Command, EmptyOutputIsSuccess) {
+    const CommandResult result = runCommand("true");
+    ASSERT_TRUE(result.isSuccess());
+    EXPECT_EQ(result.output(), "");
+}
+
+TEST(Command, OutputBeyondOneReadChunkIsCapturedCompletely) {
+    /* 3000 lines of 11 bytes: four reads of 8192 bytes and a bit */
+    const CommandResult result = runCommand("yes 0123456789 | head -n 3000");
+    ASSERT_TRUE(result.isSuccess());
+    std::string expected;
+    for(int i = 0; i != 3000; ++i) expected += "0123456789\n";
+    EXPECT_EQ(result.output(), expected);
+
+    /* Binary output passes untouched, NUL bytes included */
+    const CommandResult binary = runCommand("printf 'a\\000b'");
+    ASSERT_TRUE(binary.isSuccess());
+    EXPECT_EQ(binary.output(), std::string("a\0b", 3));
+}
+
+TEST(Command, QuotesInTheCommandAreInterpretedOnce) {
+    const CommandResult result = runCommand(R"(echo "a  b" 'c  d' "it's" \"e\")");
+    ASSERT_TRUE(result.isSuccess());
+    EXPECT_EQ(result.output(), "a  b c  d it's \"e\"\n");
+}
+
+TEST(Command, StandardErrorIsMergedIntoTheOutput) {
+    const CommandResult result = runCommand("echo out; echo err >&2; echo again");
+    ASSERT_TRUE(result.isSuccess());
+    EXPECT_EQ(result.output(), "out\nerr\nagain\n");
+}
+
+TEST(Command, NonZeroExitGivesErrorWithOutput) {
+    Testing::LogCapture log;
+    const CommandResult result = runCommand("echo partial; echo broken >&2; exit 3");
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().exitCode, 3);
+    EXPECT_EQ(result.error().output, "partial\nbroken\n");
+
+    /* Printing the error prints what the command said */
+    Error{} << result.error();
+    EXPECT_EQ(log.error(), "partial\nbroken\n\n");
+
+    const CommandResult killed = runCommand("kill -KILL $$");
+    ASSERT_FALSE(killed);
+    EXPECT_EQ(killed.error().exitCode, 128 + 9);
+}
+
+TEST(Command, CommandThatCannotStart) {
+    const CommandResult missing = runCommand("zandelle-no-such-program --version");
+    ASSERT_FALSE(missing);
+    /* The shell itself starts and reports the missing program */
+    EXPECT_EQ(missing.error().exitCode, 127);
+    EXPECT_NE(missing.error().output.find("zandelle-no-such-program"), std::string::npos);
+    EXPECT_NE(missing.error().output.find("not found"), std::string::npos);
+
+    /* A NUL cannot go through the shell line: nothing starts, the output
+       string is left alone */
+    std::string output = "untouched";
+    EXPECT_EQ(runShellCommand(std::string_view{"echo a\0; echo b", 15}, output, ""), 1);
+    EXPECT_EQ(output, "untouched");
+
+    const CommandResult nul = runCommand(std::string_view{"echo\0", 5});
+    ASSERT_FALSE(nul);
+    EXPECT_EQ(nul.error().exitCode, 1);
+    EXPECT_EQ(nul.error().output, "");
+}
+
+TEST(Command, WorkingDirectoryIsQuotedWhateverItHolds) {
+    Testing::TempDirectory temp;
+    const char* names[]{
+        "with  spaces",
+        "it's \"quoted\"",
+        "-starts-with-dash",
+        "$(touch pwned)",
+        "`touch pwned`; touch pwned",
+        "back\\slash & ampersand",
+    };
+    for(const char* name: names) {
+        SCOPED_TRACE(name);
+        const std::string directory = temp / name;
+        ASSERT_TRUE(Path::make(directory));
+        const CommandResult result = runCommand("pwd", directory);
+        ASSERT_TRUE(result.isSuccess()) << result.error().output;
+        EXPECT_EQ(result.output(), directory + "\n");
+    }
+    /* Nothing in a directory name ran as a command */
+    EXPECT_FALSE(Path::exists(temp / "pwned"));
+    EXPECT_FALSE(Path::exists(Path::currentDirectory() + "/pwned"));
+}
+
+TEST(Command, MissingWorkingDirectoryFailsWithTheShellsComplaint) {
+    Testing::TempDirectory temp;
+    const CommandResult result = runCommand("echo should not run", temp / "missing");
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().exitCode, 0);
+    EXPECT_EQ(result.error().output.find("should not run"), std::string::npos);
+    EXPECT_NE(result.error().output.find(temp / "missing"), std::string::npos);
+}
+
+TEST(Command, PrefixRunsBeforeEveryCommandAndStays) {
+    Testing::TempDirectory temp;
+    temp.write("sub dir/file.txt", "contents");
+    Command command{temp.path()};
+    command.prefix("cd 'sub dir'").prefix("test -f file.txt");
+    EXPECT_EQ(command.text(), "cd 'sub dir' && test -f file.txt ");
+
+    const CommandResult first = command.run("cat file.txt");
+    ASSERT_TRUE(first.isSuccess()) << first.error().output;
+    EXPECT_EQ(first.output(), "contents");
+    EXPECT_EQ(command.text(), "cd 'sub dir' && test -f file.txt ");
+
+    /* A failing command after the prefix fails; the next run is unaffected */
+    const CommandResult second = command.run("false");
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().exitCode, 1);
+    EXPECT_TRUE(command.run("ls").isSuccess());
+
+    /* A failing prefix stops the command */
+    Command failing;
+    failing.prefix("false");
+    EXPECT_FALSE(failing.run("echo never"));
+}
+
+TEST(Command, TextGrowsBeyondItsInitialCapacity) {
+    Command command;
+    EXPECT_EQ(command.capacity(), 128u);
+    const std::string word(300, 'w');
+    command.prefix("true");
+    const CommandResult result = command.run("echo " + word + " " + word);
+    ASSERT_TRUE(result.isSuccess());
+    EXPECT_EQ(result.output(), word + " " + word + "\n");
+    EXPECT_GE(command.capacity(), 5 + 3 + 5 + 2*300 + 1 + 1u);
+    EXPECT_EQ(command.text(), "true ");
+    /* The text stays NUL-terminated where the prefix ends */
+    EXPECT_EQ(command.text().data()[command.text().size()], '\0');
+}
