@@ -1,0 +1,185 @@
+#include "Editor/Json.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include <fmt/format.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+namespace ZandelleEngine { namespace Json {
+
+std::string_view asString(const JsonValue* v) {
+    if(!v || !v->IsString()) return {};
+    return {v->GetString(), v->GetStringLength()};
+}
+
+bool asBool(const JsonValue* v, bool d) {
+    if(!v || !v->IsBool()) return d;
+    return v->GetBool();
+}
+
+std::int32_t asInt(const JsonValue* v, std::int32_t d) {
+    if(!v || !v->IsNumber()) return d;
+    if(v->IsInt()) return v->GetInt();
+    if(v->IsDouble()) {
+        const double x = v->GetDouble();
+        if(std::isfinite(x) && x >= -2147483648.0 && x <= 2147483647.0) return std::int32_t(x);
+    }
+    return d;
+}
+
+std::uint32_t asUnsignedInt(const JsonValue* v, std::uint32_t d) {
+    if(!v || !v->IsNumber()) return d;
+    if(v->IsUint()) return v->GetUint();
+    if(v->IsDouble()) {
+        const double x = v->GetDouble();
+        if(std::isfinite(x) && x >= 0.0 && x <= 4294967295.0) return std::uint32_t(x);
+    }
+    return d;
+}
+
+float asFloat(const JsonValue* v, float d) {
+    if(!v || !v->IsNumber()) return d;
+    return float(v->GetDouble());
+}
+
+namespace {
+template<std::size_t N> void readFloats(const JsonValue* v, float* out) {
+    if(!v || !v->IsArray()) return;
+    const std::size_t n = std::min<std::size_t>(N, v->Size());
+    for(std::size_t i = 0; i != n; ++i) {
+        const JsonValue& e = (*v)[rapidjson::SizeType(i)];
+        if(e.IsNumber()) out[i] = float(e.GetDouble());
+    }
+}
+}
+
+Vector2 asVector2(const JsonValue* v) { Vector2 r{0.0f}; readFloats<2>(v, &r[0]); return r; }
+Vector3 asVector3(const JsonValue* v) { Vector3 r{0.0f}; readFloats<3>(v, &r[0]); return r; }
+Vector4 asVector4(const JsonValue* v) { Vector4 r{0.0f}; readFloats<4>(v, &r[0]); return r; }
+
+Quaternion asQuaternion(const JsonValue* v) {
+    if(!v || !v->IsArray() || v->Size() < 4) return Quaternion{1.0f, 0.0f, 0.0f, 0.0f};
+    float xyzw[4]{0.0f, 0.0f, 0.0f, 1.0f};
+    readFloats<4>(v, xyzw);
+    return Quaternion{xyzw[3], xyzw[0], xyzw[1], xyzw[2]};
+}
+
+Matrix4 asMatrix4(const JsonValue* v) {
+    if(!v || !v->IsArray() || v->Size() < 16) return Matrix4{1.0f};
+    Matrix4 m{1.0f};
+    readFloats<16>(v, &m[0][0]);
+    return m;
+}
+
+std::vector<std::int32_t> asIntArray(const JsonValue* v) {
+    std::vector<std::int32_t> out;
+    if(!v || !v->IsArray()) return out;
+    for(const JsonValue& e: v->GetArray()) out.push_back(asInt(&e));
+    return out;
+}
+
+std::vector<std::uint32_t> asUnsignedIntArray(const JsonValue* v) {
+    std::vector<std::uint32_t> out;
+    if(!v || !v->IsArray()) return out;
+    for(const JsonValue& e: v->GetArray()) out.push_back(asUnsignedInt(&e));
+    return out;
+}
+
+std::vector<float> asFloatArray(const JsonValue* v) {
+    std::vector<float> out;
+    if(!v || !v->IsArray()) return out;
+    for(const JsonValue& e: v->GetArray()) out.push_back(asFloat(&e));
+    return out;
+}
+
+std::vector<std::string_view> asStringViewArray(const JsonValue* v) {
+    std::vector<std::string_view> out;
+    if(!v || !v->IsArray()) return out;
+    for(const JsonValue& e: v->GetArray()) out.push_back(asString(&e));
+    return out;
+}
+
+std::string_view elementAsString(const JsonValue* v, std::size_t i) {
+    if(!v || !v->IsArray() || i >= v->Size()) return {};
+    return asString(&(*v)[rapidjson::SizeType(i)]);
+}
+
+std::size_t size(const JsonValue* v) {
+    if(!v) return 0;
+    if(v->IsArray()) return v->Size();
+    if(v->IsObject()) return v->MemberCount();
+    return 0;
+}
+
+void setString(JsonValue& v, std::string_view value, JsonAllocator& a) {
+    v.SetString(value.data(), rapidjson::SizeType(value.size()), a);
+}
+
+void setBool(JsonValue& v, bool value) { v.SetBool(value); }
+
+void setInt(JsonValue& v, std::int64_t value) { v.SetInt64(value); }
+
+void setFloat(JsonValue& v, float value) {
+    if(!std::isfinite(value)) { v.SetDouble(double(value)); return; }
+    /* A float widened to double prints as 0.10000000149011612; the shortest
+       text of the float reads back as the same float and prints as 0.1 */
+    const std::string text = fmt::format("{}", value);
+    v.SetDouble(std::strtod(text.c_str(), nullptr));
+}
+
+void setArray(JsonValue& v, const std::vector<std::string>& values, JsonAllocator& a) {
+    v.SetArray();
+    for(const std::string& s: values) v.PushBack(JsonValue{s.data(), rapidjson::SizeType(s.size()), a}, a);
+}
+
+void setArray(JsonValue& v, const std::vector<std::string_view>& values, JsonAllocator& a) {
+    v.SetArray();
+    for(std::string_view s: values) v.PushBack(JsonValue{s.data(), rapidjson::SizeType(s.size()), a}, a);
+}
+
+void setArray(JsonValue& v, const std::vector<std::int32_t>& values, JsonAllocator& a) {
+    v.SetArray();
+    for(std::int32_t i: values) v.PushBack(JsonValue{i}, a);
+}
+
+void setArray(JsonValue& v, const std::vector<float>& values, JsonAllocator& a) {
+    v.SetArray();
+    for(float f: values) { JsonValue e; setFloat(e, f); v.PushBack(e, a); }
+}
+
+void pushBackString(JsonValue& v, std::string_view value, JsonAllocator& a) {
+    if(!v.IsArray()) v.SetArray();
+    v.PushBack(JsonValue{value.data(), rapidjson::SizeType(value.size()), a}, a);
+}
+
+void pushBackStringUnique(JsonValue& v, std::string_view value, JsonAllocator& a) {
+    if(v.IsArray()) for(const JsonValue& e: v.GetArray())
+        if(asString(&e) == value && e.IsString()) return;
+    pushBackString(v, value, a);
+}
+
+void eraseElement(JsonValue& v, std::size_t i) {
+    if(!v.IsArray() || i >= v.Size()) return;
+    v.Erase(v.Begin() + i);
+}
+
+std::optional<std::string> toString(const JsonValue& value, int options) {
+    rapidjson::StringBuffer buffer;
+    bool ok;
+    if(options & JsonPretty) {
+        rapidjson::PrettyWriter<rapidjson::StringBuffer> writer{buffer};
+        writer.SetIndent(' ', (options & JsonIndentFour) ? 4 : 2);
+        if(options & JsonSingleLineArrays) writer.SetFormatOptions(rapidjson::kFormatSingleLineArray);
+        ok = value.Accept(writer);
+    } else {
+        rapidjson::Writer<rapidjson::StringBuffer> writer{buffer};
+        ok = value.Accept(writer);
+    }
+    if(!ok) return {};
+    return std::string{buffer.GetString(), buffer.GetSize()};
+}
+
+}}

@@ -1,0 +1,481 @@
+#include "Editor/ProjectFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <random>
+
+#include <fmt/format.h>
+#include <rapidjson/error/en.h>
+
+#include "Base/Assert.h"
+#include "Base/Log.h"
+#include "Editor/ProjectDefaults.h"
+
+namespace ZandelleEngine {
+
+const char* const IdSchemeNames[2]{"incremental-number", "uuid"};
+
+IdScheme idSchemeFromName(std::string_view name) {
+    return name == IdSchemeNames[1] ? IdScheme::Uuid : IdScheme::IncrementalNumber;
+}
+
+namespace {
+
+/* JSON Pointer tokens: "~0" is "~", "~1" is "/" */
+std::string escapeToken(std::string_view token) {
+    if(token.find_first_of("~/") == std::string_view::npos) return std::string{token};
+    std::string out;
+    for(char c: token) {
+        if(c == '~') out += "~0";
+        else if(c == '/') out += "~1";
+        else out += c;
+    }
+    return out;
+}
+
+std::string unescapeToken(std::string_view token) {
+    if(token.find('~') == std::string_view::npos) return std::string{token};
+    std::string out;
+    for(std::size_t i = 0; i < token.size(); ++i) {
+        if(token[i] == '~' && i + 1 < token.size()) {
+            out += token[i + 1] == '1' ? '/' : '~';
+            ++i;
+        } else out += token[i];
+    }
+    return out;
+}
+
+/* Splits "/a/b/c" into its raw (still escaped) tokens */
+std::vector<std::string_view> pointerTokens(std::string_view path) {
+    std::vector<std::string_view> out;
+    if(path.empty()) return out;
+    std::size_t start = path.front() == '/' ? 1 : 0;
+    for(;;) {
+        const std::size_t end = path.find('/', start);
+        if(end == std::string_view::npos) { out.push_back(path.substr(start)); return out; }
+        out.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+bool parseIndex(std::string_view token, std::size_t& index) {
+    if(token.empty() || token.size() > 9) return false;
+    for(char c: token) if(c < '0' || c > '9') return false;
+    std::from_chars(token.data(), token.data() + token.size(), index);
+    return true;
+}
+
+const JsonValue* child(const JsonValue& value, std::string_view rawToken) {
+    if(value.IsObject()) {
+        const std::string name = unescapeToken(rawToken);
+        auto found = value.FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+        return found == value.MemberEnd() ? nullptr : &found->value;
+    }
+    if(value.IsArray()) {
+        std::size_t index;
+        if(!parseIndex(rawToken, index) || index >= value.Size()) return nullptr;
+        return &value[rapidjson::SizeType(index)];
+    }
+    return nullptr;
+}
+
+const JsonValue* walk(const JsonValue* root, std::string_view path) {
+    const JsonValue* v = root;
+    for(std::string_view token: pointerTokens(path)) {
+        if(!v) return nullptr;
+        v = child(*v, token);
+    }
+    return v;
+}
+
+/* The value at @p path, created with its missing parents. A scalar in the
+   way of a deeper path is replaced by an object. */
+JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocator) {
+    JsonValue* v = &root;
+    for(std::string_view token: pointerTokens(path)) {
+        std::size_t index;
+        if(v->IsArray() && parseIndex(token, index)) {
+            while(v->Size() <= index) v->PushBack(JsonValue{}, allocator);
+            v = &(*v)[rapidjson::SizeType(index)];
+            continue;
+        }
+        if(!v->IsObject()) v->SetObject();
+        const std::string name = unescapeToken(token);
+        auto found = v->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+        if(found != v->MemberEnd()) { v = &found->value; continue; }
+        v->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, JsonValue{}, allocator);
+        v = &(v->MemberEnd() - 1)->value;
+    }
+    return *v;
+}
+
+FileLink linkOf(const JsonValue* record) {
+    if(!record || !record->IsObject()) return {};
+    auto link = record->FindMember("link");
+    if(link == record->MemberEnd() || !link->value.IsObject()) return {};
+    return FileLink{std::string{Json::asString(walk(&link->value, "/file"))},
+                    std::string{Json::asString(walk(&link->value, "/name"))}};
+}
+
+bool linkEquals(const JsonValue& record, const FileLink& link) {
+    if(!record.IsObject()) return false;
+    auto l = record.FindMember("link");
+    if(l == record.MemberEnd() || !l->value.IsObject()) return false;
+    const JsonValue* file = walk(&l->value, "/file");
+    const JsonValue* name = walk(&l->value, "/name");
+    return file && file->IsString() && name && name->IsString() &&
+        Json::asString(file) == link.file && Json::asString(name) == link.name;
+}
+
+}
+
+/* RecordAccess */
+
+std::string RecordAccess::key() const {
+    const std::size_t slash = _path.rfind('/');
+    if(slash == std::string::npos) return {};
+    return unescapeToken(std::string_view{_path}.substr(slash + 1));
+}
+
+JsonValue* RecordAccess::treeRoot() const {
+    if(_tree == Tree::Original) return _file->findOriginal(_originalSection, _originalLink);
+    return &_file->projectFile();
+}
+
+const JsonValue* RecordAccess::ownValue() const {
+    return walk(treeRoot(), _path);
+}
+
+const JsonValue* RecordAccess::readValue() const {
+    if(const JsonValue* own = ownValue()) return own;
+    if(_tree != Tree::Project) return nullptr;
+
+    const std::vector<std::string_view> tokens = pointerTokens(_path);
+    if(tokens.empty()) return nullptr;
+    const JsonDocument& defaults = _file->defaults();
+    if(tokens[0] == "settings") return walk(&defaults, _path);
+    /* Below a record: the record must exist; its original, then the
+       section's defaults answer */
+    if(tokens.size() < 3) return nullptr;
+    const std::string recordPath = fmt::format("/{}/{}", tokens[0], tokens[1]);
+    const JsonValue* record = walk(&_file->projectFile(), recordPath);
+    if(!record || !record->IsObject()) return nullptr;
+    const std::size_t restStart = recordPath.size();
+    const std::string_view rest = std::string_view{_path}.substr(_path[0] == '/' ? restStart : restStart - 1);
+    const FileLink link = linkOf(record);
+    if(!link.isEmpty()) {
+        if(const JsonValue* original = _file->findOriginal(unescapeToken(tokens[0]), link))
+            if(const JsonValue* v = walk(original, rest)) return v;
+    }
+    return walk(walk(&defaults, fmt::format("/{}", tokens[0])), rest);
+}
+
+JsonValue& RecordAccess::writeValue() {
+    if(_tree == Tree::Original) {
+        JsonValue& root = _file->addOriginalValue(_originalSection, _originalLink);
+        return create(root, _path, _file->originalsAllocator());
+    }
+    return create(_file->projectFile(), _path, _file->allocator());
+}
+
+JsonAllocator& RecordAccess::allocator() {
+    return _tree == Tree::Original ? _file->originalsAllocator() : _file->allocator();
+}
+
+bool RecordAccess::isSetInProject() const { return ownValue() != nullptr; }
+
+bool RecordAccess::remove() {
+    const std::size_t slash = _path.rfind('/');
+    if(slash == std::string::npos) return false;
+    JsonValue* parent = const_cast<JsonValue*>(walk(treeRoot(), std::string_view{_path}.substr(0, slash)));
+    if(!parent) return false;
+    const std::string_view token = std::string_view{_path}.substr(slash + 1);
+    if(parent->IsObject()) {
+        const std::string name = unescapeToken(token);
+        auto found = parent->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+        if(found == parent->MemberEnd()) return false;
+        parent->EraseMember(found);  /* keeps the order of the others */
+        return true;
+    }
+    std::size_t index;
+    if(parent->IsArray() && parseIndex(token, index) && index < parent->Size()) {
+        parent->Erase(parent->Begin() + index);
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> RecordAccess::keys() const {
+    std::vector<std::string> out;
+    const JsonValue* v = readValue();
+    if(!v || !v->IsObject()) return out;
+    for(const auto& m: v->GetObject()) out.emplace_back(m.name.GetString(), m.name.GetStringLength());
+    return out;
+}
+
+Matrix4 RecordAccess::asTransform() const {
+    const ValueAccess self{_file, _path, _tree, _originalLink, _originalSection};
+    const Vector3 t = self["translation"].asVector3();
+    const Quaternion r = self["rotation"].hasValue() ? self["rotation"].asQuaternion() : Quaternion{1.0f, 0.0f, 0.0f, 0.0f};
+    const Vector3 s = self["scaling"].hasValue() ? self["scaling"].asVector3() : Vector3{1.0f};
+    return glm::translate(Matrix4{1.0f}, t)*glm::mat4_cast(r)*glm::scale(Matrix4{1.0f}, s);
+}
+
+void RecordAccess::setTransform(const Matrix4& m) {
+    ValueAccess self{_file, _path, _tree, _originalLink, _originalSection};
+    Vector3 columns[3]{Vector3{m[0]}, Vector3{m[1]}, Vector3{m[2]}};
+    Vector3 scaling{glm::length(columns[0]), glm::length(columns[1]), glm::length(columns[2])};
+    /* A mirroring transform keeps a proper rotation and a negative X scale */
+    if(glm::determinant(Matrix3{columns[0], columns[1], columns[2]}) < 0.0f) scaling.x = -scaling.x;
+    for(int i = 0; i != 3; ++i) if(scaling[i] != 0.0f) columns[i] /= scaling[i];
+    const Quaternion rotation = glm::normalize(glm::quat_cast(Matrix3{columns[0], columns[1], columns[2]}));
+    self["translation"].setArray(std::vector<float>{m[3][0], m[3][1], m[3][2]});
+    self["rotation"].setArray(std::vector<float>{rotation.x, rotation.y, rotation.z, rotation.w});
+    self["scaling"].setArray(std::vector<float>{scaling.x, scaling.y, scaling.z});
+}
+
+/* ValueAccess */
+
+ValueAccess ValueAccess::operator[](std::string_view key) const {
+    std::string path = _path;
+    std::size_t start = 0;
+    while(start <= key.size()) {
+        std::size_t end = key.find('/', start);
+        if(end == std::string_view::npos) end = key.size();
+        if(end > start) {
+            path += '/';
+            path += escapeToken(key.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return ValueAccess{_file, std::move(path), _tree, _originalLink, _originalSection};
+}
+
+ValueAccess ValueAccess::operator[](std::size_t index) const {
+    return ValueAccess{_file, _path + "/" + std::to_string(index), _tree, _originalLink, _originalSection};
+}
+
+FileLink ValueAccess::fileLink() const { return linkOf(readValue()); }
+
+ValueAccessRange ValueAccess::range() const {
+    ValueAccessRange out;
+    const JsonValue* v = readValue();
+    if(!v) return out;
+    if(v->IsObject()) {
+        out.reserve(v->MemberCount());
+        for(const auto& m: v->GetObject())
+            out.push_back(ValueAccess{_file, _path + "/" + escapeToken({m.name.GetString(), m.name.GetStringLength()}),
+                _tree, _originalLink, _originalSection});
+    } else if(v->IsArray()) {
+        out.reserve(v->Size());
+        for(std::size_t i = 0; i != v->Size(); ++i) out.push_back((*this)[i]);
+    }
+    return out;
+}
+
+ValueAccessRange ValueAccess::rangeForKey(std::string_view key) const {
+    ValueAccessRange out;
+    ValueAccess member = (*this)[key];
+    if(member.hasValue()) out.push_back(std::move(member));
+    return out;
+}
+
+ValueAccess ValueAccess::Iterator::operator*() const {
+    return (*_parent)[(*_keys)[_index]];
+}
+
+ValueAccess::Iterator ValueAccess::begin() const {
+    _iterationKeys = std::make_shared<const std::vector<std::string>>(keys());
+    return Iterator{this, _iterationKeys, 0};
+}
+
+ValueAccess::Iterator ValueAccess::end() const {
+    if(!_iterationKeys) _iterationKeys = std::make_shared<const std::vector<std::string>>(keys());
+    return Iterator{this, _iterationKeys, _iterationKeys->size()};
+}
+
+bool OriginalAccess::exists() const {
+    return _file->findOriginal(_originalSection, _originalLink) != nullptr;
+}
+
+/* ProjectSection */
+
+ProjectSection::ProjectSection(ProjectFile* file, std::string name):
+    ValueAccess{file, "/" + escapeToken(name)}, _name{std::move(name)} {}
+
+std::string ProjectSection::addResource() {
+    const std::string id = _file->generateId(_name);
+    JsonValue& record = (*this)[id].writeValue();
+    if(!record.IsObject()) record.SetObject();
+    return id;
+}
+
+std::string ProjectSection::addResource(const FileLink& link) {
+    return addResource(link, _file->generateId(_name));
+}
+
+std::string ProjectSection::addResource(const FileLink& link, std::string_view key) {
+    ValueAccess record = (*this)[key];
+    JsonValue& value = record.writeValue();
+    if(!value.IsObject()) value.SetObject();
+    record["link/file"].setString(link.file);
+    record["link/name"].setString(link.name);
+    return std::string{key};
+}
+
+std::string ProjectSection::resourceByName(std::string_view name, std::string_view nameKey) const {
+    const JsonValue* section = ownValue();
+    if(!section || !section->IsObject()) return {};
+    for(const auto& m: section->GetObject()) {
+        const std::string_view key{m.name.GetString(), m.name.GetStringLength()};
+        const ValueAccess record = (*this)[key];
+        const JsonValue* value = record[nameKey].readValue();
+        if(value && value->IsString() && Json::asString(value) == name) return std::string{key};
+    }
+    return {};
+}
+
+std::string ProjectSection::firstResourceWithLink(const FileLink& link) const {
+    const JsonValue* section = ownValue();
+    if(!section || !section->IsObject()) return {};
+    for(const auto& m: section->GetObject())
+        if(linkEquals(m.value, link)) return std::string{m.name.GetString(), m.name.GetStringLength()};
+    return {};
+}
+
+std::vector<std::string> ProjectSection::resourcesWithLink(const FileLink& link) const {
+    std::vector<std::string> out;
+    const JsonValue* section = ownValue();
+    if(!section || !section->IsObject()) return out;
+    for(const auto& m: section->GetObject())
+        if(linkEquals(m.value, link)) out.emplace_back(m.name.GetString(), m.name.GetStringLength());
+    return out;
+}
+
+OriginalAccess ProjectSection::addOriginal(const FileLink& link) {
+    JsonValue& value = _file->addOriginalValue(_name, link);
+    value.SetObject();
+    return OriginalAccess{_file, _name, link};
+}
+
+OriginalAccess ProjectSection::getOriginal(const FileLink& link) const {
+    return OriginalAccess{_file, _name, link};
+}
+
+OriginalAccess ProjectSection::getOrAddOriginal(const FileLink& link) {
+    _file->addOriginalValue(_name, link);
+    return OriginalAccess{_file, _name, link};
+}
+
+/* ProjectFile */
+
+const std::vector<std::string>& ProjectFile::sectionNames() {
+    static const std::vector<std::string> names{"objects", "meshes", "images", "textures", "shaders",
+        "pipelines", "materials", "animations", "skins", "fonts", "languages", "files"};
+    return names;
+}
+
+ProjectFile::ProjectFile(): ValueAccess{this, {}} {
+    _document.SetObject();
+    for(const std::string& name: sectionNames()) {
+        _document.AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), _document.GetAllocator()},
+            JsonValue{rapidjson::kObjectType}, _document.GetAllocator());
+        _sections.push_back(std::make_unique<ProjectSection>(this, name));
+    }
+    _document.AddMember("settings", JsonValue{rapidjson::kObjectType}, _document.GetAllocator());
+}
+
+ProjectFile::~ProjectFile() = default;
+
+const JsonDocument& ProjectFile::defaults() const { return projectDefaults(); }
+
+bool ProjectFile::parse(std::string_view text) {
+    JsonDocument parsed;
+    parsed.Parse<rapidjson::kParseFullPrecisionFlag>(text.data(), text.size());
+    if(parsed.HasParseError()) {
+        Error{} << "ProjectFile::parse():" << rapidjson::GetParseError_En(parsed.GetParseError())
+            << "at offset" << parsed.GetErrorOffset();
+        return false;
+    }
+    if(!parsed.IsObject()) {
+        Error{} << "ProjectFile::parse(): the document is not a JSON object";
+        return false;
+    }
+    for(const auto& m: parsed.GetObject()) {
+        const std::string_view name{m.name.GetString(), m.name.GetStringLength()};
+        const bool isSection = std::find(sectionNames().begin(), sectionNames().end(), name) != sectionNames().end();
+        /* Files written before 1.1.0 keep "files" as an array */
+        const bool ok = name == "files" ? (m.value.IsObject() || m.value.IsArray()) :
+            (isSection || name == "settings") ? m.value.IsObject() : true;
+        if(!ok) {
+            Error{} << "ProjectFile::parse():" << (name == "settings" ? "settings are" : "section " + std::string{name} + " is")
+                << "not a JSON object";
+            return false;
+        }
+    }
+    _document.Swap(parsed);
+    _nextIds.clear();
+    return true;
+}
+
+ProjectSection* ProjectFile::section(std::string_view name) {
+    for(std::size_t i = 0; i != sectionNames().size(); ++i)
+        if(sectionNames()[i] == name) return _sections[i].get();
+    return nullptr;
+}
+
+std::string ProjectFile::generateId(std::string_view sectionName) {
+    const JsonValue* section = walk(&_document, "/" + escapeToken(sectionName));
+    auto exists = [&](const std::string& id) {
+        return section && section->IsObject() && section->HasMember(id.c_str());
+    };
+    if(_idScheme == IdScheme::Uuid) {
+        static thread_local std::mt19937_64 generator{std::random_device{}()};
+        for(;;) {
+            const std::uint64_t a = generator(), b = generator();
+            /* Version 4, variant 1 */
+            const std::uint64_t hi = (a & 0xffffffffffff0fffull) | 0x0000000000004000ull;
+            const std::uint64_t lo = (b & 0x3fffffffffffffffull) | 0x8000000000000000ull;
+            const std::string id = fmt::format("{:08x}-{:04x}-{:04x}-{:04x}-{:012x}",
+                std::uint32_t(hi >> 32), std::uint32_t((hi >> 16) & 0xffff), std::uint32_t(hi & 0xffff),
+                std::uint32_t(lo >> 48), lo & 0xffffffffffffull);
+            if(!exists(id)) return id;
+        }
+    }
+    auto next = _nextIds.find(std::string{sectionName});
+    if(next == _nextIds.end()) {
+        /* First id of this section: one past the largest number in use */
+        std::uint64_t largest = 0;
+        if(section && section->IsObject()) for(const auto& m: section->GetObject()) {
+            std::uint64_t value = 0;
+            const char* begin = m.name.GetString();
+            const char* end = begin + m.name.GetStringLength();
+            auto result = std::from_chars(begin, end, value);
+            if(result.ec == std::errc{} && result.ptr == end) largest = std::max(largest, value);
+        }
+        next = _nextIds.emplace(std::string{sectionName}, largest + 1).first;
+    }
+    for(;;) {
+        const std::string id = std::to_string(next->second++);
+        if(!exists(id)) return id;
+    }
+}
+
+std::optional<std::string> ProjectFile::toString() const {
+    return Json::toString(_document, Json::JsonPretty|Json::JsonIndentFour|Json::JsonSingleLineArrays);
+}
+
+JsonValue* ProjectFile::findOriginal(std::string_view section, const FileLink& link) {
+    auto s = _originals.find(std::string{section});
+    if(s == _originals.end()) return nullptr;
+    auto o = s->second.find(link);
+    return o == s->second.end() ? nullptr : &o->second;
+}
+
+JsonValue& ProjectFile::addOriginalValue(std::string_view section, const FileLink& link) {
+    JsonValue& value = _originals[std::string{section}][link];
+    if(!value.IsObject()) value.SetObject();
+    return value;
+}
+
+}

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include "Editor/ProjectFile.h"
+#include "Support/LogCapture.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+const char* const SmallProject = R"({
+    "objects": {
+        "1": {"name": "Root", "link": {"file": "scene.gltf", "name": "Root"}, "custom": {"kept": [1, 2]}},
+        "2": {"parent": "1", "link": {"file": "scene.gltf", "name": "Root<Child"}}
+    },
+    "images": {},
+    "settings": {"project": {"name": "Game", "version": [1, 1, 6, 1]}, "unknown": {"a": true}},
+    "extra": "kept"
+})";
+
+}
+
+TEST(ProjectFile, PathsWithAndWithoutLeadingSlashAddressTheSameValue) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(SmallProject));
+    file["settings/scripting/sourcePaths"].setArray(std::vector<std::string>{"js/a.js"});
+    EXPECT_EQ(file["/settings/scripting/sourcePaths"].elementAsString(0), "js/a.js");
+    EXPECT_EQ(file["/settings/scripting/sourcePaths"].path(), file["settings/scripting/sourcePaths"].path());
+    EXPECT_EQ(file["settings"]["project"]["name"].asString(), "Game");
+    EXPECT_EQ(file["settings/project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
+}
+
+TEST(ProjectFile, FallBackToOriginalThenDefaults) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(SmallProject));
+    OriginalAccess original = file.objects().addOriginal(FileLink{"scene.gltf", "Root<Child"});
+    original["name"].setString("Child");
+    original["translation"].setArray(std::vector<float>{1.0f, 2.0f, 3.0f});
+
+    ValueAccess child = file.objects()["2"];
+    /* From the original */
+    EXPECT_EQ(child["name"].asString(), "Child");
+    EXPECT_TRUE(child["name"].hasValue());
+    EXPECT_FALSE(child["name"].isSetInProject());
+    /* From the defaults */
+    EXPECT_EQ(child["scaling"].asVector3(), Vector3{1.0f});
+    EXPECT_FALSE(child["scaling"].isSetInProject());
+    EXPECT_FALSE(child["scaling"].remove());
+    EXPECT_TRUE(child["scaling"].hasValue());
+    /* The record's own value wins */
+    child["name"].setString("Renamed");
+    EXPECT_EQ(child["name"].asString(), "Renamed");
+    EXPECT_EQ(original["name"].asString(), "Child");
+    /* Settings fall back to the defaults document */
+    EXPECT_EQ(file["settings/scripting/bundlingType"].asString(), "npm");
+    EXPECT_FALSE(file["settings/scripting/bundlingType"].isSetInProject());
+    /* A record that does not exist has no values at all */
+    EXPECT_FALSE(file.objects()["99"]["scaling"].hasValue());
+}
+
+TEST(ProjectFile, WritesCreateMissingParentsInTheRecord) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(SmallProject));
+    ValueAccess root = file.objects()["1"];
+    root["link/name"].setString("Other");
+    EXPECT_EQ(root.fileLink(), (FileLink{"scene.gltf", "Other"}));
+    ValueAccess fresh = file.objects()["5"];
+    fresh["link/name"].setString("X");
+    EXPECT_TRUE(fresh["link"].isObject());
+    EXPECT_EQ(fresh.fileLink(), (FileLink{"", "X"}));
+    /* A scalar in the way of a deeper write becomes an object */
+    root["custom/kept"].setString("now a string");
+    root["custom/kept/deeper"].setBool(true);
+    EXPECT_TRUE(root["custom/kept/deeper"].asBool());
+}
+
+TEST(ProjectFile, IterationKeepsDocumentOrderAndRemoveKeepsIt) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"objects": {"b": {}, "a": {}, "c": {}}, "settings": {}})"));
+    std::vector<std::string> keys;
+    for(ValueAccess v: file.objects()) keys.push_back(v.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"b", "a", "c"}));
+    EXPECT_TRUE(file.objects()["b"].remove());
+    EXPECT_EQ(file.objects().keys(), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(file.objects().rangeForKey("c").size(), 1u);
+    EXPECT_EQ(file.objects().rangeForKey("zz").size(), 0u);
+}
+
+TEST(ProjectFile, ResourceLookups) {
+    ProjectFile file;
+    EXPECT_EQ(file.images().resourceByName("x"), "");
+    const FileLink link{"default", "DefaultImage"};
+    const std::string a = file.images().addResource(link);
+    const std::string b = file.images().addResource(link);
+    EXPECT_NE(a, b);
+    file.images()[b]["name"].setString("Second");
+    EXPECT_EQ(file.images().firstResourceWithLink(link), a);
+    EXPECT_EQ(file.images().resourcesWithLink(link), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(file.images().resourceByName("Second"), b);
+    EXPECT_EQ(file.images().firstResourceWithLink(FileLink{"default", "Other"}), "");
+    EXPECT_FALSE(file.images().getOriginal(link).exists());
+    file.images().getOrAddOriginal(link)["name"].setString("DefaultImage");
+    EXPECT_TRUE(file.images().getOriginal(link).exists());
+    /* The name through the original counts */
+    EXPECT_EQ(file.images().resourceByName("DefaultImage"), a);
+}
+
+TEST(ProjectFile, IdSchemes) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"objects": {"7": {}, "x": {}}, "settings": {}})"));
+    EXPECT_EQ(file.objects().addResource(), "8");
+    EXPECT_EQ(file.objects().addResource(), "9");
+    file.setIdScheme(IdScheme::Uuid);
+    const std::string id = file.objects().addResource();
+    ASSERT_EQ(id.size(), 36u);
+    EXPECT_EQ(id[14], '4');
+    EXPECT_NE(id, file.objects().addResource());
+    EXPECT_EQ(idSchemeFromName("uuid"), IdScheme::Uuid);
+    EXPECT_EQ(idSchemeFromName("UUID"), IdScheme::IncrementalNumber);
+}
+
+TEST(ProjectFile, TransformRoundTrip) {
+    ProjectFile file;
+    ValueAccess object = file.objects()[file.objects().addResource()];
+    EXPECT_EQ(object.asTransform(), Matrix4{1.0f});
+    const Matrix4 m = glm::translate(Matrix4{1.0f}, Vector3{1, 2, 3})*
+        glm::mat4_cast(glm::angleAxis(0.5f, Vector3{0, 1, 0}))*glm::scale(Matrix4{1.0f}, Vector3{2, 2, 2});
+    object.setTransform(m);
+    const Matrix4 back = object.asTransform();
+    for(int c = 0; c != 4; ++c) for(int r = 0; r != 4; ++r) EXPECT_NEAR(back[c][r], m[c][r], 1e-5f);
+    EXPECT_EQ(object["scaling"].asVector3(), Vector3{2.0f});
+}
+
+TEST(ProjectFile, TypedReadsOfWrongKindsGiveEmptyValues) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"settings": {"s": 5, "n": "text", "a": {"x": 1}, "f": [1, "x", 3]}})"));
+    EXPECT_EQ(file["settings/s"].asString(), "");
+    EXPECT_EQ(file["settings/n"].asInt(), 0);
+    EXPECT_EQ(file["settings/n"].asInt(7), 7);
+    EXPECT_EQ(file["settings/a"].asFloatArray().size(), 0u);
+    EXPECT_EQ(file["settings/f"].asFloatArray(), (std::vector<float>{1.0f, 0.0f, 3.0f}));
+    EXPECT_EQ(file["settings/f/1"].asString(), "x");
+    EXPECT_EQ(file["settings/s/deeper"].asString(), "");
+    EXPECT_EQ(file["settings/a"].size(), 1u);
+}
+
+TEST(ProjectFile, ParseRejectsWrongShapesWithOneLine) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* message;
+    } cases[]{
+        {"empty", "", "ProjectFile::parse(): The document is empty. at offset 0\n"},
+        {"malformed", "{\"objects\": {", "ProjectFile::parse(): Missing a name for object member. at offset 13\n"},
+        {"array root", "[1, 2]", "ProjectFile::parse(): the document is not a JSON object\n"},
+        {"section array", R"({"objects": []})", "ProjectFile::parse(): section objects is not a JSON object\n"},
+        {"section number", R"({"meshes": 5})", "ProjectFile::parse(): section meshes is not a JSON object\n"},
+        {"settings string", R"({"settings": "x"})", "ProjectFile::parse(): settings are not a JSON object\n"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        Testing::LogCapture log;
+        ProjectFile file;
+        EXPECT_FALSE(file.parse(c.text));
+        EXPECT_EQ(log.error(), c.message);
+    }
+    /* Old files keep "files" as an array */
+    ProjectFile file;
+    EXPECT_TRUE(file.parse(R"({"files": ["a.gltf"]})"));
+}
+
+TEST(ProjectFile, RoundTripKeepsUnknownMembers) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(SmallProject));
+    const std::optional<std::string> text = file.toString();
+    ASSERT_TRUE(text);
+    ProjectFile again;
+    ASSERT_TRUE(again.parse(*text));
+    EXPECT_EQ(again.projectFile(), file.projectFile());
+    EXPECT_EQ(again["extra"].asString(), "kept");
+    EXPECT_EQ(again.objects()["1"]["custom/kept"].asIntArray(), (std::vector<int>{1, 2}));
+    /* Floats are written as their shortest text */
+    again["settings/f"].setFloat(0.1f);
+    EXPECT_NE(again.toString()->find("\"f\": 0.1\n"), std::string::npos);
+}
