@@ -1,0 +1,51 @@
+#include "Editor/ZandelleEditor.h"
+
+#include <cstdlib>
+
+namespace ZandelleEngine {
+
+ZandelleEditor::ZandelleEditor(int workerCount):
+    jobSystem{std::make_unique<JobSystem>(workerCount)},
+    fileWatch{std::make_unique<FileWatch>()},
+    service{std::make_unique<EditorService>()},
+    scripting{std::make_unique<JavaScripting>()},
+    changeTracker{std::make_unique<ChangeTracker>()},
+    dialogs{std::make_unique<HeadlessDialogs>()}
+{
+    if(const char* npm = std::getenv("ZANDELLE_NPM")) npmExecutable = npm;
+    _data.emplace();
+}
+
+ZandelleEditor::~ZandelleEditor() {
+    /* Jobs hold references into the editor data: end them first */
+    if(jobSystem) {
+        jobSystem->cancelAll();
+        jobSystem->waitForIdle();
+    }
+}
+
+void ZandelleEditor::resetData() {
+    _data.reset();
+    _data.emplace();
+}
+
+std::shared_ptr<Progress> ZandelleEditor::addTask(std::string title, std::uint32_t total) {
+    auto task = std::make_shared<Progress>(std::move(title), total);
+    std::lock_guard<std::mutex> lock{_tasksMutex};
+    _tasks.push_back(task);
+    return task;
+}
+
+void ZandelleEditor::pruneTasks() {
+    std::lock_guard<std::mutex> lock{_tasksMutex};
+    std::erase_if(_tasks, [](const std::shared_ptr<Progress>& t) {
+        return t.use_count() == 1 && t->references.load() == 0;
+    });
+}
+
+std::vector<std::shared_ptr<Progress>> ZandelleEditor::tasks() const {
+    std::lock_guard<std::mutex> lock{_tasksMutex};
+    return _tasks;
+}
+
+}

@@ -1,0 +1,102 @@
+#pragma once
+// The editor's main object: every entry point of the library receives it and
+// works through the components it owns.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Base/Export.h"
+#include "Editor/ChangeTracker.h"
+#include "Editor/Dialogs.h"
+#include "Editor/EditorData.h"
+#include "Editor/EditorService.h"
+#include "Editor/EditorState.h"
+#include "Editor/FileWatch.h"
+#include "Editor/Progress.h"
+#include "Editor/Scripting.h"
+#include "Engine/JobSystem.h"
+
+namespace ZandelleEngine {
+
+class AssetCompiler;
+class RemoteDevices;
+class SceneLoader;
+
+class ZANDELLE_EXPORT ZandelleEditor {
+    public:
+        using Listener = std::function<void(ZandelleEditor&)>;
+
+        /** An editor with its components; @p workerCount 0 picks the
+            hardware threads (at least 2). */
+        explicit ZandelleEditor(int workerCount = 0);
+        ~ZandelleEditor();
+        ZandelleEditor(const ZandelleEditor&) = delete;
+        ZandelleEditor& operator=(const ZandelleEditor&) = delete;
+
+        EditorData& data() { return *_data; }
+        /** Destroys the editor data and constructs it again in place */
+        void resetData();
+
+        /** Registers a progress record in the task list */
+        std::shared_ptr<Progress> addTask(std::string title, std::uint32_t total = 0);
+        /** Drops records that no job references any more */
+        void pruneTasks();
+        std::vector<std::shared_ptr<Progress>> tasks() const;
+
+        bool suppressRecentProjects = false;
+
+        std::unique_ptr<JobSystem> jobSystem;
+        std::unique_ptr<FileWatch> fileWatch;
+        std::shared_ptr<RemoteDevices> remoteDevices;
+        std::unique_ptr<EditorService> service;
+        std::unique_ptr<JavaScripting> scripting;
+        std::shared_ptr<SceneLoader> sceneLoader;
+        std::unique_ptr<ChangeTracker> changeTracker;
+        std::shared_ptr<AssetCompiler> assetCompiler;
+        std::unique_ptr<Dialogs> dialogs;
+
+        std::vector<Listener> projectLoadedListeners;
+        std::vector<Listener> projectSavedListeners;
+
+        /** (title, text) messages the editor shows to the user */
+        std::vector<std::pair<std::string, std::string>> userMessages;
+
+        /** Object ids filled by the change handlers, consumed by the editor */
+        std::vector<std::string> changedObjects, transformedObjects;
+
+        /** The editor's own resources directory */
+        std::string resourcesPath;
+        /** Start directory of the project open dialog */
+        std::string projectDialogPath;
+        /** Directory of the shader sources the editor provides */
+        std::string shaderDirectory;
+        /** File watches kept by shader loading, -1 = none */
+        int shaderWatchIds[3]{-1, -1, -1};
+
+        bool autoStartService = false;
+        bool listRemoteDevices = false;
+        bool watchScripts = false;
+        bool showErrorDialogs = false;
+        bool installDependenciesOnLoad = false;
+
+        EditorState editorState;
+        std::atomic<bool> pluginsEnabled{false};
+        /** A file watch of the editor that project initialisation removes */
+        int extraWatchId = -1;
+        std::atomic<bool> npmInstallRunning{false};
+        /** The npm executable the npm runner starts */
+        std::string npmExecutable = "npm";
+
+    private:
+        std::optional<EditorData> _data;
+        mutable std::mutex _tasksMutex;
+        std::vector<std::shared_ptr<Progress>> _tasks;
+};
+
+}

@@ -1,0 +1,84 @@
+#pragma once
+// Imported data in memory: images, meshes, animations and skins, before the
+// asset compiler turns them into runtime data.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Base/Math.h"
+
+namespace ZandelleEngine { namespace Trade {
+
+enum class PixelFormat: std::uint8_t {
+    R8Unorm, RG8Unorm, RGB8Unorm, RGBA8Unorm, RGBA16F, RGBA32F
+};
+
+std::size_t pixelSize(PixelFormat format);
+
+struct ImageData {
+    PixelFormat format = PixelFormat::RGBA8Unorm;
+    Vector2i size{0};
+    /** Rows bottom to top, tightly packed */
+    std::vector<std::uint8_t> data;
+};
+
+enum class MeshPrimitive: std::uint8_t { Points, Lines, LineStrip, Triangles, TriangleStrip, TriangleFan };
+
+enum class MeshAttribute: std::uint8_t {
+    Position, Normal, Tangent, Bitangent, TextureCoordinates, Color, JointIds, Weights, ObjectId
+};
+
+enum class VertexFormat: std::uint8_t {
+    Float, Vector2, Vector3, Vector4, Vector4ub, Vector4us, Vector4ubNormalized, Vector4usNormalized
+};
+
+std::size_t vertexFormatSize(VertexFormat format);
+
+enum class IndexType: std::uint8_t { None, UnsignedByte, UnsignedShort, UnsignedInt };
+
+std::size_t indexTypeSize(IndexType type);
+
+struct MeshAttributeData {
+    MeshAttribute name;
+    VertexFormat format;
+    std::uint32_t offset;  /**< of the first vertex in vertexData */
+    std::uint32_t stride;
+    /** Which set of this attribute (texture coordinates 0, 1, ...) */
+    std::uint32_t set = 0;
+};
+
+struct MeshData {
+    MeshPrimitive primitive = MeshPrimitive::Triangles;
+    std::vector<std::uint8_t> vertexData;
+    std::vector<std::uint8_t> indexData;
+    IndexType indexType = IndexType::None;
+    std::uint32_t vertexCount = 0;
+    std::vector<MeshAttributeData> attributes;
+
+    bool isIndexed() const { return indexType != IndexType::None; }
+    std::uint32_t indexCount() const {
+        return isIndexed() ? std::uint32_t(indexData.size()/indexTypeSize(indexType)) : 0;
+    }
+    /** The attribute, or null */
+    const MeshAttributeData* attribute(MeshAttribute name, std::uint32_t set = 0) const;
+};
+
+struct AnimationTrack {
+    std::string target;          /**< object link name */
+    std::string property;        /**< "translation", "rotation", "scaling" */
+    std::vector<float> times;
+    std::vector<float> values;   /**< times.size() x components */
+};
+
+struct AnimationData {
+    std::vector<AnimationTrack> tracks;
+    float duration = 0.0f;
+};
+
+struct SkinData {
+    std::vector<std::string> joints;     /**< object link names */
+    std::vector<Matrix4> inverseBindMatrices;
+};
+
+}}
