@@ -1,1 +1,161 @@
-int main() { return 0; }
+// zandelle: the headless editor. Parses the command line against one option
+// table and runs the library's operations on a project.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Commands.h"
+
+using namespace ZandelleEngine;
+using namespace ZandelleEngine::Cli;
+
+namespace {
+
+struct OptionSpec {
+    const char* name;       /* "--out" */
+    const char* valueName;  /* null for a flag */
+    const char* help;
+};
+
+struct CommandSpec {
+    const char* name;
+    const char* arguments;  /* usage text of the positional arguments */
+    std::size_t minArguments, maxArguments;
+    std::vector<const char*> options;
+    const char* help;
+    int (*run)(Invocation&);
+};
+
+const OptionSpec Options[]{
+    {"--resources", "DIR", "the editor's resources directory (default: the one beside the binary)"},
+    {"--quiet", nullptr, "print no Debug lines"},
+    {"--help", nullptr, "show help"},
+    {"--out", "PATH", "save the upgraded project to PATH instead of in place"},
+    {"--dry-run", nullptr, "migrate in memory and list what would change; write nothing"},
+    {"--name", "NAME", "project name"},
+    {"--package", nullptr, "add the npm package set-up (package.json, js/index.js)"},
+    {"--template", "TEMPLATE.zdp", "copy a template project"},
+    {"--adb", "PATH", "the adb executable (default: adb from the PATH)"},
+    {"--prefer-offline", nullptr, "let npm use its cache first"},
+    {"--off", nullptr, "withdraw trust instead of granting it"},
+    {"--timings", nullptr, "print the time of each compile step"},
+    {"--json", nullptr, "print the summary as one JSON object on stdout; log lines go to stderr"},
+};
+
+const CommandSpec Commands[]{
+    {"open", "PROJECT.zdp", 1, 1, {"--json"},
+        "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
+    {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run"},
+        "Load a project (migrating it in memory), wait, and save it in place or to --out.", runUpgrade},
+    {"new", "PATH.zdp", 1, 1, {"--name", "--package", "--template"},
+        "Create a new project, or a copy of a template project, at PATH.", runNew},
+    {"devices", "", 0, 0, {"--adb"},
+        "List the devices attached over adb, one line each; the selected one is marked.", runDevices},
+    {"trust", "PROJECT.zdp", 1, 1, {"--off"},
+        "Trust a project to run editor plug-ins (or withdraw trust with --off).", runTrust},
+    {"recent", "", 0, 0, {},
+        "Print the recent projects, most recent first, one path per line.", runRecent},
+    {"demo", "", 0, 0, {"--json"},
+        "Create a project in a temporary directory, save it, reopen it and print the summary.", runDemo},
+};
+
+const OptionSpec* findOption(const std::string& name) {
+    for(const OptionSpec& o: Options) if(name == o.name) return &o;
+    return nullptr;
+}
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out, "Usage: zandelle COMMAND [OPTIONS] [ARGUMENTS]\n\nCommands:\n");
+    for(const CommandSpec& c: Commands)
+        std::fprintf(out, "  %-8s %-14s %s\n", c.name, c.arguments, c.help);
+    std::fprintf(out, "\nGlobal options:\n");
+    for(const char* name: {"--resources", "--quiet", "--help"}) {
+        const OptionSpec* o = findOption(name);
+        const std::string left = std::string{o->name} + (o->valueName ? std::string{" "} + o->valueName : "");
+        std::fprintf(out, "  %-16s %s\n", left.c_str(), o->help);
+    }
+    std::fprintf(out, "\nRun 'zandelle COMMAND --help' for the options of a command.\n");
+}
+
+void printCommandHelp(const CommandSpec& c) {
+    std::printf("Usage: zandelle %s [OPTIONS] %s\n\n%s\n\nOptions:\n", c.name, c.arguments, c.help);
+    std::vector<const char*> names = c.options;
+    for(const char* g: {"--resources", "--quiet", "--help"}) names.push_back(g);
+    for(const char* name: names) {
+        const OptionSpec* o = findOption(name);
+        std::string left = std::string{o->name} + (o->valueName ? std::string{" "} + o->valueName : "");
+        std::printf("  %-26s %s\n", left.c_str(), o->help);
+    }
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "zandelle: %s\n", message.c_str());
+    printUsage(stderr);
+    return 2;
+}
+
+/* Per-user lists land where Linux users look for them */
+void setUserSettingsLocation() {
+    if(std::getenv("APPDATA")) return;
+    std::string base;
+    if(const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) base = xdg;
+    else if(const char* home = std::getenv("HOME"); home && *home) base = std::string{home} + "/.config";
+    else return;
+    ::setenv("APPDATA", base.c_str(), 1);
+}
+
+std::string defaultResourcesDirectory() {
+    const std::string binaryDirectory = Path::path(Path::executableLocation());
+    for(const char* candidate: {"../resources", "../share/zandelle/resources"}) {
+        const std::string path = Path::join(binaryDirectory, candidate);
+        if(Path::isDirectory(path)) return Path::absolute(path);
+    }
+    return ZANDELLE_BUILD_RESOURCES_DIR;
+}
+
+}
+
+int main(int argc, char** argv) {
+    if(argc < 2) return usageError("no command given");
+    const std::string commandName = argv[1];
+    if(commandName == "--help" || commandName == "-h" || commandName == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    const CommandSpec* command = nullptr;
+    for(const CommandSpec& c: Commands) if(commandName == c.name) command = &c;
+    if(!command) return usageError("unknown command '" + commandName + "'");
+
+    Invocation invocation;
+    for(int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if(arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            const OptionSpec* option = findOption(arg);
+            bool allowed = option && (arg == "--resources" || arg == "--quiet" || arg == "--help");
+            if(option) for(const char* name: command->options) allowed = allowed || arg == name;
+            if(!allowed) return usageError("unknown option '" + arg + "' for " + commandName);
+            if(option->valueName) {
+                if(i + 1 >= argc) return usageError(arg + " needs a value");
+                invocation.options[arg] = argv[++i];
+            } else invocation.options[arg] = "";
+        } else invocation.arguments.push_back(arg);
+    }
+    if(invocation.has("--help")) {
+        printCommandHelp(*command);
+        return 0;
+    }
+    if(invocation.arguments.size() < command->minArguments || invocation.arguments.size() > command->maxArguments)
+        return usageError(std::string{"usage: zandelle "} + command->name + " " + command->arguments);
+
+    setUserSettingsLocation();
+    invocation.resourcesPath = invocation.has("--resources") ? Path::absolute(invocation.option("--resources")) : defaultResourcesDirectory();
+    installLogSink(invocation);
+    return command->run(invocation);
+}

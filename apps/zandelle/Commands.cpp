@@ -1,0 +1,152 @@
+#include "Commands.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Base/String.h"
+#include "Devices/RemoteDevices.h"
+#include "Editor/ZandelleEditor.h"
+#include "Summary.h"
+#include "Tools/ProjectFiles.h"
+#include "Tools/ProjectLoad.h"
+
+namespace ZandelleEngine { namespace Cli {
+
+namespace {
+
+std::atomic<std::size_t> warningCount{0}, errorCount{0};
+
+void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
+    editor.resourcesPath = invocation.resourcesPath;
+    editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
+}
+
+/* Loads and waits until the project is active and every job has ended */
+bool loadAndWait(ZandelleEditor& editor, const std::string& path, double& seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<int> job = loadProject(path, editor);
+    if(!job) return false;
+    editor.jobSystem->wait(*job);
+    editor.jobSystem->waitForIdle();
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return true;
+}
+
+int printSummary(ZandelleEditor& editor, const Invocation& invocation, double loadSeconds) {
+    SummaryData summary = collectSummary(editor);
+    summary.warnings = warningCount;
+    summary.errors = errorCount;
+    summary.loadSeconds = loadSeconds;
+    if(invocation.has("--json")) std::printf("%s\n", summaryToJson(summary).c_str());
+    else std::printf("%s", summaryToText(summary).c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+}
+
+void installLogSink(const Invocation& invocation) {
+    const bool json = invocation.has("--json");
+    Debug::setQuiet(invocation.has("--quiet"));
+    Debug::setSink([json](LogLevel level, std::string_view line) {
+        if(level == LogLevel::Warning) ++warningCount;
+        if(level == LogLevel::Error) ++errorCount;
+        std::FILE* out = (level == LogLevel::Debug && !json) ? stdout : stderr;
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+        std::fflush(out);
+    });
+}
+
+int runOpen(Invocation& invocation) {
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    double seconds = 0.0;
+    if(!loadAndWait(editor, invocation.arguments[0], seconds)) return 1;
+    return printSummary(editor, invocation, seconds);
+}
+
+int runUpgrade(Invocation& invocation) {
+    const std::string path = invocation.arguments[0];
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+
+    if(invocation.has("--dry-run")) {
+        std::vector<MigrationStep> report;
+        std::vector<std::string> notes;
+        if(!dryRunMigrations(path, editor, report, notes)) return 1;
+        if(report.empty()) std::printf("No migration needed.\n");
+        for(const MigrationStep& step: report) {
+            std::printf("%s: %s\n", step.name.c_str(), step.changedRecords.empty() ?
+                "no record changed" : String::join(step.changedRecords, ", ").c_str());
+        }
+        for(const std::string& note: notes) std::printf("would write %s\n", note.c_str());
+        return 0;
+    }
+
+    double seconds = 0.0;
+    if(!loadAndWait(editor, path, seconds)) return 1;
+    const std::string target = invocation.has("--out") ? invocation.option("--out") : path;
+    return saveProject(target, editor) ? 0 : 1;
+}
+
+int runNew(Invocation& invocation) {
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    const std::string path = invocation.arguments[0];
+    if(invocation.has("--template") || invocation.has("--package")) {
+        std::fprintf(stderr, "zandelle: --template and --package are not available in this build\n");
+        return 1;
+    }
+    if(!initProject(editor, invocation.option("--name"), path)) return 1;
+    const std::string saved = String::endsWith(path, ".zdp") ? path : path + ".zdp";
+    return Path::exists(saved) ? 0 : 1;
+}
+
+int runDevices(Invocation& invocation) {
+    RemoteDevices devices{invocation.has("--adb") ? invocation.option("--adb") : std::string{"adb"}};
+    devices.refresh();
+    for(std::size_t i = 0; i != devices.deviceCount(); ++i)
+        std::printf("%s\n", devices.describeDevice(i).c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+int runTrust(Invocation& invocation) {
+    const std::string path = invocation.arguments[0];
+    if(!Path::exists(path) || Path::isDirectory(path)) {
+        std::fprintf(stderr, "zandelle: no project file at %s\n", path.c_str());
+        return 1;
+    }
+    const bool enable = !invocation.has("--off");
+    setPluginsEnabledForProject(path, enable);
+    std::printf("%s %s\n", enable ? "Plugins enabled for" : "Plugins disabled for", Path::absolute(path).c_str());
+    return 0;
+}
+
+int runRecent(Invocation&) {
+    for(const std::string& path: readRecentProjects()) std::printf("%s\n", path.c_str());
+    return 0;
+}
+
+int runDemo(Invocation& invocation) {
+    std::string directory = Path::join(Path::fromNativeSeparators(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp"), "zandelle-demo-XXXXXX");
+    if(!::mkdtemp(directory.data())) {
+        std::fprintf(stderr, "zandelle: cannot create a temporary directory\n");
+        return 1;
+    }
+    const std::string path = Path::join(directory, "Demo.zdp");
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    editor.suppressRecentProjects = true;
+    if(!initProject(editor, "Demo", path) || !Path::exists(path)) return 1;
+    double seconds = 0.0;
+    if(!loadAndWait(editor, path, seconds)) return 1;
+    return printSummary(editor, invocation, seconds);
+}
+
+}}

@@ -1,0 +1,36 @@
+#pragma once
+// The subcommands of zandelle. Each takes the parsed invocation and returns
+// the process exit code: 0 success, 1 the operation failed, 2 bad usage.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ZandelleEngine { namespace Cli {
+
+struct Invocation {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> options;
+    std::string resourcesPath;
+
+    bool has(const std::string& option) const { return options.count(option) != 0; }
+    std::string option(const std::string& option) const {
+        auto found = options.find(option);
+        return found == options.end() ? std::string{} : found->second;
+    }
+};
+
+/** Routes the library's log lines (stdout for Debug, stderr for the rest;
+    all to stderr with --json; no Debug with --quiet) and counts warnings
+    and errors for the summary */
+void installLogSink(const Invocation& invocation);
+
+int runOpen(Invocation& invocation);
+int runUpgrade(Invocation& invocation);
+int runNew(Invocation& invocation);
+int runDevices(Invocation& invocation);
+int runTrust(Invocation& invocation);
+int runRecent(Invocation& invocation);
+int runDemo(Invocation& invocation);
+
+}}

@@ -1,0 +1,59 @@
+#include "Summary.h"
+
+#include <fmt/format.h>
+#include <rapidjson/document.h>
+
+#include "Base/Path.h"
+#include "Editor/Json.h"
+#include "Editor/ZandelleEditor.h"
+
+namespace ZandelleEngine { namespace Cli {
+
+SummaryData collectSummary(ZandelleEditor& editor) {
+    SummaryData s;
+    ProjectFile& file = editor.data().projectFile();
+    s.name = std::string{file["settings/project/name"].asString()};
+    s.path = editor.data().project().projectFilePath();
+    const std::vector<std::int32_t> version = file["settings/project/version"].asIntArray();
+    for(std::size_t i = 0; i != 4 && i != version.size(); ++i) s.version[i] = version[i];
+    for(const std::string& section: ProjectFile::sectionNames())
+        s.records.emplace_back(section, file.section(section)->size());
+    for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
+    return s;
+}
+
+std::string summaryToJson(const SummaryData& s) {
+    JsonDocument d;
+    d.SetObject();
+    auto& a = d.GetAllocator();
+    JsonValue project{rapidjson::kObjectType};
+    project.AddMember("name", JsonValue{s.name.c_str(), a}, a);
+    project.AddMember("path", JsonValue{s.path.c_str(), a}, a);
+    JsonValue version{rapidjson::kArrayType};
+    for(std::int32_t v: s.version) version.PushBack(v, a);
+    project.AddMember("version", version, a);
+    d.AddMember("project", project, a);
+    JsonValue records{rapidjson::kObjectType};
+    for(const auto& r: s.records) records.AddMember(JsonValue{r.first.c_str(), a}, JsonValue{std::uint64_t(r.second)}, a);
+    d.AddMember("records", records, a);
+    JsonValue counters{rapidjson::kArrayType};
+    for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
+    d.AddMember("assetTypeCounters", counters, a);
+    d.AddMember("warnings", JsonValue{std::uint64_t(s.warnings)}, a);
+    d.AddMember("errors", JsonValue{std::uint64_t(s.errors)}, a);
+    JsonValue timings{rapidjson::kObjectType};
+    timings.AddMember("loadSeconds", s.loadSeconds, a);
+    d.AddMember("timings", timings, a);
+    return Json::toString(d, 0).value_or("{}");
+}
+
+std::string summaryToText(const SummaryData& s) {
+    std::string out = fmt::format("Project {} at {}, version {}.{}.{}{}\n", s.name.empty() ? "(unnamed)" : s.name, s.path,
+        s.version[0], s.version[1], s.version[2], s.version[3] ? fmt::format(" prerelease {}", s.version[3]) : "");
+    out += "Records:";
+    for(const auto& r: s.records) out += fmt::format(" {} {}", r.first, r.second);
+    out += fmt::format("\nWarnings {}, errors {}\nLoaded in {:.3f} s\n", s.warnings, s.errors, s.loadSeconds);
+    return out;
+}
+
+}}

@@ -1,0 +1,32 @@
+#pragma once
+// The summary that open, compile and demo print: one structure, as text or
+// as one JSON object. Members of subsystems this build does not compile are
+// left out.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ZandelleEngine {
+class ZandelleEditor;
+}
+
+namespace ZandelleEngine { namespace Cli {
+
+struct SummaryData {
+    std::string name, path;
+    std::array<std::int32_t, 4> version{};
+    /** (section, records in the document) */
+    std::vector<std::pair<std::string, std::size_t>> records;
+    std::vector<std::uint32_t> assetTypeCounters;
+    std::size_t warnings = 0, errors = 0;
+    double loadSeconds = 0.0;
+};
+
+SummaryData collectSummary(ZandelleEditor& editor);
+std::string summaryToJson(const SummaryData& summary);
+std::string summaryToText(const SummaryData& summary);
+
+}}
