@@ -1,0 +1,210 @@
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Shaders/Material.h"
+#include "Shaders/MaterialDefinition.h"
+#include "Shaders/ShaderDefines.h"
+#include "Support/LogCapture.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+using DataType = MaterialDefinition::DataType;
+
+std::string vec4s(int count) {
+    std::string s = "struct Material {\n";
+    for(int i = 0; i != count; ++i) s += "    lowp vec4 v" + std::to_string(i) + ";\n";
+    return s + "    lowp float last;\n};\n";
+}
+
+}
+
+TEST(MaterialDefinition, TypesCountsAndMetaTypes) {
+    Testing::LogCapture log;
+    const MaterialDefinition d = parseMaterialDefinition("Foo.frag",
+        "struct Light { lowp vec4 color; };\n"
+        "struct Material\n{\n"
+        "    lowp vec4 diffuseColor;\n    lowp vec3 tint;\n    mediump uint diffuseTexture;\n"
+        "    lowp uint myFont;\n    lowp uint count;\n    lowp ivec2 offset;\n    lowp uvec2 flags;\n"
+        "    lowp mat2 m;\n    lowp vec3 BaseColor;\n    lowp int i;\n};\n");
+    EXPECT_EQ(log.all(), "");
+    EXPECT_EQ(d.name, "Foo.frag");
+    EXPECT_EQ(d.parameterNames, (std::vector<std::string>{"diffuseColor", "tint", "diffuseTexture", "myFont",
+        "count", "offset", "flags", "m", "BaseColor", "i"}));
+    const std::vector<ParameterType> expected{
+        {DataType::Float, 4, MetaType::Color}, {DataType::Float, 3, MetaType::None},
+        {DataType::Sampler, 1, MetaType::None}, {DataType::Font, 1, MetaType::None},
+        {DataType::UnsignedInt, 1, MetaType::None}, {DataType::Int, 2, MetaType::None},
+        {DataType::Float, 2, MetaType::None}, {DataType::Float, 4, MetaType::None},
+        {DataType::Float, 3, MetaType::Color}, {DataType::Int, 1, MetaType::None}};
+    EXPECT_EQ(d.parameterTypes, expected);
+    /* The sampler takes two bytes */
+    EXPECT_EQ(d.offset(3), 9u);
+    EXPECT_EQ(d.size(), 4u + 3 + 2 + 1 + 1 + 2 + 2 + 4 + 3 + 1);
+}
+
+TEST(MaterialDefinition, Warnings) {
+    Testing::LogCapture log;
+    const MaterialDefinition d = parseMaterialDefinition("Foo.frag",
+        "struct Material {\n"
+        "    highp float roughness;\n"       /* accepted with a warning */
+        "    lowp uint normalTexture;\n"     /* likewise */
+        "    lowp bool grain;\n"
+        "    lowp vec tooShort;\n"
+        "    lowp vec4;\n"
+        "    lowp vec4 a b;\n"
+        "    lowp /* the tint */ vec3 tint /* rgb */;\n"
+        "    lowp vec2 uv; // a line comment\n"
+        "    lowp vec2 after;\n"
+        "};\n");
+    EXPECT_EQ(d.parameterNames, (std::vector<std::string>{"roughness", "normalTexture", "tint", "uv"}));
+    EXPECT_EQ(log.warning(),
+        "Material property 'roughness' in shader Foo.frag should use lowp precision\n"
+        "Material texture property 'normalTexture' in shader Foo.frag should use mediump precision\n"
+        "Skipping material property 'grain' in shader Foo.frag: unknown type 'bool'\n"
+        "Skipping material property 'tooShort' in shader Foo.frag: unknown type 'vec'\n"
+        "Incomplete material property declaration in shader Foo.frag: lowp vec4\n"
+        "Too many tokens in material property declaration in shader Foo.frag: lowp vec4 a b\n"
+        "Too many tokens in material property declaration in shader Foo.frag: // a line comment lowp vec2 after\n");
+}
+
+TEST(MaterialDefinition, SizeLimit) {
+    Testing::LogCapture log;
+    const MaterialDefinition full = parseMaterialDefinition("Full", vec4s(12));
+    EXPECT_EQ(full.parameterCount(), 12u);
+    EXPECT_EQ(full.size(), 48u);
+    EXPECT_EQ(log.warning(), "Skipping material property 'last' in shader Full: Exceeded max material size of 48 bytes\n");
+
+    log.clear();
+    const MaterialDefinition over = parseMaterialDefinition("Over", vec4s(13));
+    EXPECT_EQ(over.parameterCount(), 12u);
+    EXPECT_EQ(log.warning(),
+        "Skipping material property 'v12' in shader Over: Exceeded max material size of 48 bytes\n"
+        "Skipping material property 'last' in shader Over: Exceeded max material size of 48 bytes\n");
+}
+
+TEST(MaterialDefinition, NoUsableStruct) {
+    Testing::LogCapture log;
+    EXPECT_EQ(parseMaterialDefinition("A", "void main() {}\n").parameterCount(), 0u);
+    EXPECT_EQ(parseMaterialDefinition("B", "struct Material\n;\nstruct Other {};\n").parameterCount(), 0u);
+    EXPECT_EQ(parseMaterialDefinition("C", "struct Material { lowp float a;").parameterCount(), 0u);
+    EXPECT_EQ(parseMaterialDefinition("D", "struct Material").parameterCount(), 0u);
+    EXPECT_EQ(log.warning(),
+        "No Material struct found in shader A\n"
+        "Material struct in shader B has no body\n"
+        "Material struct in shader C is missing a terminating '}'\n"
+        "Material struct in shader D has no body\n");
+}
+
+TEST(MaterialDefinition, ValidateBuiltinModels) {
+    const ShadingModelParameters* phong = builtinShadingModelParameters("Phong");
+    ASSERT_TRUE(phong);
+    EXPECT_EQ(phong->names.size(), 11u);
+    EXPECT_FALSE(builtinShadingModelParameters("Particle"));
+
+    const std::string goodPhong =
+        "struct Material {\n"
+        "    lowp vec4 ambientColor;\n    lowp vec4 diffuseColor;\n    lowp vec4 specularColor;\n"
+        "    lowp vec4 emissiveColor;\n    lowp vec4 fogColor;\n"
+        "    mediump uint diffuseTexture;\n    mediump uint emissiveTexture;\n"
+        "    mediump uint normalTexture;\n    mediump uint lightmapTexture;\n"
+        "    lowp float lightmapFactor;\n    lowp uint shininess;\n    lowp float extra;\n};\n";
+    EXPECT_TRUE(validateMaterialParameters(goodPhong, phong->names, phong->types).empty());
+
+    std::string floatShininess = goodPhong;
+    floatShininess.replace(floatShininess.find("lowp uint shininess"), 19, "lowp float shininess");
+    EXPECT_EQ(validateMaterialParameters(floatShininess, phong->names, phong->types),
+        (std::vector<std::string>{"incorrect material parameter type for 'shininess'.\nGot 2, expected 0"}));
+
+    const ShadingModelParameters* flat = builtinShadingModelParameters("Flat");
+    EXPECT_EQ(validateMaterialParameters("struct Material { lowp vec2 color; };", flat->names, flat->types),
+        (std::vector<std::string>{
+            "incorrect material parameter meta type for 'color'.\nGot 0, expected 2",
+            "missing material parameter 'flatTexture'"}));
+}
+
+TEST(Material, SetParamValuePacksValues) {
+    Testing::LogCapture log;
+    const MaterialDefinition d = parseMaterialDefinition("M",
+        "struct Material { lowp vec4 diffuseColor; mediump uint diffuseTexture; lowp ivec2 offsets;"
+        " lowp uint myFont; lowp float factor; lowp uint count; };");
+    ASSERT_EQ(d.size(), 4u + 2 + 2 + 1 + 1 + 1);
+    Material m{d};
+    EXPECT_EQ(m.data(), std::vector<std::uint8_t>(11, 0));
+
+    const float color[]{1.0f, 0.5f, 0.0f, 1.0f};
+    m.setParamValue(0, color);
+    const std::uint32_t texture[]{0x11234};
+    m.setParamValue(1, texture);
+    const std::int32_t offsets[]{-1, 257};
+    m.setParamValue(2, offsets);
+    const std::uint32_t font[]{300};
+    m.setParamValue(3, font);
+    /* Not clamped: the low byte of 510 and of -127 */
+    const float factor[]{2.0f};
+    m.setParamValue(4, factor);
+    const std::uint32_t count[]{7};
+    m.setParamValue(5, count);
+    m.setParamValue(-1, factor);
+    EXPECT_EQ(m.data(), (std::vector<std::uint8_t>{255, 127, 0, 255, 0x34, 0x12, 255, 1, 44, 254, 7}));
+
+    const float negative[]{-0.5f};
+    m.setParamValue(4, negative);
+    EXPECT_EQ(m.data()[9], 129);
+    EXPECT_EQ(log.all(), "");
+}
+
+TEST(MaterialDeathTest, SetParamValueWithTheWrongType) {
+    const MaterialDefinition d = parseMaterialDefinition("M",
+        "struct Material { lowp float factor; mediump uint diffuseTexture; };");
+    Material m{d};
+    const std::uint32_t u[]{1};
+    const std::int32_t i[]{1};
+    const float f[]{1.0f};
+    EXPECT_DEATH(m.setParamValue(0, u),
+        "Material::setParamValue\\(unsigned int\\): Expected MaterialDefinition::DataType::UnsignedInt or "
+        "MaterialDefinition::DataType::Font or MaterialDefinition::DataType::Sampler but got MaterialDefinition::DataType::Float");
+    EXPECT_DEATH(m.setParamValue(0, i),
+        "Material::setParamValue\\(int\\): Expected MaterialDefinition::DataType::Int but got MaterialDefinition::DataType::Float");
+    EXPECT_DEATH(m.setParamValue(1, f),
+        "Material::setParamValue\\(float\\): Expected MaterialDefinition::DataType::Float but got MaterialDefinition::DataType::Sampler");
+    EXPECT_EQ(dataTypeName(MaterialDefinition::DataType(7)), "MaterialDefinition::DataType(7)");
+}
+
+TEST(ShaderDefines, PipelineAndFeatureDefines) {
+    EXPECT_EQ(pipelineDefines(0, 1, 1, 32),
+        "#define NUM_LIGHTS 1\n#define NUM_SHADOWS 1\n#define OBJECTS_PER_ROW_MASK 31\n"
+        "#define OBJECTS_PER_ROW_LOG2 5\n#define NEW_GLSL\n");
+    EXPECT_EQ(pipelineDefines(PipelineDefineParaboloid | PipelineDefinePreZPass | 2, 8, 0, 48),
+        "#define NUM_LIGHTS 8\n#define NUM_SHADOWS 0\n#define OBJECTS_PER_ROW_MASK 31\n"
+        "#define OBJECTS_PER_ROW_LOG2 5\n#define PARABOLOID\n#define PRE_Z_PASS\n#define NEW_GLSL\n");
+    EXPECT_EQ(featureDefines({"TEXTURED", "WITH_FOG"}), "#define TEXTURED\n#define WITH_FOG\n");
+    EXPECT_EQ(featureDefines({}), "");
+}
+
+TEST(ShaderDefines, FeaturesAndPipelinePreprocessing) {
+    const char* source =
+        "#define FEATURE_TEXTURED\n#define FEATURE_ALPHA_MASKED\n#define FEATURE_TEXTURED\n#define OTHER\n"
+        "#if NUM_LIGHTS > 0 && defined(NEW_GLSL)\nlights\n#endif\n"
+        "#ifdef TEXTURED\ntextured\n#endif\n#ifdef ALPHA_MASKED\nmasked\n#endif\n";
+    Preprocessor first;
+    first.process(source);
+    EXPECT_EQ(shaderFeatures(first), (std::vector<std::string>{"ALPHA_MASKED", "TEXTURED"}));
+
+    const Preprocessor p = preprocessForPipeline(source, 1, 1, 1, {"TEXTURED"}, 0);
+    EXPECT_TRUE(p.isOk());
+    EXPECT_EQ(p.output(), "lights\ntextured\n");
+    EXPECT_EQ(preprocessForPipeline(source, 0, 1, 1, {}, 0).output(), "");
+
+    const std::map<std::string, bool> enabled{{"TEXTURED", true}, {"ALPHA_MASKED", false}, {"FOG", true}};
+    EXPECT_EQ(enabledFeatures(shaderFeatures(first), enabled), (std::vector<std::string>{"TEXTURED"}));
+
+    Testing::LogCapture log;
+    Preprocessor broken;
+    broken.process("#define FEATURE_X\n#else\n");
+    EXPECT_TRUE(shaderFeatures(broken).empty());
+}
