@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+using Testing::minimalProject;
+
+namespace {
+
+class ProjectLoad: public Testing::EditorTest {};
+
+}
+
+TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
+    const std::string path = writeProject("game/Game.zdp", minimalProject("[1, 1, 6, 1]",
+        R"("scripting": {"entryPoint": "js/main.js", "sourcePaths": ["js", "/lib/api"]})"));
+    int loaded = 0;
+    editor.projectLoadedListeners.push_back([&](ZandelleEditor&) { ++loaded; });
+
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_EQ(log.all(),
+        "Resetting editor data\n"
+        "Initializing new project\n"
+        "Loading project from " + path + "\n"
+        "No '.editor/state.json', using default editor state\n"
+        "Plugin execution is disabled for this project.\n"
+        "If you trust the source, enable it in Project Settings > Plugins.\n");
+    EXPECT_EQ(log.warning(), "Plugin execution is disabled for this project.\n");
+
+    EXPECT_EQ(editor.data().project().root(), dir / "game");
+    EXPECT_EQ(editor.data().project().filename(), "Game.zdp");
+    EXPECT_EQ(loaded, 1);
+    EXPECT_EQ(editor.scripting->runtimeEntryPath(), dir / "game/js/main.js");
+    EXPECT_EQ(editor.scripting->paths(), (std::vector<std::string>{dir / "game/js", std::string{ZANDELLE_RESOURCES_DIR} + "/lib/api"}));
+    EXPECT_EQ(editor.scripting->updateCount(), 1u);
+    EXPECT_FALSE(editor.scripting->isWatching());
+    EXPECT_FALSE(editor.service->isRunning());
+    /* The path heads the recent list */
+    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{path}));
+}
+
+TEST_F(ProjectLoad, VersionGate) {
+    const struct {
+        const char* name;
+        const char* version;
+        bool loads;
+        const char* error;
+    } cases[]{
+        {"an old release loads", "[0, 8, 5]", true, ""},
+        {"0.5.9 is refused", "[0, 5, 9]", false, "Project file version not supported anymore: Vector(0, 5, 9, 0)\n"},
+        {"a prerelease of 0.6.0 is refused", "[0, 6, 0, 3]", false, "Project file version not supported anymore: Vector(0, 6, 0, 3)\n"},
+        {"three numbers mean a final release", "[1, 1, 6]", true, ""},
+        {"a string", "\"1.1.6\"", false, "Project file version is not an array of three or four integers: \"1.1.6\"\n"},
+        {"one number", "[1]", false, "Project file version is not an array of three or four integers: [1]\n"},
+        {"floats", "[1.5, 1, 6]", false, "Project file version is not an array of three or four integers: [1.5,1,6]\n"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = writeProject("v/Version.zdp", minimalProject(c.version));
+        Testing::LogCapture log;
+        EXPECT_EQ(loadAndWait(path), c.loads);
+        if(!c.loads) {
+            EXPECT_EQ(log.error(), c.error);
+        }
+    }
+}
+
+TEST_F(ProjectLoad, BadFilesFailWithOneClearLine) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* errors;
+    } cases[]{
+        {"empty file", "", "ProjectFile::parse(): The document is empty. at offset 0\n"},
+        {"malformed", "{\"settings\": ", "ProjectFile::parse(): Invalid value. at offset 13\n"},
+        {"no version", R"({"settings": {"project": {}}})", "No version found in project file\n"},
+        {"objects is an array", R"({"objects": [], "settings": {"project": {"version": [1, 1, 6]}}})",
+            "ProjectFile::parse(): section objects is not a JSON object\n"},
+        {"meshes is a number", R"({"meshes": 3, "settings": {"project": {"version": [1, 1, 6]}}})",
+            "ProjectFile::parse(): section meshes is not a JSON object\n"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = writeProject("bad/Bad.zdp", c.text);
+        Testing::LogCapture log;
+        EXPECT_FALSE(loadAndWait(path));
+        std::string expected = c.errors;
+        if(expected.rfind("ProjectFile::parse()", 0) == 0) expected += "Failed parsing project from " + path + "\n";
+        EXPECT_EQ(log.error(), expected);
+        /* The empty project of initProject stays, pointing at the failed path */
+        EXPECT_EQ(editor.data().project().root(), dir / "bad");
+        EXPECT_EQ(editor.data().project().filename(), "Bad.zdp");
+    }
+}
+
+TEST_F(ProjectLoad, FailuresBeforeAndAfterTheRecentList) {
+    Testing::LogCapture log;
+    /* Unreadable: the recent list is not touched yet */
+    EXPECT_FALSE(loadAndWait(dir / "missing.zdp"));
+    EXPECT_EQ(log.error(), "Failed loading project from " + (dir / "missing.zdp") + "\n");
+    EXPECT_TRUE(readRecentProjects().empty());
+    /* Parse failure: the path is already in the list */
+    const std::string bad = writeProject("Bad.zdp", "{");
+    EXPECT_FALSE(loadAndWait(bad));
+    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{bad}));
+    /* A stopped service is not restarted after a failure */
+    editor.service->start();
+    EXPECT_FALSE(loadAndWait(bad));
+    EXPECT_FALSE(editor.service->isRunning());
+}
+
+TEST_F(ProjectLoad, ServiceAndWatchingAreRestarted) {
+    const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    editor.service->start();
+    editor.scripting->startWatching(*editor.fileWatch);
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_TRUE(editor.service->isRunning());
+    EXPECT_EQ(editor.service->stopCount(), 1);
+    EXPECT_TRUE(editor.scripting->isWatching());
+}
+
+TEST_F(ProjectLoad, IdSchemeFromSettings) {
+    for(const auto& [ids, scheme]: {std::pair{"\"uuid\"", IdScheme::Uuid}, std::pair{"\"incremental-number\"", IdScheme::IncrementalNumber},
+                                    std::pair{"\"Uuid\"", IdScheme::IncrementalNumber}, std::pair{"5", IdScheme::IncrementalNumber}}) {
+        SCOPED_TRACE(ids);
+        const std::string path = writeProject("Ids.zdp", minimalProject("[1, 1, 6, 1]", std::string{R"("editor": {"ids": )"} + ids + "}"));
+        ASSERT_TRUE(loadAndWait(path));
+        EXPECT_EQ(editor.data().projectFile().idScheme(), scheme);
+    }
+}
+
+TEST_F(ProjectLoad, EditorState) {
+    const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    writeProject(".editor/state.json", R"({"version": 1, "selection": ["4"], "camera": {"position": [1, 2, 3], "rotation": [0, 0, 0, 1]}})");
+    {
+        Testing::LogCapture log;
+        ASSERT_TRUE(loadAndWait(path));
+        EXPECT_NE(log.debug().find("Loading editor state from " + (dir / ".editor/state.json") + "\n"), std::string::npos);
+        EXPECT_EQ(editor.editorState.selection, (std::vector<std::string>{"4"}));
+        EXPECT_EQ(editor.editorState.cameraPosition, (Vector3{1, 2, 3}));
+    }
+    for(const char* rejected: {"not json", "[]", R"({"version": 2})", R"({"version": 1, "selection": [1]})",
+                               R"({"version": 1, "camera": {"position": [1, 2]}})"}) {
+        SCOPED_TRACE(rejected);
+        writeProject(".editor/state.json", rejected);
+        Testing::LogCapture log;
+        ASSERT_TRUE(loadAndWait(path));
+        EXPECT_EQ(log.warning(), "Unable to load editor state from '.editor/state.json', using default\n"
+                                 "Plugin execution is disabled for this project.\n");
+        EXPECT_TRUE(editor.editorState.selection.empty());
+    }
+}
+
+TEST_F(ProjectLoad, PluginTrustIsByteExact) {
+    const std::string path = writeProject("game/Game.zdp", minimalProject("[1, 1, 6, 1]",
+        R"("plugins": {"enable": true, "paths": ["p"], "first": {"enable": true}, "second": {"enable": false}})"));
+    /* A path that differs only in spelling does not count */
+    setPluginsEnabledForProject(dir / "game//Game.zdp", true);
+    ASSERT_TRUE(loadAndWait(dir / "game/./Game.zdp"));
+    EXPECT_FALSE(editor.pluginsEnabled);
+
+    setPluginsEnabledForProject(path, true);
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_TRUE(editor.pluginsEnabled);
+    EXPECT_EQ(log.warning(), "Plugin support is enabled for this project, loading editor plugins\n");
+    const std::vector<std::string>& calls = editor.scripting->pluginManager().calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 4, calls.end()), (std::vector<std::string>{
+        "add(" + (dir / "game/plugins") + ")", "setEnabled(first, true)", "setEnabled(second, false)", "watch()"}));
+}
+
+TEST_F(ProjectLoad, DialogOverload) {
+    const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    ASSERT_TRUE(loadAndWait(path));
+    editor.projectDialogPath = dir.path();
+    auto& dialogs = static_cast<HeadlessDialogs&>(*editor.dialogs);
+    /* Cancelled: nothing happens to the loaded project */
+    EXPECT_FALSE(loadProject(editor));
+    EXPECT_EQ(editor.data().project().filename(), "Game.zdp");
+    EXPECT_EQ(dialogs.requests().back(), "open|Load Project|" + dir.path() + "|Zandelle Engine Project=*.zdp,All Files=*|single");
+    dialogs.queueAnswer(std::vector<std::string>{path, dir / "other.zdp"});
+    const std::optional<int> job = loadProject(editor);
+    ASSERT_TRUE(job);
+    editor.jobSystem->wait(*job);
+}
+
+TEST_F(ProjectLoad, DefaultImageResources) {
+    const std::string path = writeProject("Game.zdp", R"({
+        "images": {"img": {"link": {"file": "default", "name": "DefaultImage"}}},
+        "settings": {"project": {"version": [1, 1, 6, 1]}}})");
+    ASSERT_TRUE(loadAndWait(path));
+    ProjectFile& file = editor.data().projectFile();
+    EXPECT_EQ(file.images()["img"]["compression"].asString(), "none");
+    EXPECT_EQ(file.images()["img"]["name"].asString(), "DefaultImage");
+    OriginalAccess texture = file.textures().getOriginal(FileLink{"default", "DefaultTexture"});
+    ASSERT_TRUE(texture.exists());
+    EXPECT_EQ(texture["image"].asString(), "img");
+    Resource<Trade::ImageData> image = editor.data().resources().images.resolveLink(FileLink{"default", "DefaultImage"});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size, Vector2i{2});
+    EXPECT_EQ(image->data, (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255}));
+}

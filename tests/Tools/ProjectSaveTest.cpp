@@ -1,0 +1,139 @@
+#include <cmath>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "Base/Path.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+using Testing::minimalProject;
+
+namespace {
+
+class ProjectSave: public Testing::EditorTest {
+    protected:
+        void SetUp() override { ASSERT_TRUE(initProject(editor, "", "")); }
+};
+
+}
+
+TEST_F(ProjectSave, ExtensionRules) {
+    const struct {
+        const char* name;
+        const char* path;
+        const char* written;
+    } cases[]{
+        {"no extension", "a/name", "a/name.zdp"},
+        {"zdp", "b/name.zdp", "b/name.zdp"},
+        {"upper case gains a second one", "c/name.ZDP", "c/name.ZDP.zdp"},
+        {"missing parents are created", "d/e/f/name.zdp", "d/e/f/name.zdp"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(saveProject(dir / c.path, editor));
+        EXPECT_TRUE(Path::exists(dir / c.written));
+        EXPECT_TRUE(Path::exists(Path::join(Path::path(dir / c.written), ".editor/state.json")));
+    }
+}
+
+TEST_F(ProjectSave, StampsVersionNameAndTellsEveryone) {
+    int saved = 0;
+    editor.projectSavedListeners.push_back([&](ZandelleEditor&) { ++saved; });
+    editor.changeTracker->change("/settings/x", nullptr);
+    EXPECT_TRUE(editor.changeTracker->hasUnsavedChanges());
+
+    Testing::LogCapture log;
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    EXPECT_EQ(log.all(), "Saved editor state\nSaved project to " + (dir / "Game.zdp") + "\n");
+    EXPECT_EQ(saved, 1);
+    EXPECT_FALSE(editor.changeTracker->hasUnsavedChanges());
+    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{dir / "Game.zdp"}));
+
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(*Path::readString(dir / "Game.zdp")));
+    EXPECT_EQ(file["settings/project/name"].asString(), "Game");
+    EXPECT_EQ(file["settings/project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
+    EXPECT_EQ(editor.data().project().root(), dir.path());
+    EXPECT_EQ(editor.data().project().filename(), "Game.zdp");
+
+    /* A name that is set stays */
+    editor.data().projectFile()["settings/project/name"].setString("Kept");
+    ASSERT_TRUE(saveProject(dir / "Other.zdp", editor));
+    ASSERT_TRUE(file.parse(*Path::readString(dir / "Other.zdp")));
+    EXPECT_EQ(file["settings/project/name"].asString(), "Kept");
+}
+
+TEST_F(ProjectSave, FailedSaveKeepsTheOldFile) {
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    const std::string before = *Path::readString(dir / "Game.zdp");
+    editor.changeTracker->change("/settings/x", nullptr);
+
+    /* A value JSON cannot hold: the text cannot be made */
+    editor.data().projectFile()["settings/broken"].writeValue().SetDouble(std::nan(""));
+    editor.showErrorDialogs = true;
+    {
+        Testing::LogCapture log;
+        EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
+        EXPECT_EQ(log.error(), "Failed saving project to " + (dir / "Game.zdp") + "\n");
+    }
+    EXPECT_EQ(static_cast<HeadlessDialogs&>(*editor.dialogs).requests().back(), "message|Zandelle Engine|Saving project failed|error");
+    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), before);
+    EXPECT_TRUE(editor.changeTracker->hasUnsavedChanges());
+    editor.data().projectFile()["settings/broken"].remove();
+
+    /* A directory where the file should go */
+    Path::make(dir / "Taken.zdp");
+    {
+        Testing::LogCapture log;
+        EXPECT_FALSE(saveProject(dir / "Taken.zdp", editor));
+        EXPECT_EQ(log.error(), "Failed saving project to " + (dir / "Taken.zdp") + "\n");
+    }
+
+    /* An unwritable directory (root writes anyway, so only as a user) */
+    if(::geteuid() != 0) {
+        ASSERT_TRUE(saveProject(dir / "ro/Game.zdp", editor));
+        const std::string old = *Path::readString(dir / "ro/Game.zdp");
+        ::chmod((dir / "ro").c_str(), 0555);
+        editor.data().projectFile()["settings/project/name"].setString("Changed");
+        Testing::LogCapture log;
+        EXPECT_FALSE(saveProject(dir / "ro/Game.zdp", editor));
+        EXPECT_EQ(log.problems(), "Failed to save editor state\nFailed saving project to " + (dir / "ro/Game.zdp") + "\n");
+        EXPECT_EQ(*Path::readString(dir / "ro/Game.zdp"), old);
+        ::chmod((dir / "ro").c_str(), 0755);
+    }
+}
+
+TEST_F(ProjectSave, DialogOverload) {
+    auto& dialogs = static_cast<HeadlessDialogs&>(*editor.dialogs);
+    /* Never saved: the dialog opens even without save-as; cancel is false */
+    EXPECT_FALSE(saveProject(editor, false));
+    EXPECT_EQ(dialogs.requests().size(), 1u);
+    EXPECT_EQ(dialogs.requests().back().substr(0, 18), "save|Save Project|");
+    dialogs.queueAnswer(dir / "Chosen");
+    EXPECT_TRUE(saveProject(editor, false));
+    EXPECT_TRUE(Path::exists(dir / "Chosen.zdp"));
+    /* Saved once: no dialog */
+    EXPECT_TRUE(saveProject(editor, false));
+    EXPECT_EQ(dialogs.requests().size(), 2u);
+}
+
+TEST_F(ProjectSave, RoundTripKeepsUnknownMembersAndNeedsNoMigration) {
+    const std::string path = writeProject("Game.zdp", R"({
+        "objects": {"1": {"name": "A", "futureKey": {"nested": [1, 2.5, "x", null, true]}}},
+        "mystery": {"section": 1},
+        "settings": {"project": {"name": "G", "version": [1, 1, 6, 1]}, "future": "yes"}})");
+    ASSERT_TRUE(loadAndWait(path));
+    ASSERT_TRUE(saveProject(path, editor));
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(*Path::readString(path)));
+    EXPECT_EQ(file["mystery/section"].asInt(), 1);
+    EXPECT_EQ(file["settings/future"].asString(), "yes");
+    EXPECT_EQ(*Json::toString(*file.objects()["1"]["futureKey"].readValue(), 0), R"({"nested":[1,2.5,"x",null,true]})");
+
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_EQ(log.debug().find("(=>"), std::string::npos);
+}

@@ -1,0 +1,69 @@
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Support/LogCapture.h"
+#include "Support/TempDirectory.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+class UserLists: public ::testing::Test {
+    protected:
+        std::string listFile(const char* name) const { return dir / (std::string{"appdata/ZandelleEngine/"} + name); }
+        Testing::TempDirectory dir;
+        Testing::ScopedAppData appData{dir / "appdata"};
+};
+
+}
+
+TEST_F(UserLists, RecentProjectsMoveToTheHead) {
+    addRecentProject(dir / "a.zdp");
+    addRecentProject(dir / "b.zdp");
+    addRecentProject(dir / "a.zdp");
+    /* Projects that do not exist stay in the recent list */
+    EXPECT_EQ(*Path::readString(listFile("recent_projects.txt")), (dir / "a.zdp") + "\n" + (dir / "b.zdp"));
+    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{dir / "a.zdp", dir / "b.zdp"}));
+}
+
+TEST_F(UserLists, PluginTrust) {
+    const std::string a = dir.write("a/A.zdp", "{}");
+    const std::string b = dir.write("b/B.zdp", "{}");
+    setPluginsEnabledForProject(a, true);
+    setPluginsEnabledForProject(b, true);
+    setPluginsEnabledForProject(a, true);
+    std::vector<std::string> trusted;
+    ASSERT_TRUE(readPluginEnabledProjects(trusted));
+    EXPECT_EQ(trusted, (std::vector<std::string>{a, b}));
+
+    /* Lines that are no project file, or whose file is gone, fall away on the next rewrite */
+    dir.write("appdata/ZandelleEngine/plugin_enabled_projects.txt", a + "\n" + (dir / "gone.zdp") + "\n" + (dir / "x.txt") + "\n\n" + b);
+    setPluginsEnabledForProject(a, false);
+    EXPECT_EQ(*Path::readString(listFile("plugin_enabled_projects.txt")), b);
+
+    /* A list that cannot be read */
+    std::filesystem::remove(listFile("plugin_enabled_projects.txt"));
+    std::filesystem::create_directory(listFile("plugin_enabled_projects.txt"));
+    Testing::LogCapture log;
+    trusted.clear();
+    EXPECT_FALSE(readPluginEnabledProjects(trusted));
+    EXPECT_EQ(log.error(), "Cannot read " + listFile("plugin_enabled_projects.txt") + "\n");
+}
+
+TEST_F(UserLists, MissingListsAndNoAppData) {
+    std::vector<std::string> trusted{"kept"};
+    EXPECT_TRUE(readPluginEnabledProjects(trusted));
+    EXPECT_EQ(trusted, (std::vector<std::string>{"kept"}));
+
+    ::unsetenv("APPDATA");
+    EXPECT_EQ(userSettingsDirectory(), "ZandelleEngine");
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    addRecentProject("x.zdp");
+    EXPECT_EQ(*Path::readString(dir / "ZandelleEngine/recent_projects.txt"), dir / "x.zdp");
+    std::filesystem::current_path(previous);
+}
