@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string>
 #include <unordered_map>
 
@@ -98,7 +99,17 @@ void migration_0_8_5_fixComponentArrays(ProjectFile& file) {
         JsonValue& old = components.writeValue();
         JsonAllocator& allocator = file.allocator();
         JsonValue array{rapidjson::kArrayType};
-        const std::size_t count = old.MemberCount();
+        /* Missing indices become null elements: {"0", "2"} gives three
+           elements. Indices beyond what a component id can address are not
+           indices but garbage; they do not size the array. */
+        std::size_t count = old.MemberCount();
+        for(const auto& m: old.GetObject()) {
+            const std::string_view key{m.name.GetString(), m.name.GetStringLength()};
+            std::size_t index = 0;
+            const auto result = std::from_chars(key.data(), key.data() + key.size(), index);
+            if(result.ec == std::errc{} && result.ptr == key.data() + key.size() && index < 0xffff)
+                count = std::max(count, index + 1);
+        }
         for(std::size_t i = 0; i != count; ++i) {
             const std::string key = std::to_string(i);
             auto found = old.FindMember(key.c_str());
