@@ -19,7 +19,11 @@ namespace {
    ("settings", a "files" array) */
 std::vector<std::string> changedRecords(const JsonValue& before, const JsonValue& after) {
     std::vector<std::string> out;
+    const JsonValue empty{rapidjson::kObjectType};
     auto compareMember = [&](std::string_view name, const JsonValue* a, const JsonValue* b) {
+        /* A section that appears or disappears lists its records */
+        if(!a && b && b->IsObject()) a = &empty;
+        if(!b && a && a->IsObject()) b = &empty;
         if(a && b && a->IsObject() && b->IsObject() && name != "settings") {
             for(const auto& m: b->GetObject()) {
                 auto old = a->FindMember(m.name);

@@ -1,0 +1,212 @@
+// Which steps of the migration sequence run for which stored version, where
+// the loader's hooks stand, the report of changed records, and failure when
+// a default pipeline is missing.
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "Editor/ProjectFile.h"
+#include "Support/LogCapture.h"
+#include "Tools/MigrationTestHelpers.h"
+#include "Tools/ProjectMigrations.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+/* The steps in the order they run; hooks are the loader's work */
+const char* const Rows[]{
+    nullptr,
+    "migration_0_7_3_updateResourceLinksFile", "migration_0_7_2_updateCollisionGroup",
+    "migration_0_7_5_updateScriptingSourcePaths", "migration_0_8_2_updateFontTextures",
+    "migration_0_8_5_updateScriptingSourcePaths", "migration_0_8_5_removeShaders",
+    "migration_0_8_10_removeObsoleteMeshDataSettings", "migration_0_9_0_defaultShaderLinks",
+    "hook loadShaders", "migration_0_8_5_updateShadersToPipelines",
+    "migration_0_8_5_fixComponentArrays", "migration_0_8_6_updateLinksObjectsEmptyNames",
+    "migration_0_8_9_updatePipelineBlendEquations", "migration_0_9_0_unsupportedBlendFunctions",
+    "migration_0_9_0_separateBlendFunctions", "migration_0_9_0_textMaterialToSlug",
+    "migration_0_9_0_defaultImage", "migration_0_9_0_deletedObjects",
+    "migration_0_9_0_perFileUnnamedResourceIndices", "migration_0_9_0_renameSkyToFullScreenTriangle",
+    "migration_0_9_4_removeAlphaFeature", "migration_0_9_4_moveFontToResource",
+    "migration_0_9_4_textMaterialAddFont", "migration_0_9_4_mergeDuplicateSkins",
+    "migration_0_9_4_addAlphaMaskedFeature", "migration_0_9_5_transformationToTRS",
+    "migration_1_0_0_renameShaderTypeToStage", "migration_1_0_0_renameScaleToScaling",
+    "migration_1_0_0_automaticEntryPointJs", "migration_1_0_0_deprecateUseInternalBundler",
+    "hook copyNpmSetupFiles", "migration_1_0_0_updateEsbuildFlags",
+    "migration_1_0_0_removeAutomaticEntryPointJsFlag", "migration_1_0_0_imageCompressToCompression",
+    "migration_1_0_0_arFramework", "migration_1_0_0_renameRangeToShadowRange",
+    "migration_1_0_0_convertAttenuationToIntensity", "migration_1_0_0_addPhongFeatureDeprecatedAttenuation",
+    "hook installDependencies", "migration_1_0_4_addImporterToFiles",
+    "migration_1_1_0_convertFilesToResourceSection", "migration_1_1_0_addSkinPropertyToAnimationComponents"};
+
+std::vector<int> rowsFrom(int first, std::vector<int> except = {}) {
+    std::vector<int> out;
+    for(int i = first; i <= 42; ++i)
+        if(std::find(except.begin(), except.end(), i) == except.end()) out.push_back(i);
+    return out;
+}
+
+std::vector<int> join(std::vector<int> a, const std::vector<int>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+/* Runs the sequence and lists the steps that ran, hooks in their place */
+std::vector<std::string> stepsRun(const ProjectVersion& version, const char* settings = "{}") {
+    ProjectFile file;
+    EXPECT_TRUE(file.parse(std::string{R"({"settings": )"} + settings + "}"));
+    std::vector<MigrationStep> report;
+    /* Each hook call with the number of migrations that ran before it */
+    std::vector<std::pair<std::size_t, std::string>> hookCalls;
+    auto migrationsSoFar = [&]{
+        return std::size_t(std::count_if(report.begin(), report.end(),
+            [](const MigrationStep& step) { return step.name.starts_with("migration_"); }));
+    };
+    MigrationHooks hooks;
+    hooks.loadShaders = [&]{
+        hookCalls.emplace_back(migrationsSoFar(), "hook loadShaders");
+        Testing::addDefaultPipelines(file);
+    };
+    hooks.copyNpmSetupFiles = [&]{ hookCalls.emplace_back(migrationsSoFar(), "hook copyNpmSetupFiles"); };
+    hooks.installDependencies = [&]{ hookCalls.emplace_back(migrationsSoFar(), "hook installDependencies"); };
+    Testing::LogCapture log;
+    EXPECT_TRUE(runMigrations(file, version, "", hooks, &report));
+
+    std::vector<std::string> out;
+    std::size_t migrations = 0;
+    auto hook = hookCalls.begin();
+    for(const MigrationStep& step: report) {
+        if(!step.name.starts_with("migration_")) continue;
+        for(; hook != hookCalls.end() && hook->first <= migrations; ++hook) out.push_back(hook->second);
+        out.push_back(step.name);
+        ++migrations;
+    }
+    for(; hook != hookCalls.end(); ++hook) out.push_back(hook->second);
+    return out;
+}
+
+const struct {
+    const char* name;
+    ProjectVersion version;
+    std::vector<int> rows;
+} SequenceData[]{
+    {"0.6.0 runs everything but the release-candidate fix", {0, 6, 0, 0}, rowsFrom(1, {11})},
+    {"0.7.2 runs the 0.7.3 row before it but not its own", {0, 7, 2, 0}, rowsFrom(1, {2, 11})},
+    {"0.7.3", {0, 7, 3, 0}, rowsFrom(3, {11})},
+    {"0.8.5", {0, 8, 5, 0}, join({7, 8, 9, 12}, rowsFrom(13))},
+    {"0.8.6 rc1", {0, 8, 6, 1}, join({7, 8, 9, 11, 12}, rowsFrom(13))},
+    {"0.8.6", {0, 8, 6, 0}, join({7, 8, 9}, rowsFrom(13))},
+    {"0.8.9 runs 0.8.10 but not its own", {0, 8, 9, 0}, join({7, 8, 9}, rowsFrom(14))},
+    {"0.8.10 is newer than 0.8.9", {0, 8, 10, 0}, join({8, 9}, rowsFrom(14))},
+    {"0.9.4 rc3 is older than 0.9.4", {0, 9, 4, 3}, join({9}, rowsFrom(21))},
+    {"0.9.4", {0, 9, 4, 0}, join({9}, rowsFrom(26))},
+    {"1.0.0 rc1", {1, 0, 0, 1}, join({9}, rowsFrom(27))},
+    {"1.0.0 rc2", {1, 0, 0, 2}, join({9}, rowsFrom(27))},
+    {"1.0.0", {1, 0, 0, 0}, {9, 39, 40, 41, 42}},
+    {"1.0.4", {1, 0, 4, 0}, {9, 39, 41, 42}},
+    {"1.1.0 runs no versioned row", {1, 1, 0, 0}, {9, 39}},
+    {"current", CurrentProjectVersion, {9, 39}},
+    {"a future version", {2, 0, 0, 0}, {9, 39}},
+};
+
+class MigrationSequence: public testing::TestWithParam<std::size_t> {};
+
+}
+
+TEST_P(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
+    const auto& data = SequenceData[GetParam()];
+    std::vector<std::string> expected;
+    for(int row: data.rows) expected.push_back(Rows[row]);
+    EXPECT_EQ(stepsRun(data.version), expected) << data.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, MigrationSequence, testing::Range<std::size_t>(0, std::size(SequenceData)),
+    [](const testing::TestParamInfo<std::size_t>& info) {
+        std::string name = SequenceData[info.param].name;
+        for(char& c: name) if(!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+TEST(MigrationSequence, NpmSetupCopyOnlyWithoutABundlerChosenInTheProject) {
+    /* Set in the project, even to the value the defaults hold: no copy */
+    for(const char* settings: {R"({"scripting": {"bundlingType": "npm"}})", R"({"scripting": {"bundlingType": "esbuild"}})"}) {
+        const std::vector<std::string> steps = stepsRun({0, 9, 5, 0}, settings);
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), 0) << settings;
+    }
+    /* The deprecated flag alone does not count as a choice */
+    const std::vector<std::string> steps = stepsRun({0, 9, 5, 0}, R"({"scripting": {"useInternalBundler": false}})");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), 1);
+
+    /* Announced right before the hook, after the bundler migration */
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"settings": {}})"));
+    Testing::RecordingHooks hooks;
+    Testing::LogCapture log;
+    ASSERT_TRUE(runMigrations(file, {0, 9, 5, 0}, "", hooks.hooks(file)));
+    EXPECT_NE(log.debug().find(
+        "Migrating 'useInternalBundler' to 'bundlingType' (=> 1.0.0)\n"
+        "Copy npm setup files (=> 1.0.0)\n"
+        "[hook] copyNpmSetupFiles\n"
+        "Updating 'esbuildFlags' with '--format=esm' (=> 1.0.0)\n"), std::string::npos) << log.debug();
+}
+
+TEST(MigrationSequence, EmptyHooksAreSkipped) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"settings": {}})"));
+    Testing::addDefaultPipelines(file);
+    Testing::LogCapture log;
+    EXPECT_TRUE(runMigrations(file, {0, 6, 0, 0}, "", MigrationHooks{}));
+    EXPECT_EQ(log.problems(), "");
+}
+
+TEST(MigrationSequence, MissingDefaultPipelineStopsTheSequence) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"materials": {"1": {"shader": "Phong"}}, "settings": {}})"));
+    MigrationHooks hooks;
+    /* Every default pipeline but one */
+    hooks.loadShaders = [&]{
+        Testing::addDefaultPipelines(file);
+        file.pipelines()[file.pipelines().resourceByName("Particle")].remove();
+    };
+    bool installed = false;
+    hooks.installDependencies = [&]{ installed = true; };
+
+    Testing::LogCapture log;
+    EXPECT_FALSE(runMigrations(file, {0, 8, 4, 0}, "", hooks));
+    EXPECT_EQ(log.error(), "Tools/ProjectMigrations: migration_0_8_5_updateShadersToPipelines(): "
+        "missing default pipeline pipelineIdParticle, no pipeline named Particle\n");
+    EXPECT_TRUE(log.debug().ends_with("Updating shaders to pipelines (=> 0.8.5)\n")) << log.debug();
+    EXPECT_FALSE(installed);
+    /* The materials were not touched */
+    EXPECT_EQ(file.materials()["1"]["shader"].asString(), "Phong");
+    EXPECT_FALSE(file.materials()["1"]["pipeline"].isSetInProject());
+}
+
+TEST(MigrationSequence, ReportNamesTheChangedRecords) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({
+        "objects": {"1": {"skin": "1", "components": [{"type": "mesh", "mesh": {"skin": "2"}}]}, "2": {"name": "untouched"}},
+        "skins": {"1": {"joints": ["2"]}, "2": {"joints": ["2"]}},
+        "files": ["a.fbx"],
+        "settings": {"scripting": {"bundlingType": "npm"}, "rendering": {"fontCharacters": "abc"}}
+    })"));
+    Testing::RecordingHooks hooks;
+    std::vector<MigrationStep> report;
+    Testing::LogCapture log;
+    ASSERT_TRUE(runMigrations(file, {0, 9, 3, 0}, "", hooks.hooks(file), &report));
+
+    auto changes = [&](std::string_view name) {
+        for(const MigrationStep& step: report) if(step.name == name) return step.changedRecords;
+        ADD_FAILURE() << name << " did not run";
+        return std::vector<std::string>{};
+    };
+    EXPECT_EQ(changes("migration_0_9_4_mergeDuplicateSkins"), (std::vector<std::string>{"objects/1", "skins/2"}));
+    EXPECT_EQ(changes("migration_0_9_4_moveFontToResource"), (std::vector<std::string>{"settings", "fonts/1"}));
+    EXPECT_EQ(changes("migration_0_9_4_removeAlphaFeature"), std::vector<std::string>{});
+    EXPECT_EQ(changes("migration_1_0_4_addImporterToFiles"), std::vector<std::string>{"files"});
+    EXPECT_EQ(changes("migration_1_1_0_convertFilesToResourceSection"), std::vector<std::string>{"files"});
+    /* Hooks appear only when they changed the document */
+    EXPECT_EQ(report.front().name, "loadShaders");
+    EXPECT_EQ(std::count_if(report.begin(), report.end(), [](const MigrationStep& s) { return s.name == "installDependencies"; }), 0);
+}
