@@ -90,6 +90,8 @@ class ZANDELLE_EXPORT ZandelleEditor {
         /** A file watch of the editor that project initialisation removes */
         int extraWatchId = -1;
         std::atomic<bool> npmInstallRunning{false};
+        /** Set by a successful npm install job */
+        std::atomic<bool> dependenciesInstalled{false};
         /** The npm executable the npm runner starts */
         std::string npmExecutable = "npm";
 
