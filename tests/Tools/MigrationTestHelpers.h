@@ -3,6 +3,7 @@
 // comparison of JSON documents that names the first difference.
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,19 @@ inline std::string jsonDifference(const JsonValue& actual, const JsonValue& expe
         return {};
     }
     return actual == expected ? std::string{} : path + " (value)";
+}
+
+/* A parsed project document */
+inline std::unique_ptr<ProjectFile> project(std::string_view text) {
+    auto file = std::make_unique<ProjectFile>();
+    EXPECT_TRUE(file->parse(text)) << text;
+    return file;
+}
+
+/* One value of a document as compact JSON text, "" when there is none */
+inline std::string jsonAt(ProjectFile& file, std::string_view path) {
+    const JsonValue* v = file[path].readValue();
+    return v ? Json::toString(*v, 0).value_or("?") : std::string{};
 }
 
 inline JsonDocument parseJson(std::string_view text) {
