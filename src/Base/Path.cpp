@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -104,19 +105,36 @@ std::optional<std::vector<std::string>> list(std::string_view path) {
 }
 
 std::optional<std::vector<char>> read(std::string_view path) {
-    std::error_code ec;
-    if(fs::is_directory(fsPath(path), ec)) return {};
-    std::ifstream in{fsPath(path), std::ios::binary};
-    if(!in) return {};
-    std::vector<char> data{std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
-    if(in.bad()) return {};
-    return data;
+    std::optional<std::string> text = readString(path);
+    if(!text) return {};
+    return std::vector<char>{text->begin(), text->end()};
 }
 
 std::optional<std::string> readString(std::string_view path) {
-    std::optional<std::vector<char>> data = read(path);
-    if(!data) return {};
-    return std::string{data->begin(), data->end()};
+    const int fd = ::open(std::string{path}.c_str(), O_RDONLY|O_CLOEXEC);
+    if(fd < 0) return {};
+    std::string data;
+    struct stat info;
+    if(::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    /* The size is a hint only: files in /proc report 0 */
+    data.resize(std::size_t(info.st_size) + 1);
+    std::size_t used = 0;
+    for(;;) {
+        if(used == data.size()) data.resize(data.size()*2 + 4096);
+        const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+        if(n < 0) {
+            ::close(fd);
+            return {};
+        }
+        if(n == 0) break;
+        used += std::size_t(n);
+    }
+    ::close(fd);
+    data.resize(used);
+    return data;
 }
 
 bool writeAtomic(std::string_view path, std::string_view data) {

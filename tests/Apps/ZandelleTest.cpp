@@ -1,0 +1,124 @@
+// The command line, run as a user runs it: exit codes, what it prints, and
+// the files it leaves behind.
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Base/String.h"
+#include "Editor/ProjectFile.h"
+#include "Support/TempDirectory.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+struct Run {
+    int exitCode;
+    std::string out;  /* stdout, or stdout and stderr merged */
+};
+
+class Zandelle: public ::testing::Test {
+    protected:
+        /* Runs zandelle with @p arguments (already shell-quoted where needed) */
+        Run run(const std::string& arguments, bool mergeErrors = false) const {
+            const std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " +
+                String::shellQuote(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + (mergeErrors ? " 2>&1" : " 2>/dev/null");
+            Run result{-1, {}};
+            std::FILE* pipe = ::popen(command.c_str(), "r");
+            if(!pipe) return result;
+            char buffer[4096];
+            std::size_t n;
+            while((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, n);
+            const int status = ::pclose(pipe);
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return result;
+        }
+        std::string q(const std::string& s) const { return String::shellQuote(s); }
+
+        Testing::TempDirectory dir;
+};
+
+}
+
+TEST_F(Zandelle, UsageErrorsAndHelp) {
+    EXPECT_EQ(run("").exitCode, 2);
+    EXPECT_EQ(run("frobnicate").exitCode, 2);
+    EXPECT_EQ(run("open").exitCode, 2);
+    EXPECT_EQ(run("open a.zdp b.zdp").exitCode, 2);
+    EXPECT_EQ(run("open a.zdp --out x").exitCode, 2);
+    EXPECT_EQ(run("upgrade a.zdp --out").exitCode, 2);
+    const Run help = run("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    for(const char* command: {"open", "upgrade", "new", "devices", "trust", "recent"})
+        EXPECT_NE(help.out.find(std::string{"  "} + command + " "), std::string::npos) << command;
+    const Run upgradeHelp = run("upgrade --help");
+    EXPECT_EQ(upgradeHelp.exitCode, 0);
+    EXPECT_NE(upgradeHelp.out.find("--dry-run"), std::string::npos);
+}
+
+TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
+    const std::string project = dir / "game/Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --name Space --quiet").exitCode, 0);
+    ASSERT_TRUE(Path::exists(project));
+
+    const Run open = run("open " + q(project) + " --json --quiet");
+    EXPECT_EQ(open.exitCode, 0);
+    ProjectFile summary;
+    ASSERT_TRUE(summary.parse(open.out)) << open.out;
+    EXPECT_EQ(summary["project/name"].asString(), "Space");
+    EXPECT_EQ(summary["project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
+    EXPECT_EQ(summary["errors"].asInt(-1), 0);
+
+    /* An old project, upgraded to another file: the original stays */
+    const std::string old = dir.write("old/Old.zdp",
+        R"({"settings": {"project": {"name": "Old", "version": [1, 0, 4]}}, "files": [{"fileName": "a.gltf", "importerName": ""}]})");
+    const std::string before = *Path::readString(old);
+    const Run dryRun = run("upgrade " + q(old) + " --dry-run --quiet");
+    EXPECT_EQ(dryRun.exitCode, 0);
+    EXPECT_NE(dryRun.out.find("migration_1_1_0_convertFilesToResourceSection: files"), std::string::npos) << dryRun.out;
+    EXPECT_EQ(*Path::readString(old), before);
+    EXPECT_FALSE(Path::exists(dir / "old/.editor"));
+
+    EXPECT_EQ(run("upgrade " + q(old) + " --out " + q(dir / "new/Upgraded.zdp") + " --quiet").exitCode, 0);
+    EXPECT_EQ(*Path::readString(old), before);
+    ProjectFile upgraded;
+    ASSERT_TRUE(upgraded.parse(*Path::readString(dir / "new/Upgraded.zdp")));
+    EXPECT_EQ(upgraded["settings/project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
+    EXPECT_TRUE(upgraded.files().isObject());
+
+    /* open adds to the recent list, most recent first */
+    const Run recent = run("recent");
+    EXPECT_EQ(recent.exitCode, 0);
+    EXPECT_EQ(String::split(recent.out, '\n')[0], dir / "old/Old.zdp");
+
+    EXPECT_EQ(run("trust " + q(project)).exitCode, 0);
+    EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), project);
+    const Run trusted = run("open " + q(project), true);
+    EXPECT_NE(trusted.out.find("Plugin support is enabled for this project, loading editor plugins"), std::string::npos);
+    EXPECT_EQ(run("trust " + q(project) + " --off").exitCode, 0);
+    EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), "");
+    EXPECT_EQ(run("trust " + q(dir / "nothing.zdp")).exitCode, 1);
+}
+
+TEST_F(Zandelle, FailuresExitWithOne) {
+    const std::string bad = dir.write("Bad.zdp", "{ not json");
+    const Run open = run("open " + q(bad), true);
+    EXPECT_EQ(open.exitCode, 1);
+    EXPECT_NE(open.out.find("Failed parsing project from " + bad), std::string::npos);
+    EXPECT_EQ(run("open " + q(dir / "missing.zdp")).exitCode, 1);
+    EXPECT_EQ(run("upgrade " + q(bad)).exitCode, 1);
+    EXPECT_EQ(run("upgrade " + q(bad) + " --dry-run").exitCode, 1);
+}
+
+TEST_F(Zandelle, DevicesThroughAFakeAdb) {
+    const std::string adb = dir.write("adb", "#!/bin/sh\n"
+        "if [ \"$1\" = devices ]; then printf 'List of devices attached\\nSERIAL1\\tdevice product:x model:y device:z\\n'; fi\n");
+    ::chmod(adb.c_str(), 0755);
+    const Run devices = run("devices --adb " + q(adb) + " --quiet");
+    EXPECT_EQ(devices.exitCode, 0);
+    EXPECT_NE(devices.out.find("SERIAL1"), std::string::npos) << devices.out;
+}

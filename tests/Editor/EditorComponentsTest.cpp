@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Editor/ZandelleEditor.h"
+#include "Support/TempDirectory.h"
+#include "Tools/Version.h"
+
+using namespace ZandelleEngine;
+
+TEST(ProjectVersion, BothComparisons) {
+    const struct {
+        ProjectVersion v;
+        int M, m, p;
+        bool olderThanRelease;
+    } release[]{
+        {{0, 8, 6, 1}, 0, 8, 6, true},    /* a release candidate is older */
+        {{0, 8, 6, 0}, 0, 8, 6, false},
+        {{0, 8, 10, 0}, 0, 8, 9, false},  /* numbers, not text */
+        {{0, 8, 9, 0}, 0, 8, 10, true},
+        {{0, 5, 9, 0}, 0, 6, 0, true},
+        {{1, 0, 0, 0}, 0, 9, 9, false},
+    };
+    for(const auto& c: release) EXPECT_EQ(c.v.olderThanRelease(c.M, c.m, c.p), c.olderThanRelease) << c.v.major << c.v.minor << c.v.patch << c.v.prerelease;
+
+    const struct {
+        ProjectVersion a, b;
+        bool less;
+    } full[]{
+        {{1, 0, 0, 1}, {1, 0, 0, 2}, true},
+        {{1, 0, 0, 2}, {1, 0, 0, 2}, false},
+        {{1, 0, 0, 0}, {1, 0, 0, 2}, false},  /* a final release is never less */
+        {{1, 0, 0, 3}, {1, 0, 0, 0}, true},
+        {{0, 9, 5, 0}, {1, 0, 0, 2}, true},
+        {{1, 1, 6, 1}, {1, 1, 6, 0}, true},
+        {{1, 1, 5, 0}, {1, 1, 6, 1}, true},
+    };
+    for(const auto& c: full) EXPECT_EQ(c.a < c.b, c.less);
+}
+
+TEST(EditorState, RoundTripAndRejection) {
+    EditorState state;
+    state.selection = {"3", "uuid-x"};
+    state.cameraPosition = Vector3{1.5f, -2.0f, 0.25f};
+    const std::string text = state.serialize();
+    EditorState other;
+    ASSERT_TRUE(other.deserialize(text));
+    EXPECT_EQ(other.selection, state.selection);
+    EXPECT_EQ(other.cameraPosition, state.cameraPosition);
+    /* A rejected text leaves the state as it was */
+    EXPECT_FALSE(other.deserialize("{\"selection\": []}"));
+    EXPECT_FALSE(other.deserialize(""));
+    EXPECT_EQ(other.selection, state.selection);
+}
+
+TEST(ChangeTracker, RegistryDispatchAndRevisions) {
+    ChangeTracker tracker;
+    ProjectFile file;
+    tracker.reset(&file);
+    EXPECT_EQ(tracker.currentRevision(), -1);
+    std::vector<std::string> seen;
+    int userData = 7;
+    /* More paths than the first capacity step */
+    for(int i = 0; i != 20; ++i) tracker.registerHandler("p" + std::to_string(i), [](const Change&, void*) {});
+    tracker.registerHandler("settings", [&](const Change& c, void* data) {
+        seen.push_back("settings " + std::string{c.path} + " " + std::to_string(*static_cast<int*>(data)));
+    }, &userData);
+    tracker.registerHandler("sourcePaths", [&](const Change& c, void*) { seen.push_back("sourcePaths " + std::to_string(c.revision)); });
+    tracker.registerHandler("settings", [&](const Change& c, void*) { seen.push_back(c.value ? "second" : "second removed"); });
+    EXPECT_EQ(tracker.handlerCount("settings"), 2u);
+
+    JsonValue value{true};
+    tracker.change("/settings/scripting/sourcePaths", &value);
+    tracker.change("/objects/1", nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"settings /settings/scripting/sourcePaths 7", "second", "sourcePaths 0"}));
+    EXPECT_EQ(tracker.currentRevision(), 1);
+    EXPECT_TRUE(tracker.hasUnsavedChanges());
+    tracker.markSaved();
+    EXPECT_FALSE(tracker.hasUnsavedChanges());
+
+    tracker.reset(&file);
+    EXPECT_TRUE(tracker.registeredPaths().empty());
+}
+
+TEST(FileWatch, DeliversRealEventsOnPoll) {
+    Testing::TempDirectory dir;
+    ZandelleEditor editor{2};
+    FileWatch& watch = *editor.fileWatch;
+    const std::string file = dir.write("shaders/lib/a.glsl", "x");
+    std::vector<std::string> changed;
+    const int id = watch.watch(dir / "shaders", [&](ZandelleEditor&, const std::string& path) { changed.push_back(path); }, true);
+    ASSERT_NE(id, -1);
+    EXPECT_EQ(watch.watch(dir / "missing", {}), -1);
+
+    dir.write("shaders/lib/a.glsl", "changed");
+    EXPECT_GE(watch.waitAndPoll(editor, 2000), 1u);
+    EXPECT_EQ(changed, (std::vector<std::string>{file}));
+
+    /* After removal nothing arrives */
+    EXPECT_TRUE(watch.remove(id));
+    EXPECT_FALSE(watch.remove(id));
+    dir.write("shaders/lib/a.glsl", "again");
+    EXPECT_EQ(watch.waitAndPoll(editor, 100), 0u);
+    EXPECT_EQ(changed.size(), 1u);
+}
+
+TEST(ProgressDeathTest, DestroyedWhileReferenced) {
+    EXPECT_DEATH({
+        auto* p = new Progress{"Npm install"};
+        ProgressReference r{*p};
+        delete p;
+    }, "Progress::~Progress: references are still alive.");
+}
+
+TEST(ZandelleEditor, TasksLiveWhileReferenced) {
+    ZandelleEditor editor{2};
+    {
+        std::shared_ptr<Progress> task = editor.addTask("Compressing textures", 3);
+        ProgressReference reference{*task};
+        task.reset();
+        editor.pruneTasks();
+        ASSERT_EQ(editor.tasks().size(), 1u);
+        EXPECT_EQ(editor.tasks()[0]->title(), "Compressing textures");
+    }
+    editor.pruneTasks();
+    EXPECT_TRUE(editor.tasks().empty());
+}
