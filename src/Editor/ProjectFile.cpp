@@ -281,7 +281,9 @@ ValueAccessRange ValueAccess::rangeForKey(std::string_view key) const {
 }
 
 ValueAccess ValueAccess::Iterator::operator*() const {
-    return (*_parent)[(*_keys)[_index]];
+    /* A member name is one path token, even when it holds a "/" */
+    return ValueAccess{_parent->_file, _parent->_path + "/" + escapeToken((*_keys)[_index]),
+        _parent->_tree, _parent->_originalLink, _parent->_originalSection};
 }
 
 ValueAccess::Iterator ValueAccess::begin() const {

@@ -182,3 +182,14 @@ TEST(ProjectFile, RoundTripKeepsUnknownMembers) {
     again["settings/f"].setFloat(0.1f);
     EXPECT_NE(again.toString()->find("\"f\": 0.1\n"), std::string::npos);
 }
+
+TEST(ProjectFile, IterationOverKeysHoldingASlash) {
+    ProjectFile file;
+    ASSERT_TRUE(file.parse(R"({"objects": {"a/b": {"name": "Slash"}, "a": {"b": {"name": "Nested"}}}, "settings": {}})"));
+    std::vector<std::string> names;
+    for(ValueAccess record: file.objects()) {
+        names.push_back(record.key());
+        names.emplace_back(record["name"].asString());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a/b", "Slash", "a", ""}));
+}
