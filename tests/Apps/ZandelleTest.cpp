@@ -16,7 +16,7 @@ using namespace ZandelleEngine;
 
 namespace {
 
-struct Run {
+struct CommandRun {
     int exitCode;
     std::string out;  /* stdout, or stdout and stderr merged */
 };
@@ -24,10 +24,10 @@ struct Run {
 class Zandelle: public ::testing::Test {
     protected:
         /* Runs zandelle with @p arguments (already shell-quoted where needed) */
-        Run run(const std::string& arguments, bool mergeErrors = false) const {
+        CommandRun run(const std::string& arguments, bool mergeErrors = false) const {
             const std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " +
                 String::shellQuote(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + (mergeErrors ? " 2>&1" : " 2>/dev/null");
-            Run result{-1, {}};
+            CommandRun result{-1, {}};
             std::FILE* pipe = ::popen(command.c_str(), "r");
             if(!pipe) return result;
             char buffer[4096];
@@ -51,11 +51,11 @@ TEST_F(Zandelle, UsageErrorsAndHelp) {
     EXPECT_EQ(run("open a.zdp b.zdp").exitCode, 2);
     EXPECT_EQ(run("open a.zdp --out x").exitCode, 2);
     EXPECT_EQ(run("upgrade a.zdp --out").exitCode, 2);
-    const Run help = run("--help");
+    const CommandRun help = run("--help");
     EXPECT_EQ(help.exitCode, 0);
     for(const char* command: {"open", "upgrade", "new", "devices", "trust", "recent"})
         EXPECT_NE(help.out.find(std::string{"  "} + command + " "), std::string::npos) << command;
-    const Run upgradeHelp = run("upgrade --help");
+    const CommandRun upgradeHelp = run("upgrade --help");
     EXPECT_EQ(upgradeHelp.exitCode, 0);
     EXPECT_NE(upgradeHelp.out.find("--dry-run"), std::string::npos);
 }
@@ -65,7 +65,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     ASSERT_EQ(run("new " + q(project) + " --name Space --quiet").exitCode, 0);
     ASSERT_TRUE(Path::exists(project));
 
-    const Run open = run("open " + q(project) + " --json --quiet");
+    const CommandRun open = run("open " + q(project) + " --json --quiet");
     EXPECT_EQ(open.exitCode, 0);
     ProjectFile summary;
     ASSERT_TRUE(summary.parse(open.out)) << open.out;
@@ -77,7 +77,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     const std::string old = dir.write("old/Old.zdp",
         R"({"settings": {"project": {"name": "Old", "version": [1, 0, 4]}}, "files": [{"fileName": "a.gltf", "importerName": ""}]})");
     const std::string before = *Path::readString(old);
-    const Run dryRun = run("upgrade " + q(old) + " --dry-run --quiet");
+    const CommandRun dryRun = run("upgrade " + q(old) + " --dry-run --quiet");
     EXPECT_EQ(dryRun.exitCode, 0);
     EXPECT_NE(dryRun.out.find("migration_1_1_0_convertFilesToResourceSection: files"), std::string::npos) << dryRun.out;
     EXPECT_EQ(*Path::readString(old), before);
@@ -91,13 +91,13 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     EXPECT_TRUE(upgraded.files().isObject());
 
     /* open adds to the recent list, most recent first */
-    const Run recent = run("recent");
+    const CommandRun recent = run("recent");
     EXPECT_EQ(recent.exitCode, 0);
     EXPECT_EQ(String::split(recent.out, '\n')[0], dir / "old/Old.zdp");
 
     EXPECT_EQ(run("trust " + q(project)).exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), project);
-    const Run trusted = run("open " + q(project), true);
+    const CommandRun trusted = run("open " + q(project), true);
     EXPECT_NE(trusted.out.find("Plugin support is enabled for this project, loading editor plugins"), std::string::npos);
     EXPECT_EQ(run("trust " + q(project) + " --off").exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), "");
@@ -106,7 +106,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
 
 TEST_F(Zandelle, FailuresExitWithOne) {
     const std::string bad = dir.write("Bad.zdp", "{ not json");
-    const Run open = run("open " + q(bad), true);
+    const CommandRun open = run("open " + q(bad), true);
     EXPECT_EQ(open.exitCode, 1);
     EXPECT_NE(open.out.find("Failed parsing project from " + bad), std::string::npos);
     EXPECT_EQ(run("open " + q(dir / "missing.zdp")).exitCode, 1);
@@ -118,7 +118,7 @@ TEST_F(Zandelle, DevicesThroughAFakeAdb) {
     const std::string adb = dir.write("adb", "#!/bin/sh\n"
         "if [ \"$1\" = devices ]; then printf 'List of devices attached\\nSERIAL1\\tdevice product:x model:y device:z\\n'; fi\n");
     ::chmod(adb.c_str(), 0755);
-    const Run devices = run("devices --adb " + q(adb) + " --quiet");
+    const CommandRun devices = run("devices --adb " + q(adb) + " --quiet");
     EXPECT_EQ(devices.exitCode, 0);
     EXPECT_NE(devices.out.find("SERIAL1"), std::string::npos) << devices.out;
 }
