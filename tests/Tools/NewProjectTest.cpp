@@ -1,0 +1,365 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Base/Path.h"
+#include "Editor/ZandelleEditor.h"
+#include "Engine/MeshTools.h"
+#include "Engine/Primitives.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+#include "Tools/NewProject.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+using Testing::minimalProject;
+
+namespace {
+
+class NewProject: public Testing::EditorTest {};
+class TemplateProject: public Testing::EditorTest {};
+class PackageTemplate: public Testing::EditorTest {};
+
+const char* const PrimitiveNames[]{"PrimitivePlane", "PrimitiveCube", "PrimitiveSphere",
+    "PrimitiveCone", "PrimitiveCylinder", "PrimitiveCircle"};
+
+/* The unit cube as the engine defines it: per face the normal, the tangent
+   and four corners of position and texture coordinates */
+std::vector<std::uint8_t> expectedCubeVertices() {
+    const float faces[6][2][4]{
+        {{0, 0, 1, 0}, {-1, 0, 0, 1}}, {{1, 0, 0, 0}, {0, 0, 1, 1}}, {{0, 1, 0, 0}, {1, 0, 0, 1}},
+        {{0, 0, -1, 0}, {1, 0, 0, 1}}, {{0, -1, 0, 0}, {-1, 0, 0, 1}}, {{-1, 0, 0, 0}, {0, 0, -1, 1}},
+    };
+    const float corners[6][4][5]{
+        {{-1, -1, 1, 0, 0}, {1, -1, 1, 1, 0}, {1, 1, 1, 1, 1}, {-1, 1, 1, 0, 1}},
+        {{1, -1, 1, 0, 0}, {1, -1, -1, 1, 0}, {1, 1, -1, 1, 1}, {1, 1, 1, 0, 1}},
+        {{-1, 1, 1, 1, 1}, {1, 1, 1, 0, 1}, {1, 1, -1, 0, 0}, {-1, 1, -1, 1, 0}},
+        {{1, -1, -1, 0, 0}, {-1, -1, -1, 1, 0}, {-1, 1, -1, 1, 1}, {1, 1, -1, 0, 1}},
+        {{-1, -1, -1, 1, 0}, {1, -1, -1, 0, 0}, {1, -1, 1, 0, 1}, {-1, -1, 1, 1, 1}},
+        {{-1, -1, -1, 0, 0}, {-1, -1, 1, 1, 0}, {-1, 1, 1, 1, 1}, {-1, 1, -1, 0, 1}},
+    };
+    std::vector<float> floats;
+    for(int f = 0; f != 6; ++f) for(int c = 0; c != 4; ++c) {
+        floats.insert(floats.end(), corners[f][c], corners[f][c] + 3);
+        floats.insert(floats.end(), faces[f][0], faces[f][0] + 3);
+        floats.insert(floats.end(), corners[f][c] + 3, corners[f][c] + 5);
+        floats.insert(floats.end(), faces[f][1], faces[f][1] + 4);
+    }
+    std::vector<std::uint8_t> bytes(floats.size()*4);
+    std::memcpy(bytes.data(), floats.data(), bytes.size());
+    return bytes;
+}
+
+std::vector<std::uint8_t> expectedCubeIndices() {
+    std::vector<std::uint16_t> indices;
+    for(std::uint16_t f = 0; f != 6; ++f)
+        for(std::uint16_t i: {0, 1, 2, 0, 2, 3}) indices.push_back(std::uint16_t(4*f + i));
+    std::vector<std::uint8_t> bytes(indices.size()*2);
+    std::memcpy(bytes.data(), indices.data(), bytes.size());
+    return bytes;
+}
+
+template<class T> T read(const Trade::MeshData& mesh, Trade::MeshAttribute name, std::uint32_t vertex) {
+    const Trade::MeshAttributeData* a = mesh.attribute(name);
+    float values[T::length()];
+    std::memcpy(values, mesh.vertexData.data() + a->offset + std::size_t(a->stride)*vertex, sizeof(values));
+    T out;
+    for(int i = 0; i != T::length(); ++i) out[i] = values[i];
+    return out;
+}
+
+std::uint32_t index(const Trade::MeshData& mesh, std::size_t i) {
+    std::uint16_t v;
+    std::memcpy(&v, mesh.indexData.data() + 2*i, 2);
+    return v;
+}
+
+}
+
+TEST_F(NewProject, SavedProjectReopensWithBuiltIns) {
+    const std::string path = dir / "game/Game.zdp";
+    ASSERT_TRUE(newProject(editor, "Game", path, false));
+    ASSERT_TRUE(Path::exists(path));
+    EXPECT_FALSE(Path::exists(dir / "game/package.json"));
+    /* The new project is active without a load */
+    EXPECT_EQ(editor.scripting->runtimeEntryPath(), dir / "game/js/index.js");
+
+    const std::optional<int> job = loadProject(path, editor);
+    ASSERT_TRUE(job);
+    editor.jobSystem->wait(*job);
+
+    ProjectFile& file = editor.data().projectFile();
+    EXPECT_EQ(file["settings/project/name"].asString(), "Game");
+    ProjectSection& meshes = file.meshes();
+    for(std::size_t i = 0; i != 6; ++i) {
+        SCOPED_TRACE(PrimitiveNames[i]);
+        const std::string id = "p" + std::to_string(i);
+        const FileLink link{"default", PrimitiveNames[i]};
+        EXPECT_EQ(meshes[id]["link/file"].asString(), "default");
+        EXPECT_EQ(meshes[id]["link/name"].asString(), PrimitiveNames[i]);
+        EXPECT_EQ(meshes.getOriginal(link)["name"].asString(), PrimitiveNames[i]);
+        EXPECT_TRUE(editor.data().resources().meshes.resolveLink(link));
+    }
+    EXPECT_EQ(meshes.resourcesWithLink(FileLink{"default", "PrimitiveCube"}), std::vector<std::string>{"p1"});
+
+    const std::string fontId = file.fonts().firstResourceWithLink(FileLink{"default", "DejaVuSans.ttf"});
+    ASSERT_FALSE(fontId.empty());
+    EXPECT_TRUE(editor.data().resources().fonts.resolveLink(FileLink{"default", "DejaVuSans.ttf"}));
+    ProjectSection& materials = file.materials();
+    EXPECT_EQ(materials.resourcesWithLink(FileLink{"default", "DefaultFontMaterial"}),
+        std::vector<std::string>{"DefaultFontMaterial"});
+    OriginalAccess material = materials.getOriginal(FileLink{"default", "DefaultFontMaterial"});
+    EXPECT_EQ(material["Text/font"].asString(), fontId);
+    EXPECT_EQ(material["pipeline"].asString(), file.pipelines().resourceByName("Text"));
+}
+
+TEST_F(NewProject, CubeMatchesTableByteForByte) {
+    const Trade::MeshData generated = Primitives::cubeSolid();
+    EXPECT_EQ(generated.vertexCount, 24u);
+    EXPECT_EQ(generated.vertexData, expectedCubeVertices());
+    EXPECT_EQ(generated.indexType, Trade::IndexType::UnsignedShort);
+    EXPECT_EQ(generated.indexData, expectedCubeIndices());
+
+    /* Packing keeps the layout: what a project holds is the same bytes */
+    ASSERT_TRUE(initProject(editor, "", ""));
+    Resource<Trade::MeshData> cube = editor.data().resources().meshes.resolveLink(FileLink{"default", "PrimitiveCube"});
+    ASSERT_TRUE(cube);
+    EXPECT_EQ(cube->primitive, Trade::MeshPrimitive::Triangles);
+    EXPECT_EQ(cube->vertexData, expectedCubeVertices());
+    EXPECT_EQ(cube->indexData, expectedCubeIndices());
+    ASSERT_EQ(cube->attributes.size(), 4u);
+    EXPECT_EQ(cube->attributes[0].stride, 48u);
+    EXPECT_EQ(cube->attributes[2].name, Trade::MeshAttribute::TextureCoordinates);
+    EXPECT_EQ(cube->attributes[2].offset, 24u);
+    EXPECT_EQ(cube->attributes[3].name, Trade::MeshAttribute::Tangent);
+    EXPECT_EQ(cube->attributes[3].offset, 32u);
+}
+
+/* Every built-in mesh: indexed triangles facing outwards, unit normals and
+   tangents at right angles, tangents following the texture's U direction */
+TEST_F(NewProject, PrimitivesAreConsistentTriangleMeshes) {
+    ASSERT_TRUE(initProject(editor, "", ""));
+    const struct {
+        std::uint32_t vertices, triangles;
+    } expected[]{
+        {4, 2},                     /* plane: a strip of two */
+        {24, 12},
+        {2 + 11*13, 12 + 10*12*2 + 12},
+        {1 + 13 + 13 + 12, 12 + 12},  /* cap centre and rim, base ring, tip */
+        {2*(1 + 13) + 2*13, 12 + 12*2 + 12},
+        {1 + 13, 12},               /* a fan of 12 */
+    };
+    const MeshTools::MeshDataFlags all = MeshTools::MeshDataFlag::Position|MeshTools::MeshDataFlag::Normals|
+        MeshTools::MeshDataFlag::TextureCoordinates|MeshTools::MeshDataFlag::Tangents;
+
+    for(std::size_t m = 0; m != 6; ++m) {
+        SCOPED_TRACE(PrimitiveNames[m]);
+        Resource<Trade::MeshData> resource = editor.data().resources().meshes.resolveLink(FileLink{"default", PrimitiveNames[m]});
+        ASSERT_TRUE(resource);
+        const Trade::MeshData& mesh = resource.get();
+        EXPECT_EQ(mesh.primitive, Trade::MeshPrimitive::Triangles);
+        EXPECT_EQ(MeshTools::getMeshFlags(mesh), all);
+        EXPECT_EQ(mesh.vertexCount, expected[m].vertices);
+        ASSERT_EQ(mesh.indexType, Trade::IndexType::UnsignedShort);
+        ASSERT_EQ(mesh.indexCount(), 3*expected[m].triangles);
+
+        for(std::uint32_t v = 0; v != mesh.vertexCount; ++v) {
+            const Vector3 n = read<Vector3>(mesh, Trade::MeshAttribute::Normal, v);
+            const Vector4 t = read<Vector4>(mesh, Trade::MeshAttribute::Tangent, v);
+            const Vector2 uv = read<Vector2>(mesh, Trade::MeshAttribute::TextureCoordinates, v);
+            const Vector3 p = read<Vector3>(mesh, Trade::MeshAttribute::Position, v);
+            EXPECT_NEAR(glm::length(n), 1.0f, 1e-5f) << v;
+            EXPECT_NEAR(glm::length(Vector3{t}), 1.0f, 1e-5f) << v;
+            EXPECT_NEAR(glm::dot(n, Vector3{t}), 0.0f, 1e-5f) << v;
+            for(int i = 0; i != 2; ++i) EXPECT_TRUE(uv[i] >= 0.0f && uv[i] <= 1.0f) << v;
+            for(int i = 0; i != 3; ++i) EXPECT_LE(std::abs(p[i]), 1.0f + 1e-6f) << v;
+        }
+
+        for(std::size_t i = 0; i != mesh.indexCount(); i += 3) {
+            const std::uint32_t corner[3]{index(mesh, i), index(mesh, i + 1), index(mesh, i + 2)};
+            for(std::uint32_t c: corner) ASSERT_LT(c, mesh.vertexCount);
+            Vector3 p[3], n{0.0f};
+            Vector2 uv[3];
+            for(int c = 0; c != 3; ++c) {
+                p[c] = read<Vector3>(mesh, Trade::MeshAttribute::Position, corner[c]);
+                uv[c] = read<Vector2>(mesh, Trade::MeshAttribute::TextureCoordinates, corner[c]);
+                n += read<Vector3>(mesh, Trade::MeshAttribute::Normal, corner[c]);
+            }
+            const Vector3 e1 = p[1] - p[0], e2 = p[2] - p[0];
+            const Vector3 face = glm::cross(e1, e2);
+            EXPECT_GT(glm::length(face), 1e-6f) << "degenerate triangle " << i/3;
+            EXPECT_GT(glm::dot(face, n), 0.0f) << "triangle " << i/3 << " faces inwards";
+
+            /* The cube's tangents are fixed by its table, not by its
+               texture coordinates; the sphere's poles have no U direction */
+            if(m == 1) continue;
+            const Vector2 d1 = uv[1] - uv[0], d2 = uv[2] - uv[0];
+            const float r = d1.x*d2.y - d2.x*d1.y;
+            if(std::abs(r) < 1e-6f) continue;
+            const Vector3 u = (e1*d2.y - e2*d1.y)/r, vDirection = (e2*d1.x - e1*d2.x)/r;
+            for(int c = 0; c != 3; ++c) {
+                if(m == 2 && (corner[c] == 0 || corner[c] == mesh.vertexCount - 1)) continue;
+                const Vector4 t = read<Vector4>(mesh, Trade::MeshAttribute::Tangent, corner[c]);
+                const Vector3 normal = read<Vector3>(mesh, Trade::MeshAttribute::Normal, corner[c]);
+                EXPECT_GT(glm::dot(Vector3{t}, u), 0.0f) << "triangle " << i/3 << " corner " << c;
+                EXPECT_GT(glm::dot(glm::cross(normal, Vector3{t})*t.w, vDirection), 0.0f)
+                    << "triangle " << i/3 << " corner " << c;
+            }
+        }
+    }
+}
+
+TEST_F(NewProject, PackageSetUp) {
+    const std::string path = dir / "game/Game.zdp";
+    Testing::LogCapture log;
+    ASSERT_TRUE(newProject(editor, "Game", path, true));
+    EXPECT_EQ(log.problems(), "");
+    const std::optional<std::string> packageJson = Path::readString(dir / "game/package.json");
+    ASSERT_TRUE(packageJson);
+    EXPECT_NE(packageJson->find("\"name\": \"Game\""), std::string::npos);
+    EXPECT_NE(packageJson->find("\"@zandelleengine/api\""), std::string::npos);
+    EXPECT_EQ(packageJson->find("{{"), std::string::npos);
+    EXPECT_EQ(Path::readString(dir / "game/js/index.js"),
+        Path::readString(std::string{ZANDELLE_RESOURCES_DIR} + "/templates/package/js/index.js"));
+    EXPECT_TRUE(Path::isDirectory(dir / "game/node_modules"));
+
+    /* A project that was never saved has nowhere to put it */
+    log.clear();
+    ASSERT_TRUE(newProject(editor, "Unsaved", "", true));
+    EXPECT_EQ(log.warning(), "No project directory to copy the npm package template into\n");
+    EXPECT_FALSE(Path::exists("package.json"));
+}
+
+TEST_F(TemplateProject, CopiedRenamedNamedAndLoaded) {
+    const std::string templatePath = writeProject("tpl/Template.zdp", minimalProject("[1, 1, 6, 1]"));
+    dir.write("tpl/js/extra.js", "export const x = 1;\n");
+    dir.write("tpl/assets/deep/er/note.txt", "deep");
+    const std::string path = dir / "made/Fresh.zdp";
+    /* A stale project file at the target is replaced */
+    dir.write("made/Fresh.zdp", "not a project");
+
+    Testing::LogCapture log;
+    ASSERT_TRUE(newTemplateProject(editor, "Fresh", path, templatePath));
+    editor.jobSystem->waitForIdle();
+    EXPECT_NE(log.debug().find("Renaming project file from " + dir / "made/Template.zdp" + " to " + path + "\n"),
+        std::string::npos) << log.all();
+
+    EXPECT_TRUE(Path::exists(path));
+    EXPECT_FALSE(Path::exists(dir / "made/Template.zdp"));
+    EXPECT_TRUE(Path::exists(templatePath));
+    EXPECT_EQ(Path::readString(dir / "made/js/extra.js"), "export const x = 1;\n");
+    EXPECT_EQ(Path::readString(dir / "made/assets/deep/er/note.txt"), "deep");
+    EXPECT_TRUE(Path::exists(dir / "made/js/index.js"));
+    EXPECT_TRUE(Path::exists(dir / "made/node_modules/.keep"));
+    const std::optional<std::string> packageJson = Path::readString(dir / "made/package.json");
+    ASSERT_TRUE(packageJson);
+    EXPECT_NE(packageJson->find("\"name\": \"Fresh\""), std::string::npos);
+
+    EXPECT_EQ(editor.data().projectFile()["settings/project/name"].asString(), "Fresh");
+    EXPECT_EQ(editor.data().project().filename(), "Fresh.zdp");
+    /* The name is in the saved file: a fresh load reads it back */
+    ZandelleEditor other{2};
+    other.resourcesPath = editor.resourcesPath;
+    other.shaderDirectory = editor.shaderDirectory;
+    const std::optional<int> job = loadProject(path, other);
+    ASSERT_TRUE(job);
+    other.jobSystem->wait(*job);
+    EXPECT_EQ(other.data().projectFile()["settings/project/name"].asString(), "Fresh");
+}
+
+TEST_F(TemplateProject, SameFileNameIsNotMovedButLogged) {
+    const std::string templatePath = writeProject("tpl/Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    const std::string path = dir / "copy/Game.zdp";
+    Testing::LogCapture log;
+    ASSERT_TRUE(newTemplateProject(editor, "Copy", path, templatePath));
+    editor.jobSystem->waitForIdle();
+    EXPECT_NE(log.debug().find("Renaming project file from " + path + " to " + path + "\n"), std::string::npos);
+    EXPECT_TRUE(Path::exists(path));
+    EXPECT_EQ(editor.data().projectFile()["settings/project/name"].asString(), "Copy");
+}
+
+TEST_F(TemplateProject, FailsOnlyWhenTheLoadFails) {
+    const std::string templatePath = dir.write("tpl/Broken.zdp", "{\"settings\": ");
+    Testing::LogCapture log;
+    EXPECT_FALSE(newTemplateProject(editor, "X", dir / "out/X.zdp", templatePath));
+    EXPECT_NE(log.error().find("Failed parsing project from " + dir / "out/X.zdp"), std::string::npos) << log.all();
+
+    /* A template directory holding the target directory is not copied into
+       itself */
+    const std::string nested = writeProject("outer/Outer.zdp", minimalProject("[1, 1, 6, 1]"));
+    log.clear();
+    EXPECT_FALSE(newTemplateProject(editor, "Inner", dir / "outer/inner/Inner.zdp", nested));
+    EXPECT_NE(log.error().find("Cannot copy directory " + dir / "outer" + " into itself"), std::string::npos) << log.all();
+    EXPECT_FALSE(Path::exists(dir / "outer/inner/outer"));
+}
+
+TEST_F(PackageTemplate, ExistingFilesKeepTheirContentApartFromTheName) {
+    const std::string root = dir / "p";
+    dir.write("p/package.json", R"({"name": "{{ name }}", "dependencies": {"left-pad": "1.3.0"}})");
+    dir.write("p/js/index.js", "// mine\n");
+    Testing::LogCapture log;
+    EXPECT_TRUE(copyPackageTemplate("Mine", ZANDELLE_RESOURCES_DIR, root, false));
+    EXPECT_EQ(log.all(), "");
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
+    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// mine\n");
+    EXPECT_FALSE(Path::exists(root + "/node_modules"));
+
+    /* A second run finds no placeholder left and changes nothing */
+    EXPECT_TRUE(copyPackageTemplate("Other", ZANDELLE_RESOURCES_DIR, root, false));
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
+}
+
+TEST_F(PackageTemplate, TemplateWithoutNodeModules) {
+    Testing::TempDirectory templateRoot;
+    templateRoot.write("templates/package/package.json", R"({"name": "{{ name }}", "version": "{{ name }}"})");
+    templateRoot.write("templates/package/js/index.js", "// template\n");
+    const std::string root = dir / "p";
+    Path::make(root);
+
+    Testing::LogCapture log;
+    EXPECT_TRUE(copyPackageTemplate("Game", templateRoot.path(), root, true));
+    EXPECT_EQ(log.all(), "");
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Game", "version": "Game"})");
+    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// template\n");
+    EXPECT_FALSE(Path::exists(root + "/node_modules"));
+}
+
+TEST_F(PackageTemplate, MissingTemplateFiles) {
+    Testing::TempDirectory templateRoot;
+    const std::string root = dir / "p";
+    Path::make(root);
+    Testing::LogCapture log;
+    EXPECT_FALSE(copyPackageTemplate("Game", templateRoot.path(), root, true));
+    EXPECT_EQ(log.error(),
+        "Failed to copy package.json from " + templateRoot / "templates/package/package.json" + ".\n"
+        "Failed to copy index.js from " + templateRoot / "templates/package/js/index.js" + ".\n"
+        "Failed to read package.json from the project's root.\n");
+    /* The js directory is made all the same */
+    EXPECT_TRUE(Path::isDirectory(root + "/js"));
+}
+
+TEST_F(PackageTemplate, DirectoryCopy) {
+    dir.write("src/a.txt", "a");
+    dir.write("src/b/c.txt", "c");
+    dir.write("src/b/d/e.txt", "e");
+    Path::make(dir / "src/empty");
+    EXPECT_TRUE(copyDirectory(dir / "src", dir / "dst"));
+    EXPECT_EQ(Path::readString(dir / "dst/a.txt"), "a");
+    EXPECT_EQ(Path::readString(dir / "dst/b/c.txt"), "c");
+    EXPECT_EQ(Path::readString(dir / "dst/b/d/e.txt"), "e");
+    EXPECT_TRUE(Path::isDirectory(dir / "dst/empty"));
+
+    /* Copying over an existing copy overwrites; into itself is refused */
+    dir.write("src/a.txt", "A");
+    EXPECT_TRUE(copyDirectory(dir / "src", dir / "dst"));
+    EXPECT_EQ(Path::readString(dir / "dst/a.txt"), "A");
+    Testing::LogCapture log;
+    EXPECT_FALSE(copyDirectory(dir / "src", dir / "src/b/inside"));
+    EXPECT_EQ(log.error(), "Cannot copy directory " + dir / "src" + " into itself: " + dir / "src/b/inside" + "\n");
+    EXPECT_FALSE(Path::exists(dir / "src/b/inside"));
+    EXPECT_TRUE(copyDirectory(dir / "src", dir / "src/"));
+
+    /* A missing source has nothing to copy */
+    EXPECT_FALSE(copyDirectory(dir / "missing", dir / "dst2"));
+    EXPECT_FALSE(Path::exists(dir / "dst2"));
+}
