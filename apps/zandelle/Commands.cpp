@@ -11,6 +11,8 @@
 #include "Devices/RemoteDevices.h"
 #include "Editor/ZandelleEditor.h"
 #include "Summary.h"
+#include "Tools/NewProject.h"
+#include "Tools/Npm.h"
 #include "Tools/ProjectFiles.h"
 #include "Tools/ProjectLoad.h"
 
@@ -98,13 +100,42 @@ int runNew(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     const std::string path = invocation.arguments[0];
-    if(invocation.has("--template") || invocation.has("--package")) {
-        std::fprintf(stderr, "zandelle: --template and --package are not available in this build\n");
+    const std::string saved = String::endsWith(path, ".zdp") ? path : path + ".zdp";
+    /* Without --name the project is named after its file */
+    const std::string name = invocation.has("--name") ? invocation.option("--name") :
+        Path::splitExtension(Path::filename(saved)).first;
+
+    if(invocation.has("--template")) {
+        const std::string templatePath = invocation.option("--template");
+        if(!Path::exists(templatePath) || Path::isDirectory(templatePath)) {
+            std::fprintf(stderr, "zandelle: no template project at %s\n", templatePath.c_str());
+            return 1;
+        }
+        if(!newTemplateProject(editor, name, saved, templatePath)) return 1;
+    } else if(!newProject(editor, name, path, invocation.has("--package"))) return 1;
+
+    editor.jobSystem->waitForIdle();
+    return Path::exists(saved) ? 0 : 1;
+}
+
+int runNpmInstall(Invocation& invocation) {
+    const std::string path = invocation.arguments[0];
+    if(!Path::exists(path) || Path::isDirectory(path)) {
+        std::fprintf(stderr, "zandelle: no project file at %s\n", path.c_str());
         return 1;
     }
-    if(!initProject(editor, invocation.option("--name"), path)) return 1;
-    const std::string saved = String::endsWith(path, ".zdp") ? path : path + ".zdp";
-    return Path::exists(saved) ? 0 : 1;
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    /* npm needs only the project's directory: no load, no compile */
+    ProjectData& project = editor.data().project();
+    project.setRoot(Path::absolute(path));
+    project.setFilename(Path::absolute(path));
+    const std::optional<int> job = npmInstall(editor, invocation.has("--prefer-offline"));
+    if(!job) {
+        std::fprintf(stderr, "zandelle: no package.json in %s\n", project.root().c_str());
+        return 1;
+    }
+    return editor.jobSystem->wait(*job) == JobResult::Success ? 0 : 1;
 }
 
 int runDevices(Invocation& invocation) {

@@ -28,6 +28,7 @@ void installLogSink(const Invocation& invocation);
 int runOpen(Invocation& invocation);
 int runUpgrade(Invocation& invocation);
 int runNew(Invocation& invocation);
+int runNpmInstall(Invocation& invocation);
 int runDevices(Invocation& invocation);
 int runTrust(Invocation& invocation);
 int runRecent(Invocation& invocation);

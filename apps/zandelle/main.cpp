@@ -58,6 +58,8 @@ const CommandSpec Commands[]{
         "Create a new project, or a copy of a template project, at PATH.", runNew},
     {"devices", "", 0, 0, {"--adb"},
         "List the devices attached over adb, one line each; the selected one is marked.", runDevices},
+    {"npm-install", "PROJECT.zdp", 1, 1, {"--prefer-offline"},
+        "Install the project's npm dependencies and wait for the install to end.", runNpmInstall},
     {"trust", "PROJECT.zdp", 1, 1, {"--off"},
         "Trust a project to run editor plug-ins (or withdraw trust with --off).", runTrust},
     {"recent", "", 0, 0, {},
@@ -74,7 +76,7 @@ const OptionSpec* findOption(const std::string& name) {
 void printUsage(std::FILE* out) {
     std::fprintf(out, "Usage: zandelle COMMAND [OPTIONS] [ARGUMENTS]\n\nCommands:\n");
     for(const CommandSpec& c: Commands)
-        std::fprintf(out, "  %-8s %-14s %s\n", c.name, c.arguments, c.help);
+        std::fprintf(out, "  %-11s %-14s %s\n", c.name, c.arguments, c.help);
     std::fprintf(out, "\nGlobal options:\n");
     for(const char* name: {"--resources", "--quiet", "--help"}) {
         const OptionSpec* o = findOption(name);
