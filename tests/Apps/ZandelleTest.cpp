@@ -90,10 +90,10 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     EXPECT_EQ(upgraded["settings/project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
     EXPECT_TRUE(upgraded.files().isObject());
 
-    /* open adds to the recent list, most recent first */
+    /* Opening and saving add to the recent list, most recent first */
     const CommandRun recent = run("recent");
     EXPECT_EQ(recent.exitCode, 0);
-    EXPECT_EQ(String::split(recent.out, '\n')[0], dir / "old/Old.zdp");
+    EXPECT_EQ(String::split(recent.out, '\n'), (std::vector<std::string>{dir / "new/Upgraded.zdp", dir / "old/Old.zdp", project, ""}));
 
     EXPECT_EQ(run("trust " + q(project)).exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), project);
@@ -116,7 +116,7 @@ TEST_F(Zandelle, FailuresExitWithOne) {
 
 TEST_F(Zandelle, DevicesThroughAFakeAdb) {
     const std::string adb = dir.write("adb", "#!/bin/sh\n"
-        "if [ \"$1\" = devices ]; then printf 'List of devices attached\\nSERIAL1\\tdevice product:x model:y device:z\\n'; fi\n");
+        "case \"$*\" in *' devices'*) printf 'List of devices attached\\nSERIAL1\\tdevice product:x model:y device:z\\n';; esac\n");
     ::chmod(adb.c_str(), 0755);
     const CommandRun devices = run("devices --adb " + q(adb) + " --quiet");
     EXPECT_EQ(devices.exitCode, 0);
