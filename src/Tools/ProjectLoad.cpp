@@ -21,6 +21,18 @@ namespace {
 
 const DialogFilters ProjectFilters{{"Zandelle Engine Project", "*.zdp"}, {"All Files", "*"}};
 
+std::optional<std::string> readProjectText(const std::string& path) {
+    std::optional<std::string> text = Path::isDirectory(path) ? std::nullopt : Path::readString(path);
+    if(!text) Error{} << "Failed loading project from" << path;
+    return text;
+}
+
+bool parseProjectText(ProjectFile& file, const std::string& text, const std::string& path) {
+    if(file.parse(text)) return true;
+    Error{} << "Failed parsing project from" << path;
+    return false;
+}
+
 }
 
 /* Absent: an error of its own; present but not three or four integers:
@@ -48,6 +60,16 @@ std::optional<ProjectVersion> readProjectVersion(ProjectFile& file) {
 }
 
 namespace {
+
+/* The stored version, when it is there and not too old */
+std::optional<ProjectVersion> supportedVersion(ProjectFile& file) {
+    const std::optional<ProjectVersion> version = readProjectVersion(file);
+    if(version && version->olderThanRelease(0, 6, 0)) {
+        Error{} << "Project file version not supported anymore:" << *version;
+        return {};
+    }
+    return version;
+}
 
 /* Shader loading inside the migration sequence, and the default text
    material's pipeline */
@@ -141,22 +163,10 @@ bool dryRunMigrations(std::string_view pathIn, ZandelleEditor& editor, std::vect
     if(!initProject(editor, "", "")) return false;
     editor.data().project().setRoot(path);
     editor.data().project().setFilename(path);
-    const std::optional<std::string> text = Path::isDirectory(path) ? std::nullopt : Path::readString(path);
-    if(!text) {
-        Error{} << "Failed loading project from" << path;
-        return false;
-    }
-    ProjectFile& file = editor.data().projectFile();
-    if(!file.parse(*text)) {
-        Error{} << "Failed parsing project from" << path;
-        return false;
-    }
-    const std::optional<ProjectVersion> version = readProjectVersion(file);
+    const std::optional<std::string> text = readProjectText(path);
+    if(!text || !parseProjectText(editor.data().projectFile(), *text, path)) return false;
+    const std::optional<ProjectVersion> version = supportedVersion(editor.data().projectFile());
     if(!version) return false;
-    if(version->olderThanRelease(0, 6, 0)) {
-        Error{} << "Project file version not supported anymore:" << *version;
-        return false;
-    }
     /* Notes the migrations write land in a scratch directory and are
        reported under the project root's name */
     std::string scratch = "/tmp/zandelle-dry-run-XXXXXX";
@@ -190,19 +200,13 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     project.setRoot(path);
     project.setFilename(path);
 
-    const std::optional<std::string> text = Path::isDirectory(path) ? std::nullopt : Path::readString(path);
-    if(!text) {
-        Error{} << "Failed loading project from" << path;
-        return {};
-    }
+    const std::optional<std::string> text = readProjectText(path);
+    if(!text) return {};
 
     if(!editor.suppressRecentProjects) addRecentProject(path);
 
     ProjectFile& file = editor.data().projectFile();
-    if(!file.parse(*text)) {
-        Error{} << "Failed parsing project from" << path;
-        return {};
-    }
+    if(!parseProjectText(file, *text, path)) return {};
 
     file.setIdScheme(idSchemeFromName(file["settings/editor/ids"].asString()));
 
@@ -215,12 +219,8 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
             Warning{} << "Unable to load editor state from '.editor/state.json', using default";
     } else Debug{} << "No '.editor/state.json', using default editor state";
 
-    const std::optional<ProjectVersion> version = readProjectVersion(file);
+    const std::optional<ProjectVersion> version = supportedVersion(file);
     if(!version) return {};
-    if(version->olderThanRelease(0, 6, 0)) {
-        Error{} << "Project file version not supported anymore:" << *version;
-        return {};
-    }
 
     if(!runLoadMigrations(editor, *version, project.root(), false, nullptr)) return {};
 
