@@ -385,11 +385,10 @@ ProjectFile::ProjectFile(): ValueAccess{this, {}} {
         _sections.push_back(std::make_unique<ProjectSection>(this, name));
     }
     _document.AddMember("settings", JsonValue{rapidjson::kObjectType}, _document.GetAllocator());
+    _defaults.CopyFrom(projectDefaults(), _defaults.GetAllocator());
 }
 
 ProjectFile::~ProjectFile() = default;
-
-const JsonDocument& ProjectFile::defaults() const { return projectDefaults(); }
 
 bool ProjectFile::parse(std::string_view text) {
     JsonDocument parsed;

@@ -201,7 +201,11 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
 
         JsonDocument& projectFile() { return _document; }
         const JsonDocument& projectFile() const { return _document; }
-        const JsonDocument& defaults() const;
+        /** The defaults document of this project: a copy of the editor's
+            defaults that loading steps may extend (the default material
+            pipeline, default material parameters) */
+        const JsonDocument& defaults() const { return _defaults; }
+        JsonDocument& defaults() { return _defaults; }
         JsonAllocator& allocator() { return _document.GetAllocator(); }
 
         ProjectSection& objects() { return section(0); }
@@ -237,6 +241,7 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         ProjectSection& section(std::size_t index) { return *_sections[index]; }
 
         JsonDocument _document;
+        JsonDocument _defaults;
         JsonAllocator _originalsAllocator;
         std::unordered_map<std::string, std::unordered_map<FileLink, JsonValue, FileLinkHash>> _originals;
         std::vector<std::unique_ptr<ProjectSection>> _sections;
