@@ -1,0 +1,299 @@
+// Shader loading against a temporary copy of the editor's shaders and a
+// temporary project: which file wins, what gets recorded, what is refused,
+// and the reload on a changed file.
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Base/Path.h"
+#include "Base/String.h"
+#include "Editor/ZandelleEditor.h"
+#include "Shaders/ShaderLoading.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+class ShaderLoadingTest: public Testing::EditorTest {
+    protected:
+        ShaderLoadingTest() {
+            std::filesystem::copy(ZANDELLE_RESOURCES_DIR "/shaders", editorShaders,
+                std::filesystem::copy_options::recursive);
+            editor.shaderDirectory = editorShaders;
+            editor.data().project().setRoot(dir / "project/Project.zdp");
+            Path::make(dir / "project");
+        }
+
+        ProjectFile& file() { return editor.data().projectFile(); }
+
+        /* The record of a shader by its link name, and its original */
+        std::string key(std::string_view path) { return file().shaders().firstResourceWithLink(FileLink{"default", std::string{path}}); }
+        ValueAccess record(std::string_view path) { return file().shaders()[key(path)]; }
+
+        /* The stored source of a link; empty when there is none */
+        std::string source(std::string_view path) {
+            Resource<std::string> r = editor.data().resources().shaderSources.resolveLink(FileLink{"default", std::string{path}});
+            return r ? r.get() : std::string{};
+        }
+
+        /* Link names of the shader records, in section order */
+        std::vector<std::string> recordedPaths() {
+            std::vector<std::string> out;
+            for(const ValueAccess& r: file().shaders().range()) out.push_back(r.fileLink().name);
+            return out;
+        }
+
+        std::size_t reloadTasks() const {
+            const auto tasks = editor.tasks();
+            return std::count_if(tasks.begin(), tasks.end(), [](const auto& t) { return t->title() == "Reloading shaders"; });
+        }
+
+        std::string editorShaders = dir / "editor-shaders";
+        std::string projectShaders = dir / "project/shaders";
+};
+
+std::string readText(const std::string& path) { return Path::readString(path).value_or(std::string{}); }
+
+TEST_F(ShaderLoadingTest, ShippedShaders) {
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.all(), "Loading shaders from " + editorShaders + "\n");
+
+    /* Internal passes keep their source but stay out of the project */
+    EXPECT_FALSE(source("Bloom.frag").empty());
+    EXPECT_EQ(key("Bloom.frag"), "");
+    EXPECT_EQ(key("OutlineDraw.frag"), "");
+
+    const struct { const char* path; const char* name; const char* stage; const char* type; } Expected[]{
+        {"Depth.frag", "Depth", "fragment", "depth"},
+        {"TileFeedback.frag", "TileFeedback", "fragment", "tile feedback"},
+        {"Skinning.vert", "Skinning", "vertex", "skinning"},
+        {"Dynamic.vert", "Dynamic", "vertex", "forward"},
+        {"FullScreenTriangle.vert", "FullScreenTriangle", "vertex", "forward"},
+        /* lib/ files are includes whatever their extension */
+        {"lib/Slug.frag", "Slug", "include", "forward"},
+        {"lib/Slug.vert", "Slug", "include", "forward"},
+        {"lib/Lights.glsl", "Lights", "include", "forward"},
+        {"Text.vert", "Text", "vertex", "text"},
+        {"Text.frag", "Text", "fragment", "text"},
+        {"MeshVisualizer.frag", "MeshVisualizer", "fragment", "mesh visualizer"},
+        {"Phong.frag", "Phong", "fragment", "forward"},
+    };
+    for(const auto& e: Expected) {
+        SCOPED_TRACE(e.path);
+        ASSERT_NE(key(e.path), "");
+        EXPECT_EQ(record(e.path)["name"].asString(), e.name);
+        EXPECT_EQ(record(e.path)["stage"].asString(), e.stage);
+        EXPECT_EQ(record(e.path)["type"].asString(), e.type);
+        /* Editor-directory files as on disk; compiled-in ones are not there */
+        const std::string onDisk = readText(Path::join(editorShaders, e.path));
+        EXPECT_FALSE(source(e.path).empty());
+        if(!onDisk.empty()) { EXPECT_EQ(source(e.path), onDisk); }
+    }
+
+    /* Features in sorted order, written only for fragment shaders */
+    EXPECT_EQ(record("Phong.frag")["features"].asStringViewArray(), (std::vector<std::string_view>{
+        "ALPHA_MASKED", "LIGHTMAP", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
+        "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "VERTEX_COLORS", "WITH_EMISSIVE", "WITH_FOG"}));
+    EXPECT_TRUE(record("DistanceFieldVector.frag")["features"].isArray());
+    EXPECT_EQ(record("DistanceFieldVector.frag")["features"].size(), 0u);
+    EXPECT_FALSE(record("Text.vert")["features"].isArray());
+
+    /* Records follow the file names, particles last */
+    const std::vector<std::string> paths = recordedPaths();
+    ASSERT_FALSE(paths.empty());
+    EXPECT_EQ(paths.back(), "Particle.frag");
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end() - 1, [](const std::string& a, const std::string& b) {
+        return Path::filename(a) < Path::filename(b);
+    }));
+}
+
+TEST_F(ShaderLoadingTest, ProjectOverrides) {
+    const std::string phong = readText(Path::join(editorShaders, "Phong.frag")) + "\n// project copy\n";
+    dir.write("project/shaders/Phong.frag", phong);
+    dir.write("project/shaders/Dynamic.vert", "void main() {}\n");
+    dir.write("project/shaders/Text.vert", "void main() {}\n");
+    dir.write("project/shaders/lib/Lights.glsl", "// project lights\n");
+
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.debug(), "Loading shaders from " + projectShaders + " and " + editorShaders + "\n");
+    /* Compiled-in files and vertex shaders stay; include files are
+       replaced like fragment shaders */
+    EXPECT_EQ(log.problems(),
+        "Ignored shader Dynamic.vert, only fragment shaders can be overridden\n"
+        "Ignored shader Text.vert, only fragment shaders can be overridden\n");
+
+    EXPECT_EQ(source("Phong.frag"), phong);
+    EXPECT_EQ(file().shaders().resourcesWithLink(FileLink{"default", "Phong.frag"}).size(), 1u);
+    EXPECT_EQ(source("Text.vert"), readText(Path::join(editorShaders, "Text.vert")));
+    EXPECT_NE(source("Dynamic.vert"), "void main() {}\n");
+    EXPECT_EQ(source("lib/Lights.glsl"), "// project lights\n");
+    EXPECT_EQ(record("lib/Lights.glsl")["stage"].asString(), "include");
+}
+
+TEST_F(ShaderLoadingTest, DuplicatesAndExcludedDirectories) {
+    dir.write("editor-shaders/extra/Flat.frag", "// second flat\n");
+    dir.write("editor-shaders/internal/Hidden.frag", "void main() {}\n");
+    dir.write("editor-shaders/resources/Stored.frag", "void main() {}\n");
+    dir.write("editor-shaders/Notes.txt", "not a shader\n");
+    dir.write("project/shaders/a/Custom.frag", "#define FEATURE_TEXTURED\n// a\n");
+    dir.write("project/shaders/b/Custom.frag", "// b\n");
+
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.problems(), "Ignored shader extra/Flat.frag, only fragment shaders can be overridden\n");
+
+    EXPECT_EQ(source("Flat.frag"), readText(Path::join(editorShaders, "Flat.frag")));
+    EXPECT_EQ(key("extra/Flat.frag"), "");
+    EXPECT_EQ(source("extra/Flat.frag"), "");
+    for(const char* path: {"internal/Hidden.frag", "resources/Stored.frag", "Hidden.frag", "Stored.frag", "Notes.txt"}) {
+        EXPECT_EQ(key(path), "") << path;
+        EXPECT_EQ(source(path), "") << path;
+    }
+
+    /* Two project files of one name in different directories: both */
+    EXPECT_EQ(source("a/Custom.frag"), "#define FEATURE_TEXTURED\n// a\n");
+    EXPECT_EQ(source("b/Custom.frag"), "// b\n");
+    EXPECT_EQ(record("a/Custom.frag")["name"].asString(), "Custom");
+    const std::vector<std::string> paths = recordedPaths();
+    EXPECT_LT(std::find(paths.begin(), paths.end(), "a/Custom.frag"), std::find(paths.begin(), paths.end(), "b/Custom.frag"));
+}
+
+TEST_F(ShaderLoadingTest, FailedChecks) {
+    /* Physical without occlusionFactor, Flat with a mistyped colour */
+    std::string physical = readText(Path::join(editorShaders, "Physical.frag"));
+    physical = String::replaceAll(physical, "lowp float occlusionFactor;", "");
+    Path::writeAtomic(Path::join(editorShaders, "Physical.frag"), physical);
+    std::string flat = readText(Path::join(editorShaders, "Flat.frag"));
+    flat = String::replaceAll(flat, "lowp vec4 color;", "lowp float color;");
+    ASSERT_NE(flat, readText(Path::join(editorShaders, "Flat.frag")));
+    Path::writeAtomic(Path::join(editorShaders, "Flat.frag"), flat);
+
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.error(),
+        "Skipping shader with failed validation: Flat.frag\n"
+        "incorrect material parameter meta type for 'color'.\nGot 0, expected 2\n"
+        "Skipping shader with failed validation: Physical.frag\n"
+        "missing material parameter 'occlusionFactor'\n");
+
+    /* The records stay, without features, source or pipelines */
+    for(const char* path: {"Physical.frag", "Flat.frag"}) {
+        SCOPED_TRACE(path);
+        ASSERT_NE(key(path), "");
+        EXPECT_EQ(record(path)["stage"].asString(), "fragment");
+        EXPECT_FALSE(record(path)["features"].isArray());
+        EXPECT_EQ(source(path), "");
+    }
+    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured"})
+        EXPECT_EQ(file().pipelines().resourceByName(name), "") << name;
+    EXPECT_NE(file().pipelines().resourceByName("Phong Opaque"), "");
+}
+
+TEST_F(ShaderLoadingTest, SyntaxErrorWithFeatures) {
+    /* Fine on its own; with its feature defined a broken branch is taken */
+    dir.write("project/shaders/Broken.frag", "#define FEATURE_BROKEN\n#ifdef BROKEN\n#define\n#endif\n");
+
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.error(),
+        "Preprocessor: expected an identifier after #define\n"
+        "Syntax error in shader Broken.frag\n");
+    ASSERT_NE(key("Broken.frag"), "");
+    EXPECT_FALSE(record("Broken.frag")["features"].isArray());
+    EXPECT_EQ(source("Broken.frag"), "");
+    EXPECT_EQ(file().pipelines().resourceByName("Broken"), "");
+}
+
+TEST_F(ShaderLoadingTest, LoadingTwiceAddsNothing) {
+    loadShaders(editor);
+    const std::size_t shaders = file().shaders().size();
+    const std::size_t pipelines = file().pipelines().size();
+    const std::size_t sources = editor.data().resources().shaderSources.size();
+    ASSERT_GT(pipelines, 0u);
+
+    Testing::LogCapture log;
+    loadShaders(editor);
+    EXPECT_EQ(log.problems(), "");
+    EXPECT_EQ(file().shaders().size(), shaders);
+    EXPECT_EQ(file().pipelines().size(), pipelines);
+    EXPECT_EQ(editor.data().resources().shaderSources.size(), sources);
+    EXPECT_EQ(editor.fileWatch->watchCount(), 1u);
+}
+
+TEST_F(ShaderLoadingTest, EditedShaderReloads) {
+    Path::make(projectShaders);
+    loadShaders(editor);
+    EXPECT_NE(editor.shaderWatchIds[0], -1);
+    EXPECT_NE(editor.shaderWatchIds[1], -1);
+    EXPECT_EQ(editor.shaderWatchIds[2], -1);
+
+    /* Not a shader: nothing happens */
+    dir.write("editor-shaders/lib/Noise.png", "png");
+    editor.fileWatch->waitAndPoll(editor, 300);
+    editor.jobSystem->waitForIdle();
+    EXPECT_EQ(reloadTasks(), 0u);
+
+    Testing::LogCapture log;
+    const std::string edited = readText(Path::join(editorShaders, "lib/Lights.glsl")) + "\n// edited\n";
+    dir.write("editor-shaders/lib/Lights.glsl", edited);
+    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
+
+    ASSERT_GE(reloadTasks(), 1u);
+    for(const auto& task: editor.tasks()) {
+        EXPECT_EQ(task->total.load(), 2u);
+        EXPECT_EQ(task->done.load(), 2u);
+    }
+    EXPECT_TRUE(String::beginsWith(log.debug(), "Reloading shaders\nLoading shaders from " + projectShaders + " and " + editorShaders + "\n"));
+    EXPECT_EQ(source("lib/Lights.glsl"), edited);
+    /* The reload replaced the watches */
+    EXPECT_EQ(editor.fileWatch->watchCount(), 2u);
+
+    /* A new file in the project's directory is seen too */
+    dir.write("project/shaders/Custom.frag", "// custom\n");
+    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
+    EXPECT_EQ(source("Custom.frag"), "// custom\n");
+}
+
+TEST_F(ShaderLoadingTest, ResourceConfiguration) {
+    /* The compiled-in Slug shader read from disk instead */
+    dir.write("editor-shaders/internal/Slug.frag", "// slug from disk\n");
+    dir.write("editor-shaders/internal/resources.conf",
+        "group=ZandelleEditorShaders\n[file]\nfilename=Slug.frag\nalias=lib/Slug.frag\n");
+    loadShaders(editor);
+    EXPECT_EQ(source("lib/Slug.frag"), "// slug from disk\n");
+    EXPECT_NE(editor.shaderWatchIds[2], -1);
+    EXPECT_EQ(key("Slug.frag"), "");
+
+    /* Editing the configuration reloads */
+    editor.jobSystem->waitForIdle();
+    dir.write("editor-shaders/internal/resources.conf", "group=ZandelleEditorShaders\n");
+    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
+    EXPECT_GE(reloadTasks(), 1u);
+    EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
+
+    /* Without the file the compiled-in data is back */
+    Path::remove(dir / "editor-shaders/internal/resources.conf");
+    editor.fileWatch->waitAndPoll(editor, 300);
+    editor.jobSystem->waitForIdle();
+    loadShaders(editor);
+    EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
+    EXPECT_FALSE(source("lib/Slug.frag").empty());
+}
+
+TEST(ShaderLoading, IsShaderFile) {
+    for(const char* path: {"a.vert", "dir/b.frag", "lib/c.glsl", "d.e.frag"}) EXPECT_TRUE(isShaderFile(path)) << path;
+    for(const char* path: {"a.png", "frag", "b.frag.bak", "c.conf", "d.FRAG", ""}) EXPECT_FALSE(isShaderFile(path)) << path;
+}
+
+}
