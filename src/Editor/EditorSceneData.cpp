@@ -1,10 +1,31 @@
 #include "Editor/EditorSceneData.h"
 
+#include "Engine/Components.h"
+#include "Engine/PhysXManager.h"
+
 namespace ZandelleEngine {
 
-EditorSceneData::EditorSceneData() {
+EditorSceneData::EditorSceneData(): _main{std::make_unique<DynamicSceneGraph>()} {
     for(auto& g: assetTypeGenerations) g.store(0);
+
+    _main->addComponentManager(std::make_unique<CollisionManager>());
+    _main->addComponentManager(std::make_unique<PhysXManager>());
+    _main->addComponentManager(std::make_unique<InputManager>());
+    _main->addComponentManager(std::make_unique<ViewManager>());
+    _main->addComponentManager(std::make_unique<AnimationManager>());
+    _main->addComponentManager(std::make_unique<TextManager>());
+    _main->addComponentManager(std::make_unique<LightManager>());
+    _main->addComponentManager(std::make_unique<MeshManager>());
+    _main->addComponentManager(std::make_unique<JavaScriptManager>());
+
+    meshes.emplace_back();
+    meshBoundingSpheres.emplace_back(0.0f);
+    skins.emplace_back();
+    animations.emplace_back();
+    targetedAnimations.emplace_back();
 }
+
+EditorSceneData::~EditorSceneData() = default;
 
 void EditorSceneData::setAssetTypeDirty(AssetType type) {
     const std::uint32_t value = ++assetTypeGenerations[std::size_t(type)];

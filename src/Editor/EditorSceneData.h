@@ -1,15 +1,23 @@
 #pragma once
-// The editor's compiled scene data: the per-asset-type change counters the
-// editor reads to learn what changed, the generation counters, and the lists
-// of imported files.
+// The editor's compiled scene data: the main scene, the compiled resources
+// indexed by runtime id, the per-asset-type change counters the editor reads
+// to learn what changed, the generation counters, and the lists of imported
+// files.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Base/Export.h"
+#include "Base/Math.h"
+#include "Engine/AnimationManager.h"
+#include "Engine/DynamicSceneGraph.h"
+#include "Engine/MeshTools.h"
+#include "Engine/RuntimeData.h"
+#include "Engine/Trade.h"
 
 namespace ZandelleEngine {
 
@@ -25,6 +33,14 @@ constexpr std::size_t AssetTypeCount = 15;
 class ZANDELLE_EXPORT EditorSceneData {
     public:
         EditorSceneData();
+        ~EditorSceneData();
+        EditorSceneData(const EditorSceneData&) = delete;
+        EditorSceneData& operator=(const EditorSceneData&) = delete;
+
+        /** The main scene, with the component managers registered in this
+            order: collision, physx, input, view, animation, text, light,
+            mesh, js */
+        DynamicSceneGraph& main() { return *_main; }
 
         /** Increments the type's counter and makes it the latest change */
         void setAssetTypeDirty(AssetType type);
@@ -43,6 +59,33 @@ class ZANDELLE_EXPORT EditorSceneData {
 
         /** Imported files, in import order */
         std::vector<std::string> sceneFiles, imageFiles, fontFiles;
+
+        /* Compiled resources, indexed by runtime id. Slot 0 of the id-indexed
+           arrays is an empty placeholder: id 0 means "none". */
+
+        /** Compiled meshes and, in parallel, their bounding spheres (centre,
+            radius) */
+        std::vector<Trade::MeshData> meshes;
+        std::vector<Vector4> meshBoundingSpheres;
+        /** Attributes the project's pipelines use; compiled meshes keep only
+            these (joint ids and weights always stay) */
+        MeshTools::MeshDataFlags meshLayout = MeshTools::AllMeshDataFlags;
+
+        /** Packed skins (Data::createSkinData) */
+        std::vector<Data::ByteArray> skins;
+
+        /** Packed animations (Data::createAnimationData) and the same
+            animations bound to their target objects */
+        std::vector<Data::ByteArray> animations;
+        std::vector<Data::TargetedAnimation> targetedAnimations;
+
+        /** Cooked physics meshes (Data::createPhysXData), indexed by the
+            cookedMeshIndex of the physics components that use them; no
+            placeholder slot */
+        std::vector<Data::ByteArray> physxTriangleMeshes, physxConvexMeshes;
+
+    private:
+        std::unique_ptr<DynamicSceneGraph> _main;
 };
 
 }
