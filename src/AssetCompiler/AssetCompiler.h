@@ -1,30 +1,192 @@
 #pragma once
 // Turns the resource sections of the project document into the engine's
-// runtime data. Each compile step lives in its own source beside this one.
+// runtime data: objects and components of the main scene, meshes, skins and
+// the other compiled resources of EditorSceneData. Each compile step lives in
+// its own source beside this one.
+//
+// Every step takes a range of records of its section (the whole section, one
+// key, or a list of keys), handles them in document order, gives each new
+// key the next runtime id and keeps that id for the key while the project
+// stays open, then bumps the step's AssetType counter once. Bad input is one
+// warning or error line and the record (or component) is skipped or left
+// inactive; nothing in the document can stop the process.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
+#include "Base/Assert.h"
 #include "Base/Export.h"
+#include "Editor/ProjectFile.h"
+#include "Engine/Id.h"
+#include "Engine/Physics.h"
 
 namespace ZandelleEngine {
 
 class ZandelleEditor;
 class EditorData;
+class MeshOptimizerSceneConverter;
+
+/** Maps from record key to the runtime id a step gave it; 0 is "not
+    compiled" */
+struct ZANDELLE_EXPORT ResourceIndex {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Map = std::unordered_map<std::string, Data::Id, Hash, std::equal_to<>>;
+
+    Map animations, objects, meshes, images, textures, shaders;
+    /** Shaders of the include stage */
+    Map includeShaders;
+    Map materials, skins, pipelines;
+    /** Used by the pipeline update routine only */
+    Map pipelineUpdates;
+    Map fonts, languages;
+
+    /** The id of @p key; 0 for an empty key or one that is not in the map
+        (the map is left as it is) */
+    static Data::Id lookup(const Map& map, std::string_view key);
+
+    void clear();
+};
+
+/** Where a script component's properties live in the document */
+struct ScriptComponentOrigin {
+    std::string objectKey;
+    /** Index of the entry in the object's "components" array */
+    std::uint32_t componentIndex = 0;
+};
 
 class ZANDELLE_EXPORT AssetCompiler {
     public:
+        AssetCompiler();
+        ~AssetCompiler();
+        AssetCompiler(const AssetCompiler&) = delete;
+        AssetCompiler& operator=(const AssetCompiler&) = delete;
+
         /** Binds the compiler to the editor's (new) data and empties every
             index; called by project initialisation */
         void initialize(ZandelleEditor& editor);
 
-        /** Runs every compile step over its whole section, in dependency order */
+        /** Runs every compile step over its whole section, in dependency order:
+            settings, shaders, pipelines, fonts, images, textures, materials,
+            meshes, objects without components, animations, skins, objects
+            with components */
         void compileAll();
 
+        /* Compile steps. The overload without a range compiles the whole
+           section; the singular one compiles the record with that key. */
+
+        bool compileSettings();
+
+        bool compileShaders();
+        bool compileShaders(const ValueAccessRange& range);
+        bool compileShader(std::string_view key);
+
+        bool compilePipelines();
+        bool compilePipelines(const ValueAccessRange& range);
+        bool compilePipeline(std::string_view key);
+
+        bool compileFonts();
+        bool compileFonts(const ValueAccessRange& range);
+        bool compileFont(std::string_view key);
+
+        bool compileImages();
+        bool compileImages(const ValueAccessRange& range);
+        bool compileImage(std::string_view key);
+
+        bool compileTextures();
+        bool compileTextures(const ValueAccessRange& range);
+        bool compileTexture(std::string_view key);
+
+        bool compileMaterials();
+        bool compileMaterials(const ValueAccessRange& range);
+        bool compileMaterial(std::string_view key);
+
+        /** Meshes: attribute layout reduced to the project's, import
+            scaling, optimisation or simplification, bounding sphere */
+        bool compileMeshes();
+        bool compileMeshes(const ValueAccessRange& range);
+        bool compileMesh(std::string_view key);
+
+        /** Objects of the main scene: hierarchy, names and local transforms
+            and, with @p withComponents, their components */
+        bool compileObjects(bool withComponents);
+        bool compileObjects(const ValueAccessRange& range, bool withComponents);
+        bool compileObject(std::string_view key, bool withComponents = true);
+        /** Deletes the object of @p key from the scene and forgets its id */
+        void deleteObject(std::string_view key);
+
+        bool compileAnimations();
+        bool compileAnimations(const ValueAccessRange& range);
+        bool compileAnimation(std::string_view key);
+
+        /** Skins: joint object ids and inverse bind transforms */
+        bool compileSkins();
+        bool compileSkins(const ValueAccessRange& range);
+        bool compileSkin(std::string_view key);
+
+        bool compileLanguages();
+        bool compileLanguages(const ValueAccessRange& range);
+        bool compileLanguage(std::string_view key);
+
+        /* Ids by record key, 0 for an empty or unknown key */
+        Data::Id materialId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.materials, key); }
+        Data::Id meshId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.meshes, key); }
+        Data::Id pipelineId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.pipelines, key); }
+        Data::Id skinId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.skins, key); }
+        Data::Id fontId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.fonts, key); }
+        Data::Id objectId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.objects, key); }
+
+        ResourceIndex resourceIndex;
+        /** Indexed by script component id */
+        std::vector<ScriptComponentOrigin> scriptComponentOrigins;
+        /** Optimises and simplifies meshes; null when unavailable, and
+            meshes are then compiled without it */
+        std::unique_ptr<MeshOptimizerSceneConverter> meshOptimizer;
+
+        /** Image jobs dispatched and not yet finished */
         std::atomic<std::uint32_t> pendingImageJobs{0};
+        /** Set while the font job runs */
         std::atomic<std::uint8_t> fontJobPending{0};
 
+        /** Cooks collision meshes of physics components */
+        Physics::Cooking cookingInterface;
+
     private:
+        struct ComponentEntry;
+
+        EditorData& data() const {
+            ZE_ASSERT(_data != nullptr);
+            return *_data;
+        }
+        ZandelleEditor& editor() const {
+            ZE_ASSERT(_editor != nullptr);
+            return *_editor;
+        }
+        ProjectFile& projectFile() const;
+
+        /* Component pass of one object and the rules per type */
+        void compileComponents(Data::Id object, std::string_view objectKey, std::string_view objectName, const JsonValue& components);
+        void compileCollisionComponent(const ComponentEntry& entry);
+        void compilePhysXComponent(const ComponentEntry& entry);
+        void compileInputComponent(const ComponentEntry& entry);
+        void compileViewComponent(const ComponentEntry& entry);
+        void compileAnimationComponent(const ComponentEntry& entry);
+        void compileTextComponent(const ComponentEntry& entry);
+        void compileLightComponent(const ComponentEntry& entry);
+        void compileMeshComponent(const ComponentEntry& entry);
+        void compileJavaScriptComponent(const ComponentEntry& entry);
+        /* Cooks the collision mesh of physics component @p c; false on failure */
+        bool cookPhysicsMesh(Data::Id c, std::string_view objectName, std::string_view meshName, bool convex);
+        /* Drops the cooked mesh of physics component @p c */
+        void releaseCookedMesh(Data::Id c);
+
         ZandelleEditor* _editor = nullptr;
         EditorData* _data = nullptr;
 };

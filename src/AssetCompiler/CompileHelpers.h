@@ -1,0 +1,90 @@
+#pragma once
+// Helpers shared by the compile steps; not part of the library's interface.
+
+#include <cmath>
+#include <string_view>
+
+#include "Base/Math.h"
+#include "Editor/Json.h"
+#include "Editor/ProjectFile.h"
+
+namespace ZandelleEngine { namespace CompileHelpers {
+
+/** The member at a "/"-separated path below @p value, null when absent */
+inline const JsonValue* member(const JsonValue* value, std::string_view path) {
+    std::size_t start = 0;
+    while(value && start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if(end == std::string_view::npos) end = path.size();
+        if(end > start) {
+            if(!value->IsObject()) return nullptr;
+            const std::string_view name = path.substr(start, end - start);
+            auto found = value->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+            value = found == value->MemberEnd() ? nullptr : &found->value;
+        }
+        start = end + 1;
+    }
+    return value;
+}
+
+/** Typed reads of a record. The record's own value is looked up directly;
+    only a member the record does not hold goes through the document model,
+    which falls back to the record's original and the defaults. */
+class RecordReader {
+    public:
+        RecordReader(const ValueAccess& record, const JsonValue* json): _record{record}, _json{json} {}
+        explicit RecordReader(const ValueAccess& record): _record{record}, _json{record.readValue()} {}
+
+        JsonObject operator[](std::string_view path) const {
+            if(const JsonValue* own = member(_json, path)) return JsonObject{own};
+            return JsonObject{_record[path].readValue()};
+        }
+
+    private:
+        const ValueAccess& _record;
+        const JsonValue* _json;
+};
+
+/** Finds the records of a section in document order: a range that walks
+    the section in order costs one comparison per record instead of a search
+    of the section */
+class SectionCursor {
+    public:
+        explicit SectionCursor(const JsonValue* section): _section{section && section->IsObject() ? section : nullptr} {
+            if(_section) _next = _section->MemberBegin();
+        }
+
+        const JsonValue* find(std::string_view key) {
+            if(!_section) return nullptr;
+            const JsonValue name{rapidjson::StringRef(key.data(), rapidjson::SizeType(key.size()))};
+            if(_next != _section->MemberEnd() && _next->name == name) return &(_next++)->value;
+            auto found = _section->FindMember(name);
+            if(found == _section->MemberEnd()) return nullptr;
+            _next = found + 1;
+            return &found->value;
+        }
+
+    private:
+        const JsonValue* _section;
+        JsonValue::ConstMemberIterator _next;
+};
+
+/** Dual quaternion of rotation @p q followed by translation @p t */
+inline DualQuaternion dualQuaternion(const Quaternion& q, const Vector3& t) {
+    return DualQuaternion{q, Quaternion{0.0f, t.x, t.y, t.z}*q*0.5f};
+}
+
+/** Divides by the dual-number length: the real part becomes unit and the
+    dual part orthogonal to it. A zero real part gives the identity. */
+inline DualQuaternion normalized(const DualQuaternion& d) {
+    const float lengthSquared = glm::dot(d.real, d.real);
+    if(!(lengthSquared > 0.0f)) return DualQuaternion{Quaternion{1.0f, 0.0f, 0.0f, 0.0f}, Quaternion{0.0f, 0.0f, 0.0f, 0.0f}};
+    const float length = std::sqrt(lengthSquared);
+    /* sqrt of the dual number (r·r, 2 r·d) is (|r|, r·d/|r|) */
+    const float dualLength = glm::dot(d.real, d.dual)/length;
+    const Quaternion real = d.real/length;
+    const Quaternion dual = d.dual/length - d.real*(dualLength/lengthSquared);
+    return DualQuaternion{real, dual};
+}
+
+}}

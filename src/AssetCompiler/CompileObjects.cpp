@@ -1,0 +1,158 @@
+#include "AssetCompiler/AssetCompiler.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "AssetCompiler/CompileHelpers.h"
+#include "Base/Log.h"
+#include "Editor/ZandelleEditor.h"
+#include "Engine/Components.h"
+#include "Engine/PhysXManager.h"
+
+namespace ZandelleEngine {
+
+using namespace CompileHelpers;
+
+namespace {
+
+/* Keys whose parent pre-pass is running, so that a parent cycle in the
+   document ends instead of recursing forever */
+thread_local std::unordered_set<std::string>* parentChain = nullptr;
+
+}
+
+bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withComponents) {
+    EditorData& d = data();
+    EditorSceneData& sceneData = d.scene();
+    DynamicSceneGraph& scene = sceneData.main();
+    ProjectSection& objects = d.projectFile().objects();
+
+    /* Draw groups are indexed by pipeline id */
+    std::uint32_t groups = 0;
+    for(const auto& pipeline: resourceIndex.pipelines) groups = std::max<std::uint32_t>(groups, pipeline.second + 1u);
+    scene.manager<MeshManager>().allocate(0, groups);
+    scene.manager<TextManager>().allocate(0, groups);
+
+    /* The records' own values, found once */
+    std::vector<const JsonValue*> records(range.size());
+    std::vector<std::string> keys(range.size());
+    std::uint32_t newObjects = 0;
+    {
+        SectionCursor cursor{objects.readValue()};
+        for(std::size_t i = 0; i != range.size(); ++i) {
+            keys[i] = range[i].key();
+            records[i] = cursor.find(keys[i]);
+            if(!records[i]) records[i] = range[i].readValue();
+            if(!objectId(keys[i])) ++newObjects;
+        }
+    }
+
+    /* Parents first: a parent without object is compiled (with its own
+       ancestors) before the records that need it */
+    {
+        std::unordered_set<std::string> chain;
+        const bool outermost = !parentChain;
+        if(outermost) parentChain = &chain;
+        for(std::size_t i = 0; i != range.size(); ++i) {
+            const std::string_view parent = RecordReader{range[i], records[i]}["parent"].asString();
+            if(parent.empty() || objectId(parent) || parentChain->count(std::string{parent})) continue;
+            parentChain->insert(keys[i]);
+            const std::string parentKey{parent};
+            compileObjects(objects.rangeForKey(parentKey), true);
+            parentChain->erase(keys[i]);
+        }
+        if(outermost) parentChain = nullptr;
+    }
+
+    if(scene.freeCapacity() < newObjects) scene.reallocateCapacity(scene.capacity() + newObjects);
+    {
+        const std::uint32_t ids = scene.capacity() + 1;
+        const std::size_t keyBytes = d.projectFile().idScheme() == IdScheme::Uuid ? 37 : 4;
+        scene.names().reserve(ids, std::size_t(ids)*16);
+        scene.keys().reserve(ids, std::size_t(ids)*keyBytes);
+        scene.skinNames().reserve(ids, std::size_t(ids)*keyBytes);
+    }
+
+    for(std::size_t i = 0; i != range.size(); ++i) {
+        const std::string& key = keys[i];
+        const RecordReader record{range[i], records[i]};
+
+        const std::string_view parentKey = record["parent"].asString();
+        const Data::Id parentId = objectId(parentKey);
+        if(!parentKey.empty() && !parentId) {
+            Warning{} << "AssetCompiler::compileObjects(): Parent" << parentKey << "of object" << key
+                << "does not resolve, skipping the object";
+            continue;
+        }
+
+        Data::Id& mapped = resourceIndex.objects[key];
+        Data::Id id = mapped;
+        if(!id) {
+            id = scene.addObject(parentId);
+            if(!id) {
+                Error{} << "AssetCompiler::compileObjects(): The scene is full, skipping object" << key;
+                continue;
+            }
+            mapped = id;
+        }
+
+        scene.setDirty(id);
+        if(scene.parent(id) != parentId && !scene.reparent(id, parentId))
+            Warning{} << "AssetCompiler::compileObjects(): Object" << key << "cannot move below its own descendant"
+                << parentKey << Debug::nospace << ", keeping its parent";
+
+        const std::string_view name = record["name"].asString();
+        scene.names().set(id, name);
+        scene.keys().set(id, key);
+        scene.skinNames().set(id, record["skin"].asString());
+
+        const Vector3 translation = record["translation"].asVector3();
+        const Quaternion rotation = record["rotation"].asQuaternion();
+        if(!(glm::dot(rotation, rotation) > 0.0f))
+            Warning{} << "AssetCompiler::compileObjects(): Object" << key << "has a zero rotation, using the identity";
+        scene.localTransformation(id) = normalized(dualQuaternion(rotation, translation));
+        scene.localScaling(id) = record["scaling"].asVector3();
+        scene.setDirty(id);
+
+        if(withComponents) {
+            const JsonValue* components = record["components"].readValue();
+            if(components && components->IsArray()) compileComponents(id, key, name, *components);
+        }
+    }
+
+    sceneData.setAssetTypeDirty(AssetType::Objects);
+    return true;
+}
+
+void AssetCompiler::deleteObject(std::string_view key) {
+    auto found = resourceIndex.objects.find(key);
+    if(found == resourceIndex.objects.end()) return;
+    if(const Data::Id id = found->second) {
+        EditorData& d = data();
+        DynamicSceneGraph& scene = d.scene().main();
+        d.deselectObject(key);
+
+        /* Cooked meshes and script origins of its components go with it */
+        const int physx = scene.componentManagerIndex(PhysXManager::Name);
+        const int js = scene.componentManagerIndex(JavaScriptManager::Name);
+        const std::vector<Data::Id> components = scene.components(id);
+        const std::vector<std::uint8_t> types = scene.componentTypes(id);
+        for(std::size_t i = 0; i != components.size(); ++i) {
+            if(types[i] == physx) releaseCookedMesh(components[i]);
+            else if(types[i] == js && components[i] < scriptComponentOrigins.size())
+                scriptComponentOrigins[components[i]] = {};
+        }
+
+        const Data::Id ids[]{id};
+        scene.deleteObjects(ids);
+        scene.names().set(id, {});
+        scene.keys().set(id, {});
+        scene.skinNames().set(id, {});
+        found->second = 0;
+        d.scene().setAssetTypeDirty(AssetType::Objects);
+        d.scene().setAssetTypeDirty(AssetType::Components);
+    }
+    resourceIndex.objects.erase(found);
+}
+
+}

@@ -1,0 +1,48 @@
+#include "CompilerFixture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+using CountersTest = CompilerTest;
+
+TEST_F(CountersTest, CompileAllOnEmptyProjectBumpsEveryStepOnce) {
+    /* Nothing but what a new project brings, and no objects */
+    setSection("objects", "{}");
+    std::array<std::uint32_t, AssetTypeCount> before;
+    for(std::size_t i = 0; i != AssetTypeCount; ++i) before[i] = counter(AssetType(i));
+    const int firstProbe = editor.jobSystem->dispatchFunc([](JobSystem&, int) { return JobResult::Success; });
+    editor.jobSystem->waitForIdle();
+
+    compiler().compileAll();
+    EXPECT_EQ(editor.jobSystem->pendingCount(), 0u);
+    const int secondProbe = editor.jobSystem->dispatchFunc([](JobSystem&, int) { return JobResult::Success; });
+    EXPECT_EQ(secondProbe, firstProbe + 1);
+    editor.jobSystem->waitForIdle();
+
+    const std::array<std::uint32_t, AssetTypeCount> expected{
+        2, /* objects: once per pass */
+        0, /* components: no object */
+        1, 1, 1, 1,
+        0, /* pipeline updates */
+        1, 1, 1, 1, 1,
+        0, /* sky */
+        1,
+        0  /* languages are not part of compileAll */
+    };
+    for(std::size_t i = 0; i != AssetTypeCount; ++i)
+        EXPECT_EQ(counter(AssetType(i)) - before[i], expected[i]) << "asset type " << i;
+}
+
+TEST_F(CountersTest, IndexLookupsAndInitialisation) {
+    compiler().resourceIndex.meshes["m"] = 4;
+    EXPECT_EQ(compiler().meshId("m"), 4);
+    EXPECT_EQ(compiler().meshId(""), 0);
+    EXPECT_EQ(compiler().meshId("absent"), 0);
+    EXPECT_EQ(compiler().resourceIndex.meshes.count("absent"), 0u);
+
+    compiler().scriptComponentOrigins.push_back({"o", 1});
+    compiler().initialize(editor);
+    EXPECT_TRUE(compiler().resourceIndex.meshes.empty());
+    EXPECT_TRUE(compiler().scriptComponentOrigins.empty());
+}
+
+}}}

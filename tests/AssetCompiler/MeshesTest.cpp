@@ -1,0 +1,187 @@
+#include <cstring>
+
+#include "CompilerFixture.h"
+#include "Engine/BoundingSphere.h"
+#include "Engine/MeshOptimizer.h"
+#include "Engine/RuntimeData.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+class MeshesTest: public CompilerTest {
+    protected:
+        void addMesh(std::string_view key, Trade::MeshData mesh, std::string_view extra = {}) {
+            editor.data().resources().meshes.add(FileLink{"scene.glb", std::string{key}}, std::move(mesh));
+            setRecord("meshes", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
+                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+        }
+        const Trade::MeshData& compiled(std::string_view key) { return sceneData().meshes.at(compiler().meshId(key)); }
+};
+
+TEST_F(MeshesTest, ImportScaling) {
+    /* Values that any arithmetic on them would change */
+    const std::vector<Vector3> positions{{0.1f, 1e-7f, -3.3333333f}, {1.0f/3.0f, 7.77f, 1e30f}, {-0.0f, 2.5f, 9.1f}};
+    addMesh("one", makeMesh(positions), R"("importScaling": 1.0)");
+    addMesh("two", makeMesh(positions), R"("importScaling": 2.0)");
+    compiler().compileMeshes();
+
+    const Trade::MeshData& one = compiled("one");
+    const std::vector<Vector3> kept = MeshTools::positions3D(one);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(std::memcmp(kept.data(), positions.data(), sizeof(Vector3)*3), 0);
+    const std::vector<Vector3> doubled = MeshTools::positions3D(compiled("two"));
+    EXPECT_EQ(doubled[0], positions[0]*2.0f);
+    EXPECT_EQ(doubled[2], positions[2]*2.0f);
+}
+
+TEST_F(MeshesTest, SimplifyTargetsAreClamped) {
+    addMesh("high", makeGrid(16), R"("simplify": true, "simplifyTarget": 1.5, "simplifyTargetError": 0.5)");
+    compiler().compileMesh("high");
+    EXPECT_EQ(compiler().meshOptimizer->value("simplify"), "true");
+    EXPECT_EQ(compiler().meshOptimizer->value("simplifyTargetIndexCountThreshold"), "1");
+    EXPECT_EQ(compiler().meshOptimizer->value("simplifyTargetError"), "0.5");
+
+    addMesh("low", makeGrid(16), R"("simplify": true, "simplifyTarget": -0.2, "simplifyTargetError": 0.5)");
+    compiler().compileMesh("low");
+    EXPECT_EQ(compiler().meshOptimizer->value("simplifyTargetIndexCountThreshold"), "0");
+    /* A flat grid simplifies to (almost) nothing with a large error */
+    EXPECT_LT(compiled("low").indexCount(), makeGrid(16).indexCount()/10);
+    EXPECT_EQ(compiled("low").indexCount() % 3, 0u);
+
+    addMesh("half", makeGrid(16), R"("simplify": true, "simplifyTarget": 0.5, "simplifyTargetError": 0.5)");
+    compiler().compileMesh("half");
+    EXPECT_LE(compiled("half").indexCount(), makeGrid(16).indexCount()/2);
+}
+
+TEST_F(MeshesTest, NonIndexedMeshIsNeitherSimplifiedNorOptimised) {
+    const Trade::MeshData source = makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 0}, {0, 1, 0}, {1, 0, 0}});
+    addMesh("flat", source, R"("simplify": true, "simplifyTarget": 0.1)");
+    compiler().meshOptimizer->setValue("simplify", std::string_view{"untouched"});
+    compiler().compileMesh("flat");
+    EXPECT_EQ(compiler().meshOptimizer->value("simplify"), "untouched");
+    EXPECT_EQ(MeshTools::positions3D(compiled("flat")), MeshTools::positions3D(source));
+    EXPECT_FALSE(compiled("flat").isIndexed());
+    EXPECT_EQ(compiled("flat").vertexCount, 6u);
+}
+
+TEST_F(MeshesTest, OptimisedMeshKeepsItsTriangles) {
+    const Trade::MeshData grid = makeGrid(8, Trade::IndexType::UnsignedShort);
+    addMesh("grid", grid);
+    compiler().compileMesh("grid");
+    const Trade::MeshData& mesh = compiled("grid");
+    EXPECT_EQ(mesh.indexCount(), grid.indexCount());
+    EXPECT_EQ(mesh.indexType, Trade::IndexType::UnsignedShort);
+    EXPECT_EQ(mesh.vertexCount, grid.vertexCount);
+    /* The bounding sphere holds every vertex */
+    const Vector4 sphere = sceneData().meshBoundingSpheres.at(compiler().meshId("grid"));
+    for(const Vector3& p: MeshTools::positions3D(mesh))
+        EXPECT_LE(glm::length(p - Vector3{sphere}), sphere.w*1.0001f);
+    EXPECT_LT(sphere.w, 8.0f);
+}
+
+TEST_F(MeshesTest, LayoutIdsAndFailures) {
+    Trade::MeshData withColors = makeCube();
+    const std::uint32_t offset = std::uint32_t(withColors.vertexData.size());
+    withColors.vertexData.resize(offset + 16*withColors.vertexCount);
+    withColors.attributes.push_back({Trade::MeshAttribute::Color, Trade::VertexFormat::Vector4, offset, 16});
+    addMesh("cube", withColors);
+    addMesh("nonormals", makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2}, Trade::IndexType::UnsignedShort, false));
+    Trade::MeshData lines = makeCube();
+    lines.primitive = Trade::MeshPrimitive::Lines;
+    addMesh("lines", lines);
+    setRecord("meshes", "missing", R"({"link": {"file": "gone.glb", "name": "Gone"}})");
+    sceneData().meshLayout = MeshTools::MeshDataFlag::Position | MeshTools::MeshDataFlag::Normals;
+
+    LogCapture log;
+    const std::uint32_t before = counter(AssetType::Meshes);
+    compiler().compileMeshes();
+    EXPECT_EQ(counter(AssetType::Meshes), before + 1);
+    EXPECT_EQ(log.warning(),
+        "AssetCompiler::compileMeshes(): Skipping mesh nonormals from file scene.glb: not a triangle mesh with positions and normals\n"
+        "AssetCompiler::compileMeshes(): Skipping mesh lines from file scene.glb: not a triangle mesh with positions and normals\n"
+        "AssetCompiler::compileMeshes(): Missing mesh  Gone from file gone.glb\n");
+    const Data::Id cube = compiler().meshId("cube");
+    ASSERT_NE(cube, 0);
+    EXPECT_EQ(compiled("cube").attribute(Trade::MeshAttribute::Color), nullptr);
+    EXPECT_NE(compiled("cube").attribute(Trade::MeshAttribute::Normal), nullptr);
+    EXPECT_EQ(compiler().meshId("nonormals"), 0);
+    EXPECT_EQ(compiler().resourceIndex.meshes.count("missing"), 1u);
+
+    /* Recompiling keeps the id and replaces the slot */
+    const std::size_t slots = sceneData().meshes.size();
+    editor.data().resources().meshes.add(FileLink{"scene.glb", "cube"}, makeGrid(2));
+    compiler().compileMesh("cube");
+    EXPECT_EQ(compiler().meshId("cube"), cube);
+    EXPECT_EQ(sceneData().meshes.size(), slots);
+    EXPECT_EQ(compiled("cube").vertexCount, 9u);
+
+    /* A source that disappears leaves the slot as it was */
+    editor.data().resources().meshes.remove(FileLink{"scene.glb", "cube"});
+    compiler().compileMesh("cube");
+    EXPECT_EQ(compiled("cube").vertexCount, 9u);
+}
+
+TEST_F(MeshesTest, BoundingSphereBouncingBubble) {
+    const std::vector<Vector3> points{{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0.2f, 0.1f, 0}};
+    const std::pair<Vector3, float> sphere = MeshTools::boundingSphereBouncingBubble(points);
+    for(const Vector3& p: points) EXPECT_LE(glm::length(p - sphere.first), sphere.second*1.0001f);
+    EXPECT_LT(sphere.second, 1.2f);
+    EXPECT_EQ(MeshTools::boundingSphereBouncingBubble({}).second, 0.0f);
+}
+
+TEST_F(MeshesTest, SkinJointCompiledOnDemand) {
+    setSection("objects", R"({"root": {"name": "Root"}, "joint": {"name": "Joint", "parent": "root"}})");
+    Trade::SkinData skin;
+    skin.joints = {"Root", "Joint", "Extra"};
+    /* Translation (1, 2, 3), 90 degrees around Z, uniform scaling 2 */
+    skin.inverseBindMatrices = {
+        glm::translate(Matrix4{1.0f}, Vector3{1, 2, 3})*glm::rotate(Matrix4{1.0f}, glm::radians(90.0f), Vector3{0, 0, 1})*
+            glm::scale(Matrix4{1.0f}, Vector3{2.0f}),
+        Matrix4{1.0f}};
+    editor.data().resources().skins.add(FileLink{"scene.glb", "Skin"}, skin);
+    setSection("skins", R"({"s": {"link": {"file": "scene.glb", "name": "Skin"}, "joints": ["joint", "root"]},
+                           "gone": {"link": {"file": "scene.glb", "name": "Gone"}}})");
+
+    LogCapture log;
+    compiler().compileSkins();
+    EXPECT_EQ(log.warning(), "Skin gone was no longer found in scene files.\n");
+    ASSERT_NE(object("joint"), 0);
+    EXPECT_EQ(scene().parent(object("joint")), object("root"));
+
+    const Data::Id id = compiler().skinId("s");
+    ASSERT_NE(id, 0);
+    const std::optional<Data::SkinDataView> view = Data::readSkinData(sceneData().skins.at(id));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->jointIds, (std::vector<Data::Id>{object("joint"), object("root"), 0}));
+    const DualQuaternion& d = view->jointTransforms[0];
+    EXPECT_NEAR(d.real.z, std::sqrt(0.5f), 1e-6f);
+    EXPECT_NEAR(d.real.w, std::sqrt(0.5f), 1e-6f);
+    const Quaternion t = d.dual*glm::conjugate(d.real)*2.0f;
+    EXPECT_NEAR(t.x, 1.0f, 1e-5f);
+    EXPECT_NEAR(t.y, 2.0f, 1e-5f);
+    EXPECT_NEAR(t.z, 3.0f, 1e-5f);
+    EXPECT_NEAR(view->jointScalings[0].x, 2.0f, 1e-6f);
+    EXPECT_EQ(view->jointScalings[1], Vector3{1.0f});
+    /* No matrix for the third joint: identity and zero scaling */
+    EXPECT_EQ(view->jointTransforms[2].real, Quaternion(1.0f, 0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(view->jointScalings[2], Vector3{0.0f});
+
+    /* Stable id, replaced data */
+    file()["skins/s/joints"].setArray(std::vector<std::string>{"root"});
+    compiler().compileSkin("s");
+    EXPECT_EQ(compiler().skinId("s"), id);
+    EXPECT_EQ(Data::readSkinData(sceneData().skins.at(id))->jointIds, (std::vector<Data::Id>{object("root"), 0, 0}));
+}
+
+TEST_F(MeshesTest, RuntimeDataRejectsOtherBytes) {
+    const Data::ByteArray skin = Data::createSkinData({}, {}, {});
+    EXPECT_TRUE(Data::readSkinData(skin));
+    EXPECT_FALSE(Data::readPhysXData(skin));
+    Data::ByteArray truncated = Data::createPhysXData(Data::PhysXDataType::TriangleMesh, 3, std::vector<char>(10, 'x'));
+    EXPECT_EQ(Data::readPhysXData(truncated)->slot, 3u);
+    truncated.pop_back();
+    EXPECT_FALSE(Data::readPhysXData(truncated));
+    EXPECT_FALSE(Physics::PhysicsMesh::create(Physics::MeshKind::Convex, std::vector<char>(64, 'B')));
+}
+
+}}}
