@@ -6,6 +6,7 @@
 #include "Base/Path.h"
 #include "Editor/Json.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/DynamicSceneGraph.h"
 
 namespace ZandelleEngine { namespace Cli {
 
@@ -18,6 +19,13 @@ SummaryData collectSummary(ZandelleEditor& editor) {
     for(std::size_t i = 0; i != 4 && i != version.size(); ++i) s.version[i] = version[i];
     for(const std::string& section: ProjectFile::sectionNames())
         s.records.emplace_back(section, file.section(section)->size());
+    DynamicSceneGraph& scene = editor.data().scene().main();
+    s.objects = scene.objectCount();
+    for(std::size_t i = 0; i != scene.componentManagerCount(); ++i)
+        s.components.emplace_back(scene.componentManager(i).name(), scene.componentManager(i).size());
+    /* Slot 0 of the compiled arrays is the "none" placeholder */
+    s.meshes = editor.data().scene().meshes.size() - 1;
+    s.skins = editor.data().scene().skins.size() - 1;
     for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
     return s;
 }
@@ -36,6 +44,14 @@ std::string summaryToJson(const SummaryData& s) {
     JsonValue records{rapidjson::kObjectType};
     for(const auto& r: s.records) records.AddMember(JsonValue{r.first.c_str(), a}, JsonValue{std::uint64_t(r.second)}, a);
     d.AddMember("records", records, a);
+    JsonValue counts{rapidjson::kObjectType};
+    counts.AddMember("objects", JsonValue{std::uint64_t(s.objects)}, a);
+    JsonValue components{rapidjson::kObjectType};
+    for(const auto& c: s.components) components.AddMember(JsonValue{c.first.c_str(), a}, JsonValue{std::uint64_t(c.second)}, a);
+    counts.AddMember("components", components, a);
+    counts.AddMember("meshes", JsonValue{std::uint64_t(s.meshes)}, a);
+    counts.AddMember("skins", JsonValue{std::uint64_t(s.skins)}, a);
+    d.AddMember("counts", counts, a);
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
     d.AddMember("assetTypeCounters", counters, a);
@@ -52,6 +68,8 @@ std::string summaryToText(const SummaryData& s) {
         s.version[0], s.version[1], s.version[2], s.version[3] ? fmt::format(" prerelease {}", s.version[3]) : "");
     out += "Records:";
     for(const auto& r: s.records) out += fmt::format(" {} {}", r.first, r.second);
+    out += fmt::format("\nCompiled: objects {}, meshes {}, skins {}; components:", s.objects, s.meshes, s.skins);
+    for(const auto& c: s.components) out += fmt::format(" {} {}", c.first, c.second);
     out += fmt::format("\nWarnings {}, errors {}\nLoaded in {:.3f} s\n", s.warnings, s.errors, s.loadSeconds);
     return out;
 }

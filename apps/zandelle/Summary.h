@@ -20,6 +20,10 @@ struct SummaryData {
     std::array<std::int32_t, 4> version{};
     /** (section, records in the document) */
     std::vector<std::pair<std::string, std::size_t>> records;
+    /** Compiled runtime data: objects of the main scene, live components per
+        manager name (in manager order), compiled meshes and skins */
+    std::size_t objects = 0, meshes = 0, skins = 0;
+    std::vector<std::pair<std::string, std::size_t>> components;
     std::vector<std::uint32_t> assetTypeCounters;
     std::size_t warnings = 0, errors = 0;
     double loadSeconds = 0.0;
