@@ -19,12 +19,20 @@ namespace {
 constexpr std::string_view ApiPackage = "@zandelleengine/api";
 
 /* Keeps the install's progress record alive and referenced for as long as
-   the job exists, also when it is dropped before running; the reference
-   goes first */
+   the job exists (the reference goes first). A job dropped by cancelAll()
+   before it ran clears the running flag here, or project activation would
+   skip its scripting update from then on. */
 struct TaskHold {
-    explicit TaskHold(std::shared_ptr<Progress> task): task{std::move(task)}, reference{*this->task} {}
+    TaskHold(ZandelleEditor& editor, std::shared_ptr<Progress> task):
+        editor{editor}, task{std::move(task)}, reference{*this->task} {}
+    ~TaskHold() { if(!ran) editor.npmInstallRunning = false; }
+    TaskHold(const TaskHold&) = delete;
+    TaskHold& operator=(const TaskHold&) = delete;
+
+    ZandelleEditor& editor;
     std::shared_ptr<Progress> task;
     ProgressReference reference;
+    bool ran = false;
 };
 
 /* "major.minor.patch", each an optional "-" and decimal digits; empty for
@@ -60,8 +68,9 @@ std::optional<int> npmInstall(ZandelleEditor& editor, bool preferOffline) {
     if(!Path::exists(packageJson) || Path::isDirectory(packageJson)) return {};
 
     editor.npmInstallRunning = true;
-    auto hold = std::make_shared<TaskHold>(editor.addTask("Npm install", 2));
+    auto hold = std::make_shared<TaskHold>(editor, editor.addTask("Npm install", 2));
     return editor.jobSystem->dispatchFunc([&editor, preferOffline, hold](JobSystem&, int) {
+        hold->ran = true;
         Progress& progress = *hold->reference;
         ++progress.done;
         Debug{} << "[npm] Installing dependencies...";

@@ -124,7 +124,7 @@ TEST_F(Npm, InstallFailure) {
 }
 
 /* A job dropped before it ran must not leave its progress record
-   referenced */
+   referenced nor the editor believing npm runs */
 TEST_F(Npm, CancelledInstallReleasesItsRecord) {
     dir.write("p/package.json", "{}");
     scriptNpm("", 0);
@@ -142,6 +142,8 @@ TEST_F(Npm, CancelledInstallReleasesItsRecord) {
     ASSERT_EQ(editor.tasks().size(), 1u);
     EXPECT_EQ(editor.tasks().front()->references, 0);
     EXPECT_EQ(calls(), "");
+    /* Nothing runs any more, so activation must not wait for it */
+    EXPECT_FALSE(editor.npmInstallRunning);
 }
 
 TEST_F(Npm, LoadInstallsPreferringOfflineWhenNodeModulesExist) {
