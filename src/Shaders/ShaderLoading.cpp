@@ -147,6 +147,7 @@ FileWatch::Callback reloadHandler(std::shared_ptr<ReloadState> reloads) {
 void replaceWatches(ZandelleEditor& editor, const std::string& projectDirectory, const std::string& configuration,
     const std::shared_ptr<ReloadState>& reloads)
 {
+    if(!editor.fileWatch) return;
     FileWatch& watch = *editor.fileWatch;
     for(int& id: editor.shaderWatchIds) {
         if(id != -1) watch.remove(id);
@@ -156,7 +157,8 @@ void replaceWatches(ZandelleEditor& editor, const std::string& projectDirectory,
         editor.shaderWatchIds[0] = watch.watch(editor.shaderDirectory, reloadHandler(reloads), true);
     if(!projectDirectory.empty())
         editor.shaderWatchIds[1] = watch.watch(projectDirectory, reloadHandler(reloads), true);
-    editor.shaderWatchIds[2] = watch.watch(configuration, reloadHandler(reloads));
+    if(!configuration.empty())
+        editor.shaderWatchIds[2] = watch.watch(configuration, reloadHandler(reloads));
 }
 
 std::optional<std::string> readSource(const ShaderFile& file, const std::string& editorDirectory,
@@ -237,8 +239,9 @@ void loadShaders(ZandelleEditor& editor, const std::shared_ptr<ReloadState>& rel
 
     /* The configuration of the compiled-in editor shaders' disk copies.
        Without the file the compiled-in data applies again. */
-    const std::string configuration = Path::join(editorDirectory, "internal/resources.conf");
-    if(!editorDirectory.empty() && Path::exists(configuration)) {
+    const std::string configuration = editorDirectory.empty() ? std::string{} :
+        Path::join(editorDirectory, "internal/resources.conf");
+    if(!configuration.empty() && Path::exists(configuration)) {
         if(!overrideEditorShaderGroup(configuration))
             Warning{} << "Cannot apply shader resource configuration" << configuration;
     } else overrideEditorShaderGroup({});

@@ -56,7 +56,11 @@ ZANDELLE_EXPORT bool isShaderFile(std::string_view path);
 
 /** Loads every shader source again. Problems with single files are log
     lines; the file concerned is left out. Records are added to the shaders
-    and pipelines sections but never removed. */
+    and pipelines sections but never removed. The project's directory is
+    used only once the project has a root. Replaces the editor's three shader
+    watches: a changed shader or "internal/resources.conf" in the editor
+    directory starts a "Reloading shaders" job that loads again and
+    recompiles shaders and pipelines. */
 ZANDELLE_EXPORT void loadShaders(ZandelleEditor& editor);
 
 }

@@ -15,6 +15,7 @@
 #include "Shaders/ShaderLoading.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
+#include "Tools/ProjectFiles.h"
 
 using namespace ZandelleEngine;
 
@@ -262,6 +263,35 @@ TEST_F(ShaderLoadingTest, EditedShaderReloads) {
     ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
     editor.jobSystem->waitForIdle();
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
+}
+
+TEST_F(ShaderLoadingTest, ReloadRecompiles) {
+    /* A project with its asset compiler, as after a load */
+    ASSERT_TRUE(initProject(editor, "", ""));
+    editor.data().project().setRoot(dir / "project/Project.zdp");
+    loadShaders(editor);
+    EditorSceneData& scene = editor.data().scene();
+    const std::uint32_t shaders = scene.assetTypeCounter(AssetType::Shaders);
+    const std::uint32_t pipelines = scene.assetTypeCounter(AssetType::Pipelines);
+
+    dir.write("editor-shaders/Phong.frag", readText(Path::join(editorShaders, "Phong.frag")) + "// edited\n");
+    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
+    ASSERT_GE(reloadTasks(), 1u);
+    EXPECT_GT(scene.assetTypeCounter(AssetType::Shaders), shaders);
+    EXPECT_GT(scene.assetTypeCounter(AssetType::Pipelines), pipelines);
+    EXPECT_TRUE(String::endsWith(source("Phong.frag"), "// edited\n"));
+}
+
+TEST_F(ShaderLoadingTest, WithoutEditorDirectory) {
+    /* Only the compiled-in shaders, and nothing watched */
+    editor.shaderDirectory.clear();
+    loadShaders(editor);
+    EXPECT_NE(key("Depth.frag"), "");
+    EXPECT_EQ(key("Phong.frag"), "");
+    EXPECT_EQ(editor.fileWatch->watchCount(), 0u);
+    EXPECT_EQ(file().pipelines().resourceByName("Phong Opaque"), "");
+    EXPECT_NE(file().pipelines().resourceByName("Depth Opaque"), "");
 }
 
 TEST_F(ShaderLoadingTest, ResourceConfiguration) {
