@@ -44,7 +44,9 @@ std::vector<std::string> shaderFilesBelow(const std::string& directory) {
     std::error_code error;
     fs::recursive_directory_iterator it{fs::path{directory}, fs::directory_options::skip_permission_denied, error};
     for(; !error && it != fs::recursive_directory_iterator{}; it.increment(error)) {
-        if(!it->is_regular_file(error)) continue;
+        /* A dangling link is passed over, it does not end the listing */
+        std::error_code entryError;
+        if(!it->is_regular_file(entryError)) continue;
         std::string relative = fs::path{it->path()}.lexically_relative(directory).generic_string();
         if(isShaderFile(relative)) out.push_back(std::move(relative));
     }

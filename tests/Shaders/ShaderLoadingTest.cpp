@@ -144,6 +144,7 @@ TEST_F(ShaderLoadingTest, DuplicatesAndExcludedDirectories) {
     dir.write("editor-shaders/internal/Hidden.frag", "void main() {}\n");
     dir.write("editor-shaders/resources/Stored.frag", "void main() {}\n");
     dir.write("editor-shaders/Notes.txt", "not a shader\n");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "editor-shaders/AADangling.frag");
     dir.write("project/shaders/a/Custom.frag", "#define FEATURE_TEXTURED\n// a\n");
     dir.write("project/shaders/b/Custom.frag", "// b\n");
 
