@@ -27,20 +27,30 @@ inline const JsonValue* member(const JsonValue* value, std::string_view path) {
     return value;
 }
 
-/** Typed reads of a record. The record's own value is looked up directly;
-    only a member the record does not hold goes through the document model,
-    which falls back to the record's original and the defaults. */
+/** Typed reads of a record of @p section. The record's own value, its
+    original and the section's defaults are searched directly, in the order
+    the document model falls back through them, so a read costs no search of
+    the section for the record. */
 class RecordReader {
     public:
-        RecordReader(const ValueAccess& record, const JsonValue* json): _record{record}, _json{json} {}
-        explicit RecordReader(const ValueAccess& record): _record{record}, _json{record.readValue()} {}
+        RecordReader(ProjectFile& file, std::string_view section, const ValueAccess& record, const JsonValue* json):
+            _file{file}, _section{section}, _record{record}, _json{json} {}
 
         JsonObject operator[](std::string_view path) const {
+            if(!_json) return JsonObject{_record[path].readValue()};
             if(const JsonValue* own = member(_json, path)) return JsonObject{own};
-            return JsonObject{_record[path].readValue()};
+            const JsonValue* link = member(_json, "link");
+            if(link && link->IsObject()) {
+                const FileLink fileLink{std::string{Json::asString(member(link, "file"))}, std::string{Json::asString(member(link, "name"))}};
+                if(const JsonValue* original = _file.findOriginal(_section, fileLink))
+                    if(const JsonValue* value = member(original, path)) return JsonObject{value};
+            }
+            return JsonObject{member(member(&_file.defaults(), _section), path)};
         }
 
     private:
+        ProjectFile& _file;
+        std::string_view _section;
         const ValueAccess& _record;
         const JsonValue* _json;
 };

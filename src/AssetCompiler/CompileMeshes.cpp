@@ -40,8 +40,10 @@ bool AssetCompiler::compileMeshes(const ValueAccessRange& range) {
     /* Skinning attributes stay whatever the pipelines use */
     const MeshTools::MeshDataFlags wanted = scene.meshLayout | MeshTools::MeshDataFlag::JointIds | MeshTools::MeshDataFlag::Weights;
 
+    SectionCursor cursor{d.projectFile().meshes().readValue()};
     for(const ValueAccess& r: range) {
         const std::string key = r.key();
+        const JsonValue* json = cursor.find(key);
         const FileLink link = r.fileLink();
         const Resource<Trade::MeshData> resource = d.resources().meshes.resolveLink(link);
         Data::Id& slot = resourceIndex.meshes[key];
@@ -67,7 +69,7 @@ bool AssetCompiler::compileMeshes(const ValueAccessRange& range) {
             continue;
         }
 
-        const RecordReader record{r};
+        const RecordReader record{d.projectFile(), "meshes", r, json ? json : r.readValue()};
         const float scaling = record["importScaling"].asFloat(1.0f);
         if(scaling != 1.0f) scalePositions(mesh, scaling);
 

@@ -1,6 +1,7 @@
 #include "AssetCompiler/AssetCompiler.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "AssetCompiler/CompileHelpers.h"
@@ -15,9 +16,33 @@ using namespace CompileHelpers;
 
 namespace {
 
-/* Keys whose parent pre-pass is running, so that a parent cycle in the
-   document ends instead of recursing forever */
-thread_local std::unordered_set<std::string>* parentChain = nullptr;
+/* State of the outermost compileObjects() call, shared by the calls it
+   makes for missing parents */
+struct ObjectPass {
+    /* Keys whose parent pre-pass is running, so that a parent cycle in the
+       document ends instead of recursing forever */
+    std::unordered_set<std::string> chain;
+    /* The section's records by key, built when the first parent has to be
+       compiled ahead: a first compile of a whole section compiles nearly
+       every parent ahead, and a search of the section for each would make
+       the pass quadratic */
+    std::unordered_map<std::string_view, const JsonValue*> records;
+    bool indexed = false;
+};
+thread_local ObjectPass* currentPass = nullptr;
+
+const JsonValue* indexedRecord(ObjectPass& pass, const JsonValue* section, std::string_view key) {
+    if(!pass.indexed) {
+        pass.indexed = true;
+        if(section && section->IsObject()) {
+            pass.records.reserve(section->MemberCount());
+            for(const auto& m: section->GetObject())
+                pass.records.emplace(std::string_view{m.name.GetString(), m.name.GetStringLength()}, &m.value);
+        }
+    }
+    auto found = pass.records.find(key);
+    return found == pass.records.end() ? nullptr : found->second;
+}
 
 }
 
@@ -34,14 +59,18 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
     scene.manager<TextManager>().allocate(0, groups);
 
     /* The records' own values, found once */
+    ObjectPass pass;
+    const bool outermost = !currentPass;
+    if(outermost) currentPass = &pass;
+    const JsonValue* section = objects.readValue();
     std::vector<const JsonValue*> records(range.size());
     std::vector<std::string> keys(range.size());
     std::uint32_t newObjects = 0;
     {
-        SectionCursor cursor{objects.readValue()};
+        SectionCursor cursor{section};
         for(std::size_t i = 0; i != range.size(); ++i) {
             keys[i] = range[i].key();
-            records[i] = cursor.find(keys[i]);
+            records[i] = currentPass->indexed ? indexedRecord(*currentPass, section, keys[i]) : cursor.find(keys[i]);
             if(!records[i]) records[i] = range[i].readValue();
             if(!objectId(keys[i])) ++newObjects;
         }
@@ -49,19 +78,15 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
 
     /* Parents first: a parent without object is compiled (with its own
        ancestors) before the records that need it */
-    {
-        std::unordered_set<std::string> chain;
-        const bool outermost = !parentChain;
-        if(outermost) parentChain = &chain;
-        for(std::size_t i = 0; i != range.size(); ++i) {
-            const std::string_view parent = RecordReader{range[i], records[i]}["parent"].asString();
-            if(parent.empty() || objectId(parent) || parentChain->count(std::string{parent})) continue;
-            parentChain->insert(keys[i]);
-            const std::string parentKey{parent};
-            compileObjects(objects.rangeForKey(parentKey), true);
-            parentChain->erase(keys[i]);
-        }
-        if(outermost) parentChain = nullptr;
+    for(std::size_t i = 0; i != range.size(); ++i) {
+        const std::string_view parent = RecordReader{d.projectFile(), "objects", range[i], records[i]}["parent"].asString();
+        if(parent.empty() || objectId(parent) || currentPass->chain.count(std::string{parent})) continue;
+        currentPass->chain.insert(keys[i]);
+        /* The parent's record alone (none when the section lacks it) */
+        ValueAccessRange parentRange;
+        if(indexedRecord(*currentPass, section, parent)) parentRange.push_back(objects[parent]);
+        compileObjects(parentRange, true);
+        currentPass->chain.erase(keys[i]);
     }
 
     if(scene.freeCapacity() < newObjects) scene.reallocateCapacity(scene.capacity() + newObjects);
@@ -75,7 +100,7 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
 
     for(std::size_t i = 0; i != range.size(); ++i) {
         const std::string& key = keys[i];
-        const RecordReader record{range[i], records[i]};
+        const RecordReader record{d.projectFile(), "objects", range[i], records[i]};
 
         const std::string_view parentKey = record["parent"].asString();
         const Data::Id parentId = objectId(parentKey);
@@ -120,6 +145,7 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         }
     }
 
+    if(outermost) currentPass = nullptr;
     sceneData.setAssetTypeDirty(AssetType::Objects);
     return true;
 }

@@ -16,8 +16,10 @@ bool AssetCompiler::compileSkins(const ValueAccessRange& range) {
     EditorSceneData& scene = d.scene();
     ProjectSection& objects = d.projectFile().objects();
 
+    SectionCursor cursor{d.projectFile().skins().readValue()};
     for(const ValueAccess& r: range) {
         const std::string key = r.key();
+        const JsonValue* json = cursor.find(key);
         Data::Id& slot = resourceIndex.skins[key];
         const Resource<Trade::SkinData> resource = d.resources().skins.resolveLink(r.fileLink());
         if(!resource) {
@@ -30,7 +32,7 @@ bool AssetCompiler::compileSkins(const ValueAccessRange& range) {
         /* Joint objects, compiled now when the skin names one that the
            object passes have not reached */
         std::vector<Data::Id> jointIds(jointCount, 0);
-        const std::vector<std::string_view> joints = RecordReader{r}["joints"].asStringViewArray();
+        const std::vector<std::string_view> joints = RecordReader{d.projectFile(), "skins", r, json ? json : r.readValue()}["joints"].asStringViewArray();
         for(std::size_t j = 0; j < jointCount && j < joints.size(); ++j) {
             Data::Id id = objectId(joints[j]);
             if(!id && !joints[j].empty()) {

@@ -204,3 +204,34 @@ TEST_F(ObjectsTest, WorldTransformsFollowTheHierarchy) {
 }
 
 }}}
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+TEST_F(CompilerTest, WrongKindsInObjectRecords) {
+    LogCapture log;
+    setSection("objects", R"({
+        "a": {"name": 5, "parent": 7, "translation": "far", "rotation": [0, 0, 0, 0], "scaling": {"x": 1},
+              "skin": [], "components": [5, "mesh", null, [], {"type": 3}, {"type": "light", "light": "bright"},
+              {"type": "collision", "active": "yes", "collision": {"collider": 2, "groups": -4}}]},
+        "b": "not a record",
+        "c": {"components": {"type": "mesh"}}
+    })");
+    compiler().compileObjects(false);
+    compiler().compileObjects(true);
+    const Data::Id a = object("a");
+    ASSERT_NE(a, 0);
+    EXPECT_EQ(scene().names().get(a), "");
+    EXPECT_EQ(scene().parent(a), 0);
+    EXPECT_EQ(scene().localTransformation(a).real, Quaternion(1.0f, 0.0f, 0.0f, 0.0f));
+    /* The light without properties is created with an unknown type; the
+       collision entry reads every wrong kind as its empty value */
+    ASSERT_EQ(scene().components(a).size(), 2u);
+    EXPECT_NE(object("b"), 0);
+    EXPECT_TRUE(scene().components(object("c")).empty());
+    EXPECT_EQ(log.warning(),
+        "AssetCompiler::compileObjects(): Object a has a zero rotation, using the identity\n"
+        "AssetCompiler::compileObjects(): Object a has a zero rotation, using the identity\n");
+    EXPECT_EQ(log.error(), "Unknown light type \n");
+}
+
+}}}
