@@ -1,6 +1,7 @@
 #include "Tools/NewProject.h"
 
 #include <deque>
+#include <filesystem>
 #include <string>
 
 #include <fmt/format.h>
@@ -58,6 +59,15 @@ bool copyDirectory(std::string_view source, std::string_view destination) {
         const std::string to = Path::join(destination, entry);
         if(!Path::isDirectory(from)) {
             if(!Path::copy(from, to)) return false;
+            continue;
+        }
+        /* A link to a directory stays a link: following it could lead back
+           up the tree forever */
+        std::error_code error;
+        if(!entry.empty() && std::filesystem::is_symlink(from, error)) {
+            std::filesystem::remove(to, error);
+            std::filesystem::copy_symlink(from, to, error);
+            if(error) return false;
             continue;
         }
         Path::make(to);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
@@ -358,6 +359,12 @@ TEST_F(PackageTemplate, DirectoryCopy) {
     EXPECT_EQ(log.error(), "Cannot copy directory " + dir / "src" + " into itself: " + dir / "src/b/inside" + "\n");
     EXPECT_FALSE(Path::exists(dir / "src/b/inside"));
     EXPECT_TRUE(copyDirectory(dir / "src", dir / "src/"));
+
+    /* A link back up the tree is copied as a link, not followed */
+    std::filesystem::create_directory_symlink("..", dir / "src/b/up");
+    EXPECT_TRUE(copyDirectory(dir / "src", dir / "dst3"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dst3/b/up"));
+    EXPECT_EQ(Path::readString(dir / "dst3/b/up/a.txt"), "A");
 
     /* A missing source has nothing to copy */
     EXPECT_FALSE(copyDirectory(dir / "missing", dir / "dst2"));
