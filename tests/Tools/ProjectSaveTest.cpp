@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "Base/Path.h"
+#include "Base/String.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/ProjectFiles.h"
@@ -136,4 +137,29 @@ TEST_F(ProjectSave, RoundTripKeepsUnknownMembersAndNeedsNoMigration) {
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
     EXPECT_EQ(log.debug().find("(=>"), std::string::npos);
+}
+
+/* Every stored version: the first save writes the upgraded document, and
+   loading that file announces no migration and saves the same text again */
+TEST_F(ProjectSave, UpgradingTwiceIsUpgradingOnce) {
+    const std::vector<std::string> files = *Path::list(ZANDELLE_TEST_DATA_DIR);
+    std::size_t projects = 0;
+    for(const std::string& name: files) {
+        if(!String::endsWith(name, ".zdp")) continue;
+        SCOPED_TRACE(name);
+        ++projects;
+        const std::string path = dir / ("upgrade/" + name);
+        Path::make(dir / "upgrade");
+        ASSERT_TRUE(Path::copy(Path::join(ZANDELLE_TEST_DATA_DIR, name), path));
+        ASSERT_TRUE(loadAndWait(path));
+        ASSERT_TRUE(saveProject(path, editor));
+        const std::string once = *Path::readString(path);
+
+        Testing::LogCapture log;
+        ASSERT_TRUE(loadAndWait(path));
+        EXPECT_EQ(log.debug().find("(=>"), std::string::npos) << log.debug();
+        ASSERT_TRUE(saveProject(path, editor));
+        EXPECT_EQ(*Path::readString(path), once);
+    }
+    EXPECT_GE(projects, 15u);
 }
