@@ -24,12 +24,16 @@ std::string generateProject(std::size_t count) {
     std::string text = R"({"objects": {)";
     for(std::size_t i = 1; i <= count; ++i) {
         if(i != 1) text += ",";
-        text += fmt::format(R"("{}": {{"name": "Object{}", "parent": "{}", "translation": [{}, 0.5, -2.0],)"
+        const std::string parent = i > 1 ? fmt::format(R"("parent": "{}", )", (i - 1)/2 + 1) : std::string{};
+        text += fmt::format(R"("{}": {{"name": "Object{}", {}"translation": [{}, 0.5, -2.0],)"
             R"( "rotation": [0.0, 0.0, 0.0, 1.0], "scaling": [1.0, 1.0, 1.0], "link": {{"file": "scene.gltf", "name": "Object{}"}},)"
             R"( "components": [{{"type": "mesh", "mesh": {{"mesh": "p1", "material": "DefaultFontMaterial"}}}}]}})",
-            i, i, i > 1 ? (i - 1)/2 + 1 : 0, float(i)*0.25f, i);
+            i, i, parent, float(i)*0.25f, i);
     }
-    text += R"(}, "settings": {"project": {"name": "Big", "version": [1, 1, 6, 1]}}})";
+    /* The built-in cube and text material, as a saved project holds them */
+    text += R"(}, "meshes": {"p1": {"link": {"file": "default", "name": "PrimitiveCube"}}},)"
+        R"( "materials": {"DefaultFontMaterial": {"link": {"file": "default", "name": "DefaultFontMaterial"}}},)"
+        R"( "settings": {"project": {"name": "Big", "version": [1, 1, 6, 1]}}})";
     return text;
 }
 
