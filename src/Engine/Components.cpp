@@ -94,7 +94,7 @@ void TextManager::setText(Data::Id c, std::string_view text) {
     if(!isAlive(c)) return;
     Text& t = _data[c];
     if(t.room && text.size() <= t.room) {
-        std::memcpy(_characters.data() + t.offset, text.data(), text.size());
+        if(!text.empty()) std::memcpy(_characters.data() + t.offset, text.data(), text.size());
         _characters[t.offset + text.size()] = '\0';
         t.size = std::uint32_t(text.size());
         return;

@@ -14,7 +14,7 @@ void NameManager::set(Data::Id id, std::string_view text) {
     if(id >= _entries.size()) _entries.resize(std::size_t(id) + 1);
     Entry& e = _entries[id];
     if(text.size() <= e.room && e.room) {
-        std::memcpy(_text.data() + e.offset, text.data(), text.size());
+        if(!text.empty()) std::memcpy(_text.data() + e.offset, text.data(), text.size());
         _text[e.offset + text.size()] = '\0';
         e.size = std::uint32_t(text.size());
         return;
