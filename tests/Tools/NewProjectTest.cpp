@@ -111,6 +111,7 @@ TEST_F(NewProject, SavedProjectReopensWithBuiltIns) {
         std::vector<std::string>{"DefaultFontMaterial"});
     OriginalAccess material = materials.getOriginal(FileLink{"default", "DefaultFontMaterial"});
     EXPECT_EQ(material["Text/font"].asString(), fontId);
+    EXPECT_FALSE(material["pipeline"].asString().empty());
     EXPECT_EQ(material["pipeline"].asString(), file.pipelines().resourceByName("Text"));
 }
 
