@@ -2,6 +2,7 @@
 // the files it leaves behind.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -121,4 +122,39 @@ TEST_F(Zandelle, DevicesThroughAFakeAdb) {
     const CommandRun devices = run("devices --adb " + q(adb) + " --quiet");
     EXPECT_EQ(devices.exitCode, 0);
     EXPECT_NE(devices.out.find("SERIAL1"), std::string::npos) << devices.out;
+}
+
+TEST_F(Zandelle, NewWithPackageAndTemplateAndNpmInstall) {
+    /* A package project: package.json named after the project */
+    const std::string withPackage = dir / "pkg/Pkg.zdp";
+    ASSERT_EQ(run("new " + q(withPackage) + " --name Rocket --package --quiet").exitCode, 0);
+    const std::optional<std::string> packageJson = Path::readString(dir / "pkg/package.json");
+    ASSERT_TRUE(packageJson);
+    EXPECT_NE(packageJson->find("\"Rocket\""), std::string::npos) << *packageJson;
+    EXPECT_TRUE(Path::exists(dir / "pkg/js/index.js"));
+
+    /* A copy of it as a template, renamed and named */
+    const std::string copy = dir / "copy/Copy.zdp";
+    ASSERT_EQ(run("new " + q(copy) + " --name Copied --template " + q(withPackage) + " --quiet").exitCode, 0);
+    ProjectFile copied;
+    ASSERT_TRUE(copied.parse(*Path::readString(copy)));
+    EXPECT_EQ(copied["settings/project/name"].asString(), "Copied");
+    EXPECT_FALSE(Path::exists(dir / "copy/Pkg.zdp"));
+
+    /* npm-install through a stand-in that records its arguments */
+    const std::string npm = dir.write("npm", "#!/bin/sh\necho \"$@\" > " + q(dir / "npm-args") + "\necho installed\n");
+    ::chmod(npm.c_str(), 0755);
+    const std::string env = "ZANDELLE_NPM=" + q(npm) + " ";
+    const std::string command = "APPDATA=" + q(dir / "appdata") + " " + env +
+        q(ZANDELLE_BINARY_DIR "/bin/zandelle") + " npm-install " + q(withPackage) + " --prefer-offline --quiet >/dev/null 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+    const std::optional<std::string> arguments = Path::readString(dir / "npm-args");
+    ASSERT_TRUE(arguments);
+    EXPECT_EQ(arguments->substr(0, 2), "i ") << *arguments;
+    EXPECT_NE(arguments->find("--prefer-offline"), std::string::npos) << *arguments;
+
+    /* No package.json: nothing to install is a failure of the command */
+    const std::string bare = dir / "bare/Bare.zdp";
+    ASSERT_EQ(run("new " + q(bare) + " --quiet").exitCode, 0);
+    EXPECT_EQ(run("npm-install " + q(bare) + " --quiet").exitCode, 1);
 }
