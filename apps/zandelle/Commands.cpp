@@ -174,7 +174,11 @@ int runDemo(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     editor.suppressRecentProjects = true;
-    if(!initProject(editor, "Demo", path) || !Path::exists(path)) return 1;
+    /* A new project with the npm package set-up, saved, then opened again
+       as a user would */
+    if(!newProject(editor, "Demo", path, true) || !Path::exists(path)) return 1;
+    editor.jobSystem->waitForIdle();
+    Debug{} << "Created the demo project in" << directory;
     double seconds = 0.0;
     if(!loadAndWait(editor, path, seconds)) return 1;
     return printSummary(editor, invocation, seconds);
