@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Base/Assert.h"
 #include "Base/Path.h"
 #include "Base/Result.h"
 #include "Base/StaticMap.h"
@@ -72,4 +73,9 @@ TEST(String, SplitJoinReplaceQuote) {
     EXPECT_EQ(String::join({"a", "", "b"}, "\n"), "a\n\nb");
     EXPECT_EQ(String::replaceAll("{{ name }}-{{ name }}", "{{ name }}", "x"), "x-x");
     EXPECT_EQ(String::shellQuote("it's"), "'it'\\''s'");
+}
+
+TEST(AssertDeathTest, NamesTheExpressionAndTheSourceLocation) {
+    EXPECT_DEATH({ const int* data = nullptr; ZE_ASSERT(data != nullptr); }, "Assertion data != nullptr failed at .*ContainersTest:[0-9]+");
+    EXPECT_DEATH(fatal("Failed to load default font"), "Failed to load default font");
 }
