@@ -28,7 +28,7 @@ static std::string_view sourceName(std::string_view file) {
 
 void assertionFailed(const char* expression, const char* file, int line) {
     {
-        Error{} << "Assertion" << expression << "failed at" << Debug::nospace
+        Error{} << "Assertion" << expression << "failed at"
             << std::string{sourceName(file)} + ":" + std::to_string(line);
     }
     std::abort();
