@@ -29,6 +29,30 @@ std::vector<char> serialize(btCollisionShape& shape) {
     return std::vector<char>(begin, begin + serializer.getCurrentBufferSize());
 }
 
+/* Bullet's file loader trusts the chunk lengths it reads, so a cut or
+   damaged buffer is refused here: the header of this build (float values,
+   little endian, this pointer size), then chunks that each fit in the
+   buffer, with the type description ("DNA1") among them, up to the end or
+   to an "ENDB" chunk. */
+bool wellFormed(std::span<const char> bytes) {
+    constexpr char PointerSize = sizeof(void*) == 8 ? '-' : '_';
+    if(bytes.size() < 12 || std::memcmp(bytes.data(), "BULLETf", 7) != 0 || bytes[7] != PointerSize || bytes[8] != 'v')
+        return false;
+    const std::size_t header = 16 + sizeof(void*);
+    bool dna = false;
+    std::size_t offset = 12;
+    while(offset != bytes.size()) {
+        if(bytes.size() - offset < header) return false;
+        std::int32_t length;
+        std::memcpy(&length, bytes.data() + offset + 4, 4);
+        if(std::memcmp(bytes.data() + offset, "ENDB", 4) == 0) break;
+        if(length < 0 || std::size_t(length) > bytes.size() - offset - header) return false;
+        if(std::memcmp(bytes.data() + offset, "DNA1", 4) == 0) dna = true;
+        offset += header + std::size_t(length);
+    }
+    return dna;
+}
+
 }
 
 bool TriangleMeshDesc::isValid() const {
@@ -115,8 +139,7 @@ std::unique_ptr<PhysicsMesh> PhysicsMesh::create(MeshKind kind, std::span<const 
     mesh->_bytes.assign(bytes.begin(), bytes.end());
     mesh->_importer = std::make_unique<btBulletWorldImporter>(nullptr);
     mesh->_importer->setVerboseMode(0);
-    /* A buffer too short for the file header is refused before Bullet reads it */
-    if(mesh->_bytes.size() < 12 || std::memcmp(mesh->_bytes.data(), "BULLET", 6) != 0 ||
+    if(!wellFormed(mesh->_bytes) ||
        !mesh->_importer->loadFileFromMemory(mesh->_bytes.data(), int(mesh->_bytes.size())) ||
        mesh->_importer->getNumCollisionShapes() < 1) {
         Error{} << "Physics::PhysicsMesh::create(): no collision shape in cooked data";

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <xxhash.h>
+
 namespace ZandelleEngine { namespace Data {
 
 namespace {
@@ -72,9 +74,10 @@ std::optional<SkinDataView> readSkinData(std::span<const char> data) {
 
 ByteArray createPhysXData(PhysXDataType type, std::uint32_t slot, std::span<const char> cooked) {
     ByteArray out;
-    out.reserve(HeaderSize + 4 + cooked.size());
+    out.reserve(HeaderSize + 12 + cooked.size());
     appendHeader(out, "ZPHX", PhysXDataVersion, std::uint16_t(type), std::uint32_t(cooked.size()));
     append(out, slot);
+    append(out, std::uint64_t(XXH3_64bits(cooked.data(), cooked.size())));
     out.insert(out.end(), cooked.begin(), cooked.end());
     return out;
 }
@@ -83,8 +86,10 @@ std::optional<PhysXDataView> readPhysXData(std::span<const char> data) {
     if(!checkHeader(data, "ZPHX", PhysXDataVersion)) return {};
     const std::uint16_t type = readAt<std::uint16_t>(data, 6);
     const std::uint32_t size = readAt<std::uint32_t>(data, 8);
-    if((type != 1 && type != 2) || data.size() != HeaderSize + 4 + std::size_t(size)) return {};
-    return PhysXDataView{PhysXDataType(type), readAt<std::uint32_t>(data, HeaderSize), data.subspan(HeaderSize + 4)};
+    if((type != 1 && type != 2) || data.size() != HeaderSize + 12 + std::size_t(size)) return {};
+    const std::span<const char> cooked = data.subspan(HeaderSize + 12);
+    if(readAt<std::uint64_t>(data, HeaderSize + 4) != XXH3_64bits(cooked.data(), cooked.size())) return {};
+    return PhysXDataView{PhysXDataType(type), readAt<std::uint32_t>(data, HeaderSize), cooked};
 }
 
 }}

@@ -11,8 +11,10 @@
 // multiple of 4 bytes.
 //
 // Cooked physics mesh ("ZPHX", version 1, field = type: 1 triangle mesh,
-// 2 convex mesh, size = bytes of cooked data): then a 32-bit slot index, then
-// the cooked bytes.
+// 2 convex mesh, size = bytes of cooked data): then a 32-bit slot index, the
+// 64-bit XXH3 hash of the cooked bytes, then the cooked bytes. The physics
+// library's reader trusts what it reads, so damaged bytes must be caught
+// before they reach it: readPhysXData() refuses a hash that does not match.
 
 #include <cstdint>
 #include <optional>

@@ -179,6 +179,9 @@ TEST_F(MeshesTest, RuntimeDataRejectsOtherBytes) {
     EXPECT_FALSE(Data::readPhysXData(skin));
     Data::ByteArray truncated = Data::createPhysXData(Data::PhysXDataType::TriangleMesh, 3, std::vector<char>(10, 'x'));
     EXPECT_EQ(Data::readPhysXData(truncated)->slot, 3u);
+    Data::ByteArray damaged = truncated;
+    damaged.back() ^= 1;
+    EXPECT_FALSE(Data::readPhysXData(damaged));
     truncated.pop_back();
     EXPECT_FALSE(Data::readPhysXData(truncated));
     EXPECT_FALSE(Physics::PhysicsMesh::create(Physics::MeshKind::Convex, std::vector<char>(64, 'B')));
