@@ -56,11 +56,11 @@ class RecordReader {
 };
 
 /** Finds the records of a section in document order: a range that walks
-    the section in order costs one comparison per record instead of a search
-    of the section */
+    the section in order costs one comparison per record; any other record is
+    found through the document's lookup tables */
 class SectionCursor {
     public:
-        explicit SectionCursor(const JsonValue* section): _section{section && section->IsObject() ? section : nullptr} {
+        SectionCursor(const ProjectFile& file, const JsonValue* section): _file{&file}, _section{section && section->IsObject() ? section : nullptr} {
             if(_section) _next = _section->MemberBegin();
         }
 
@@ -68,13 +68,11 @@ class SectionCursor {
             if(!_section) return nullptr;
             const JsonValue name{rapidjson::StringRef(key.data(), rapidjson::SizeType(key.size()))};
             if(_next != _section->MemberEnd() && _next->name == name) return &(_next++)->value;
-            auto found = _section->FindMember(name);
-            if(found == _section->MemberEnd()) return nullptr;
-            _next = found + 1;
-            return &found->value;
+            return _file->findMember(*_section, key);
         }
 
     private:
+        const ProjectFile* _file;
         const JsonValue* _section;
         JsonValue::ConstMemberIterator _next;
 };

@@ -40,7 +40,7 @@ bool AssetCompiler::compileMeshes(const ValueAccessRange& range) {
     /* Skinning attributes stay whatever the pipelines use */
     const MeshTools::MeshDataFlags wanted = scene.meshLayout | MeshTools::MeshDataFlag::JointIds | MeshTools::MeshDataFlag::Weights;
 
-    SectionCursor cursor{d.projectFile().meshes().readValue()};
+    SectionCursor cursor{d.projectFile(), d.projectFile().meshes().readValue()};
     for(const ValueAccess& r: range) {
         const std::string key = r.key();
         const JsonValue* json = cursor.find(key);

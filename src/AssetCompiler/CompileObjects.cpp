@@ -22,27 +22,8 @@ struct ObjectPass {
     /* Keys whose parent pre-pass is running, so that a parent cycle in the
        document ends instead of recursing forever */
     std::unordered_set<std::string> chain;
-    /* The section's records by key, built when the first parent has to be
-       compiled ahead: a first compile of a whole section compiles nearly
-       every parent ahead, and a search of the section for each would make
-       the pass quadratic */
-    std::unordered_map<std::string_view, const JsonValue*> records;
-    bool indexed = false;
 };
 thread_local ObjectPass* currentPass = nullptr;
-
-const JsonValue* indexedRecord(ObjectPass& pass, const JsonValue* section, std::string_view key) {
-    if(!pass.indexed) {
-        pass.indexed = true;
-        if(section && section->IsObject()) {
-            pass.records.reserve(section->MemberCount());
-            for(const auto& m: section->GetObject())
-                pass.records.emplace(std::string_view{m.name.GetString(), m.name.GetStringLength()}, &m.value);
-        }
-    }
-    auto found = pass.records.find(key);
-    return found == pass.records.end() ? nullptr : found->second;
-}
 
 }
 
@@ -67,10 +48,10 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
     std::vector<std::string> keys(range.size());
     std::uint32_t newObjects = 0;
     {
-        SectionCursor cursor{section};
+        SectionCursor cursor{d.projectFile(), section};
         for(std::size_t i = 0; i != range.size(); ++i) {
             keys[i] = range[i].key();
-            records[i] = currentPass->indexed ? indexedRecord(*currentPass, section, keys[i]) : cursor.find(keys[i]);
+            records[i] = cursor.find(keys[i]);
             if(!records[i]) records[i] = range[i].readValue();
             if(!objectId(keys[i])) ++newObjects;
         }
@@ -84,7 +65,7 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         currentPass->chain.insert(keys[i]);
         /* The parent's record alone (none when the section lacks it) */
         ValueAccessRange parentRange;
-        if(indexedRecord(*currentPass, section, parent)) parentRange.push_back(objects[parent]);
+        if(section && d.projectFile().findMember(*section, parent)) parentRange.push_back(objects[parent]);
         compileObjects(parentRange, true);
         currentPass->chain.erase(keys[i]);
     }

@@ -16,7 +16,7 @@ bool AssetCompiler::compileSkins(const ValueAccessRange& range) {
     EditorSceneData& scene = d.scene();
     ProjectSection& objects = d.projectFile().objects();
 
-    SectionCursor cursor{d.projectFile().skins().readValue()};
+    SectionCursor cursor{d.projectFile(), d.projectFile().skins().readValue()};
     for(const ValueAccess& r: range) {
         const std::string key = r.key();
         const JsonValue* json = cursor.find(key);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <mutex>
 #include <random>
 
 #include <fmt/format.h>
@@ -79,20 +80,26 @@ const JsonValue* child(const JsonValue& value, std::string_view rawToken) {
     return nullptr;
 }
 
-const JsonValue* walk(const JsonValue* root, std::string_view path) {
+/* With @p records, the second token (a record of a section) is looked up
+   through the document's tables instead of a linear search */
+const JsonValue* walk(const JsonValue* root, std::string_view path, const ProjectFile* records = nullptr) {
     const JsonValue* v = root;
+    std::size_t depth = 0;
     for(std::string_view token: pointerTokens(path)) {
         if(!v) return nullptr;
-        v = child(*v, token);
+        if(depth++ == 1 && records && v->IsObject()) v = records->findMember(*v, unescapeToken(token));
+        else v = child(*v, token);
     }
     return v;
 }
 
 /* The value at @p path, created with its missing parents. A scalar in the
    way of a deeper path is replaced by an object. */
-JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocator) {
+JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocator, const ProjectFile* records = nullptr) {
     JsonValue* v = &root;
+    std::size_t depth = 0;
     for(std::string_view token: pointerTokens(path)) {
+        const bool recordLevel = depth++ == 1 && records;
         std::size_t index;
         if(v->IsArray() && parseIndex(token, index)) {
             while(v->Size() <= index) v->PushBack(JsonValue{}, allocator);
@@ -101,8 +108,15 @@ JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocat
         }
         if(!v->IsObject()) v->SetObject();
         const std::string name = unescapeToken(token);
-        auto found = v->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-        if(found != v->MemberEnd()) { v = &found->value; continue; }
+        if(recordLevel) {
+            if(const JsonValue* existing = records->findMember(*v, name)) {
+                v = const_cast<JsonValue*>(existing);
+                continue;
+            }
+        } else {
+            auto found = v->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+            if(found != v->MemberEnd()) { v = &found->value; continue; }
+        }
         v->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, JsonValue{}, allocator);
         v = &(v->MemberEnd() - 1)->value;
     }
@@ -139,11 +153,11 @@ std::string RecordAccess::key() const {
 
 JsonValue* RecordAccess::treeRoot() const {
     if(_tree == Tree::Original) return _file->findOriginal(_originalSection, _originalLink);
-    return &_file->projectFile();
+    return &_file->document();
 }
 
 const JsonValue* RecordAccess::ownValue() const {
-    return walk(treeRoot(), _path);
+    return walk(treeRoot(), _path, _tree == Tree::Project ? _file : nullptr);
 }
 
 const JsonValue* RecordAccess::readValue() const {
@@ -158,7 +172,7 @@ const JsonValue* RecordAccess::readValue() const {
        section's defaults answer */
     if(tokens.size() < 3) return nullptr;
     const std::string recordPath = fmt::format("/{}/{}", tokens[0], tokens[1]);
-    const JsonValue* record = walk(&_file->projectFile(), recordPath);
+    const JsonValue* record = walk(&_file->document(), recordPath, _file);
     if(!record || !record->IsObject()) return nullptr;
     const std::size_t restStart = recordPath.size();
     const std::string_view rest = std::string_view{_path}.substr(_path[0] == '/' ? restStart : restStart - 1);
@@ -175,7 +189,9 @@ JsonValue& RecordAccess::writeValue() {
         JsonValue& root = _file->addOriginalValue(_originalSection, _originalLink);
         return create(root, _path, _file->originalsAllocator());
     }
-    return create(_file->projectFile(), _path, _file->allocator());
+    /* A raw section or the root may be changed in any way */
+    if(pointerTokens(_path).size() <= 1) _file->invalidateLookups();
+    return create(_file->document(), _path, _file->allocator(), _file);
 }
 
 JsonAllocator& RecordAccess::allocator() {
@@ -195,6 +211,8 @@ bool RecordAccess::remove() {
         auto found = parent->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
         if(found == parent->MemberEnd()) return false;
         parent->EraseMember(found);  /* keeps the order of the others */
+        /* Records after it moved */
+        if(_tree == Tree::Project && pointerTokens(_path).size() <= 2) _file->invalidateLookups();
         return true;
     }
     std::size_t index;
@@ -377,7 +395,64 @@ const std::vector<std::string>& ProjectFile::sectionNames() {
     return names;
 }
 
-ProjectFile::ProjectFile(): ValueAccess{this, {}} {
+/* Record lookup tables: per large object (a section), member name to
+   position. Members are only ever appended between invalidations (removal
+   and raw access invalidate), so a table catches up by indexing the tail. */
+struct ProjectFile::LookupTables {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    struct Table {
+        rapidjson::SizeType count = 0;
+        std::unordered_map<std::string, rapidjson::SizeType, Hash, std::equal_to<>> positions;
+    };
+    std::mutex mutex;
+    std::unordered_map<const JsonValue*, Table> tables;
+};
+
+/* Below this many members a linear search is as fast as hashing */
+constexpr rapidjson::SizeType IndexedMemberCount = 32;
+
+const JsonValue* ProjectFile::findMember(const JsonValue& object, std::string_view name) const {
+    if(!object.IsObject()) return nullptr;
+    const rapidjson::SizeType count = object.MemberCount();
+    if(count < IndexedMemberCount) {
+        auto found = object.FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+        return found == object.MemberEnd() ? nullptr : &found->value;
+    }
+    auto nameOf = [&](rapidjson::SizeType i) {
+        const auto& m = object.MemberBegin()[i];
+        return std::string_view{m.name.GetString(), m.name.GetStringLength()};
+    };
+    std::lock_guard<std::mutex> lock{_lookups->mutex};
+    LookupTables::Table& table = _lookups->tables[&object];
+    for(int attempt = 0; attempt != 2; ++attempt) {
+        if(table.count > count) {
+            table.positions.clear();
+            table.count = 0;
+        }
+        /* The first of two equal names wins, as in a linear search */
+        for(rapidjson::SizeType i = table.count; i != count; ++i) table.positions.emplace(nameOf(i), i);
+        table.count = count;
+        auto found = table.positions.find(name);
+        if(found == table.positions.end()) return nullptr;
+        if(found->second < count && nameOf(found->second) == name)
+            return &object.MemberBegin()[found->second].value;
+        /* Changed behind the table's back: start over once */
+        table.positions.clear();
+        table.count = 0;
+    }
+    return nullptr;
+}
+
+void ProjectFile::invalidateLookups() {
+    if(!_lookups) return;
+    std::lock_guard<std::mutex> lock{_lookups->mutex};
+    _lookups->tables.clear();
+}
+
+ProjectFile::ProjectFile(): ValueAccess{this, {}}, _lookups{std::make_unique<LookupTables>()} {
     _document.SetObject();
     for(const std::string& name: sectionNames()) {
         _document.AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), _document.GetAllocator()},
@@ -415,6 +490,7 @@ bool ProjectFile::parse(std::string_view text) {
         }
     }
     _document.Swap(parsed);
+    invalidateLookups();
     _nextIds.clear();
     return true;
 }
@@ -428,7 +504,7 @@ ProjectSection* ProjectFile::section(std::string_view name) {
 std::string ProjectFile::generateId(std::string_view sectionName) {
     const JsonValue* section = walk(&_document, "/" + escapeToken(sectionName));
     auto exists = [&](const std::string& id) {
-        return section && section->IsObject() && section->HasMember(id.c_str());
+        return section && findMember(*section, id) != nullptr;
     };
     if(_idScheme == IdScheme::Uuid) {
         static thread_local std::mt19937_64 generator{std::random_device{}()};

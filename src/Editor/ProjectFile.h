@@ -199,7 +199,9 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
             the wrong kind. Originals are kept. */
         bool parse(std::string_view text);
 
-        JsonDocument& projectFile() { return _document; }
+        /** The document for raw changes. A raw change may move records, so
+            the record lookup tables start over. */
+        JsonDocument& projectFile() { invalidateLookups(); return _document; }
         const JsonDocument& projectFile() const { return _document; }
         /** The defaults document of this project: a copy of the editor's
             defaults that loading steps may extend (the default material
@@ -237,7 +239,18 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         JsonValue& addOriginalValue(std::string_view section, const FileLink& link);
         JsonAllocator& originalsAllocator() { return _originalsAllocator; }
 
+        /** The member @p name of @p object; constant time for large objects
+            (the records of a section), through a table kept per object */
+        const JsonValue* findMember(const JsonValue& object, std::string_view name) const;
+        /** Forgets every lookup table; needed after raw changes that remove
+            or rename members */
+        void invalidateLookups();
+
     private:
+        friend class RecordAccess;
+        struct LookupTables;
+
+        JsonDocument& document() { return _document; }
         ProjectSection& section(std::size_t index) { return *_sections[index]; }
 
         JsonDocument _document;
@@ -247,6 +260,7 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         std::vector<std::unique_ptr<ProjectSection>> _sections;
         std::unordered_map<std::string, std::uint64_t> _nextIds;
         IdScheme _idScheme = IdScheme::IncrementalNumber;
+        std::unique_ptr<LookupTables> _lookups;
 };
 
 }

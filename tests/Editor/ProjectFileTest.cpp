@@ -193,3 +193,36 @@ TEST(ProjectFile, IterationOverKeysHoldingASlash) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"a/b", "Slash", "a", ""}));
 }
+
+/* Large sections are searched through lookup tables; they must follow every
+   way the section can change */
+TEST(ProjectFile, RecordLookupFollowsChangesOfLargeSections) {
+    ProjectFile file;
+    for(int i = 0; i != 100; ++i) file.objects()[std::to_string(i)]["name"].setString("o" + std::to_string(i));
+    EXPECT_EQ(file.objects()["57"]["name"].asString(), "o57");
+    EXPECT_FALSE(file.objects()["100"].hasValue());
+
+    /* Appended records are found */
+    const std::string added = file.objects().addResource();
+    EXPECT_EQ(added, "100");
+    file.objects()[added]["name"].setString("new");
+    EXPECT_EQ(file.objects()["100"]["name"].asString(), "new");
+
+    /* Removal shifts the records after it */
+    EXPECT_TRUE(file.objects()["10"].remove());
+    EXPECT_FALSE(file.objects()["10"].hasValue());
+    EXPECT_EQ(file.objects()["99"]["name"].asString(), "o99");
+    file.objects()["10"]["name"].setString("again");
+    EXPECT_EQ(file.objects()["10"]["name"].asString(), "again");
+
+    /* Raw changes: a renamed member */
+    JsonValue& objects = file.projectFile()["objects"];
+    objects.MemberBegin()->name.SetString("renamed", file.allocator());
+    EXPECT_FALSE(file.objects()["0"].hasValue());
+    EXPECT_EQ(file.objects()["renamed"]["name"].asString(), "o0");
+
+    /* A new document */
+    ASSERT_TRUE(file.parse(R"({"objects": {"x": {"name": "only"}}})"));
+    EXPECT_FALSE(file.objects()["57"].hasValue());
+    EXPECT_EQ(file.objects()["x"]["name"].asString(), "only");
+}
