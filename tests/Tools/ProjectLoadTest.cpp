@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "Base/Path.h"
+#include "Devices/RemoteDevices.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/ProjectFiles.h"
@@ -207,4 +210,22 @@ TEST_F(ProjectLoad, DefaultImageResources) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size, Vector2i{2});
     EXPECT_EQ(image->data, (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255}));
+}
+
+TEST_F(ProjectLoad, ActivationRefreshesDevicesWhenAsked) {
+    const std::string adb = dir.write("adb", "#!/bin/sh\n"
+        "case \"$*\" in *' devices'*) printf 'List of devices attached\\nQ1\\tdevice product:hollywood model:Quest device:x\\n';; esac\n");
+    ::chmod(adb.c_str(), 0755);
+    auto devices = std::make_shared<RemoteDevices>(adb);
+    editor.remoteDevices = devices;
+    const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_FALSE(devices->adbUsed());
+    EXPECT_EQ(devices->deviceCount(), 0u);
+
+    editor.listRemoteDevices = true;
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_TRUE(devices->adbUsed());
+    EXPECT_EQ(devices->deviceCount(), 3u);
 }
