@@ -22,6 +22,9 @@ struct ObjectPass {
     /* Keys whose parent pre-pass is running, so that a parent cycle in the
        document ends instead of recursing forever */
     std::unordered_set<std::string> chain;
+    /* Objects whose parent did not resolve: reported once, and not tried
+       again for each of their descendants */
+    std::unordered_set<std::string> unresolved;
 };
 thread_local ObjectPass* currentPass = nullptr;
 
@@ -61,7 +64,8 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
        ancestors) before the records that need it */
     for(std::size_t i = 0; i != range.size(); ++i) {
         const std::string_view parent = RecordReader{d.projectFile(), "objects", range[i], records[i]}["parent"].asString();
-        if(parent.empty() || objectId(parent) || currentPass->chain.count(std::string{parent})) continue;
+        if(parent.empty() || objectId(parent) || currentPass->chain.count(std::string{parent}) ||
+           currentPass->unresolved.count(std::string{parent})) continue;
         currentPass->chain.insert(keys[i]);
         /* The parent's record alone (none when the section lacks it) */
         ValueAccessRange parentRange;
@@ -86,8 +90,9 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         const std::string_view parentKey = record["parent"].asString();
         const Data::Id parentId = objectId(parentKey);
         if(!parentKey.empty() && !parentId) {
-            Warning{} << "AssetCompiler::compileObjects(): Parent" << parentKey << "of object" << key
-                << "does not resolve, skipping the object";
+            if(currentPass->unresolved.insert(key).second)
+                Warning{} << "AssetCompiler::compileObjects(): Parent" << parentKey << "of object" << key
+                    << "does not resolve, skipping the object";
             continue;
         }
 
