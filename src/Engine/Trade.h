@@ -10,11 +10,24 @@
 
 namespace ZandelleEngine { namespace Trade {
 
+/* Numeric values follow the engine's pixel format enumeration, so that the
+   numbers in messages and in the format normalisation table match it. Formats
+   no loader produces are listed where normalisation has to refuse them. */
 enum class PixelFormat: std::uint8_t {
-    R8Unorm, RG8Unorm, RGB8Unorm, RGBA8Unorm, RGBA16F, RGBA32F
+    R8Unorm = 1, RG8Unorm = 2, RGB8Unorm = 3, RGBA8Unorm = 4,
+    R8Srgb = 9, RG8Srgb = 10, RGB8Srgb = 11, RGBA8Srgb = 12,
+    R8UI = 13, RG8UI = 14, RGB8UI = 15, RGBA8UI = 16,
+    R16Unorm = 21, RG16Unorm = 22, RGB16Unorm = 23, RGBA16Unorm = 24,
+    R16UI = 29, RG16UI = 30, RGB16UI = 31, RGBA16UI = 32,
+    RGBA16F = 48,
+    R32F = 49, RG32F = 50, RGB32F = 51, RGBA32F = 52
 };
 
+/** Bytes per pixel; 0 for a value outside the enumeration */
 std::size_t pixelSize(PixelFormat format);
+
+/** Name as printed in messages, for example "PixelFormat::RGBA16Unorm" */
+const char* pixelFormatName(PixelFormat format);
 
 struct ImageData {
     PixelFormat format = PixelFormat::RGBA8Unorm;
