@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "Editor/SceneLoader.h"
+
 namespace ZandelleEngine {
 
 ZandelleEditor::ZandelleEditor(int workerCount):
@@ -9,6 +11,7 @@ ZandelleEditor::ZandelleEditor(int workerCount):
     fileWatch{std::make_unique<FileWatch>()},
     service{std::make_unique<EditorService>()},
     scripting{std::make_unique<JavaScripting>()},
+    sceneLoader{std::make_shared<SceneLoader>()},
     changeTracker{std::make_unique<ChangeTracker>()},
     dialogs{std::make_unique<HeadlessDialogs>()}
 {

@@ -67,6 +67,10 @@ class ZANDELLE_EXPORT ZandelleEditor {
         /** (title, text) messages the editor shows to the user */
         std::vector<std::pair<std::string, std::string>> userMessages;
 
+        /** Imported files whose watch reported a change, consumed by the
+            editor, which imports them again */
+        std::vector<std::string> changedFiles;
+
         /** Object ids filled by the change handlers, consumed by the editor */
         std::vector<std::string> changedObjects, transformedObjects;
 

@@ -1,0 +1,46 @@
+#pragma once
+// The editor's importer of scene and image files. It writes what a file holds
+// into the editor data: the imported data into the resource managers and one
+// record per resource into the project document, linked to the file. The
+// records themselves hold only their link; the values the file gave live in
+// the records' originals, so edits a user made to a record survive a
+// re-import and a saved project lists only what was changed.
+
+#include <string>
+#include <vector>
+
+#include "Base/Export.h"
+
+namespace ZandelleEngine {
+
+class EditorData;
+
+enum class LoadMode: int {
+    Default = 0,
+    /** Re-import of a file the project already lists: resources keep their
+        records and keys. The loader treats both modes alike. */
+    Reimport = 1
+};
+
+/** What an import added or updated: success, and the keys of the image and
+    texture records it touched, in import order */
+struct SceneLoadResult {
+    bool success = false;
+    std::vector<std::string> images, textures;
+};
+
+class ZANDELLE_EXPORT SceneLoader {
+    public:
+        /**
+         * Imports the scene file at @p path (glTF 2, FBX, OBJ, PLY, OpenGEX,
+         * Collada) into @p data. Links name the file by its path relative to
+         * the project root. On failure nothing in @p data changes and the
+         * result is unsuccessful; no line is printed, the caller reports it.
+         */
+        SceneLoadResult loadScene(const std::string& path, EditorData& data, LoadMode mode, const std::string& importerName);
+
+        /** Imports one image file as an image and a texture record */
+        SceneLoadResult loadImage(const std::string& path, EditorData& data);
+};
+
+}

@@ -1,0 +1,145 @@
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include "Base/Path.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+#include "Tools/Import.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+class Import: public Testing::EditorTest {
+    protected:
+        void SetUp() override {
+            ASSERT_TRUE(initProject(editor, "", ""));
+            ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+        }
+
+        /* A 2x2 PNG in the project directory */
+        std::string writeImage(const std::string& relative) {
+            const std::uint8_t pixels[16]{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+            Path::make(Path::path(dir / relative));
+            EXPECT_TRUE(stbi_write_png((dir / relative).c_str(), 2, 2, 4, pixels, 8));
+            return dir / relative;
+        }
+
+        std::size_t records(ProjectSection& section) const { return section.keys().size(); }
+        std::uint32_t counter(AssetType type) const { return const_cast<ZandelleEditor&>(editor).data().scene().assetTypeCounter(type); }
+        ProjectFile& file() { return editor.data().projectFile(); }
+};
+
+}
+
+TEST_F(Import, PathPredicatesAreCaseSensitiveDispatchIsNot) {
+    EXPECT_TRUE(isScenePath("a/b.glb"));
+    EXPECT_TRUE(isImagePath("x.basis"));
+    EXPECT_TRUE(isFontPath("f.ttc"));
+    EXPECT_FALSE(isImagePath("photo.JPG"));
+    EXPECT_FALSE(isScenePath("model.GLTF"));
+    EXPECT_FALSE(isFontPath("ttf"));
+
+    const std::string photo = writeImage("photo.JPG");
+    Testing::LogCapture log;
+    EXPECT_TRUE(loadFile(photo, editor, LoadMode::Reimport, false));
+    EXPECT_EQ(log.problems(), "");
+    EXPECT_EQ(editor.data().scene().imageFiles, std::vector<std::string>{photo});
+    EXPECT_TRUE(isImageLoaded(photo, editor));
+    EXPECT_EQ(file().images().firstResourceWithLink({"photo.JPG", "photo.JPG"}).empty(), false);
+
+    /* Anything else goes to the scene loader, which cannot read text */
+    const std::string notes = dir.write("notes.txt", "hello");
+    log.clear();
+    EXPECT_FALSE(loadFile(notes, editor, LoadMode::Reimport, false));
+    EXPECT_EQ(log.all(), "Failed to load scene file " + notes + "\n");
+}
+
+TEST_F(Import, SameImageTwiceIsOneEntryRecordAndWatch) {
+    const std::string image = writeImage("textures/wall.png");
+    const std::size_t files = records(file().files()), watches = editor.fileWatch->watchCount();
+    const std::uint32_t textures = counter(AssetType::Textures);
+    ASSERT_TRUE(loadImage(image, editor, false));
+    const std::vector<std::string> imageKeys = file().images().keys();
+    ASSERT_TRUE(loadImage(image, editor, false));
+
+    EXPECT_EQ(editor.data().scene().imageFiles.size(), 1u);
+    EXPECT_EQ(records(file().files()), files + 1);
+    EXPECT_EQ(file().files()[file().files().keys().back()]["fileName"].asString(), "textures/wall.png");
+    EXPECT_EQ(editor.fileWatch->watchCount(), watches + 1);
+    EXPECT_EQ(editor.data().watchIds.size(), 1u);
+    EXPECT_EQ(file().images().keys(), imageKeys);
+    /* both imports compiled */
+    EXPECT_EQ(counter(AssetType::Textures), textures + 2);
+
+    /* A change of the file queues it once */
+    writeImage("textures/wall.png");
+    writeImage("textures/wall.png");
+    editor.fileWatch->waitAndPoll(editor, 1000);
+    EXPECT_EQ(editor.changedFiles, std::vector<std::string>{image});
+}
+
+TEST_F(Import, FontsReplaceFontZeroAndDeferredImportsCompileNothing) {
+    const std::string font = dir.write("fonts/Title.ttf", "first");
+    const std::uint32_t fonts = counter(AssetType::Fonts), images = counter(AssetType::Images);
+    ASSERT_TRUE(loadFont(font, editor, true));
+    EXPECT_EQ(counter(AssetType::Fonts), fonts);
+    EXPECT_EQ(editor.data().watchIds.size(), 1u);
+    EXPECT_EQ(editor.data().scene().fontFiles, std::vector<std::string>{font});
+
+    dir.write("fonts/Title.ttf", "second");
+    ASSERT_TRUE(loadFile(font, editor, LoadMode::Reimport, false));
+    const FileLink link{"fonts/Title.ttf", "font_0"};
+    EXPECT_EQ(editor.data().resources().fonts.resolveLink(link).get(), (std::vector<char>{'s', 'e', 'c', 'o', 'n', 'd'}));
+    EXPECT_EQ(file().fonts().resourcesWithLink(link).size(), 1u);
+    EXPECT_EQ(file().fonts()[file().fonts().firstResourceWithLink(link)]["name"].asString(), "Title.ttf");
+    EXPECT_GT(counter(AssetType::Fonts), fonts);
+
+    ASSERT_TRUE(loadImage(writeImage("later.png"), editor, true));
+    EXPECT_EQ(counter(AssetType::Images), images);
+    EXPECT_EQ(editor.data().watchIds.size(), 2u);
+}
+
+TEST_F(Import, FailedImportsChangeNothing) {
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    const std::string before = *Path::readString(dir / "Game.zdp");
+    const std::string broken = dir.write("broken.png", "not an image");
+    const std::string missingFont = dir / "missing.otf";
+
+    Testing::LogCapture log;
+    EXPECT_FALSE(loadFile(broken, editor, LoadMode::Reimport, false));
+    EXPECT_FALSE(loadFile(missingFont, editor, LoadMode::Reimport, false));
+    EXPECT_FALSE(loadFile(dir.write("scene.gltf", "{\"asset\": 5"), editor, LoadMode::Reimport, false));
+    EXPECT_EQ(log.all(), "Failed to load image file " + broken + "\n"
+        "Failed to load font file " + missingFont + "\n"
+        "Failed to load scene file " + (dir / "scene.gltf") + "\n");
+    EXPECT_TRUE(editor.data().watchIds.empty());
+    EXPECT_TRUE(editor.data().scene().imageFiles.empty());
+
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), before);
+}
+
+TEST_F(Import, DialogImportGoesOnAfterAFailure) {
+    auto& dialogs = static_cast<HeadlessDialogs&>(*editor.dialogs);
+    const std::string good = writeImage("good.png");
+    dialogs.queueAnswer(std::vector<std::string>{dir / "bad.png", good});
+
+    Testing::LogCapture log;
+    EXPECT_FALSE(loadFile(editor));
+    EXPECT_EQ(log.problems(), "Failed to load image file " + (dir / "bad.png") + "\n"
+        "Import of " + (dir / "bad.png") + " failed\n");
+    EXPECT_TRUE(isImageLoaded(good, editor));
+    EXPECT_EQ(dialogs.requests().back(), "open|Load Asset|" + dir.path() + "|"
+        "Scene Files=*.gltf *.glb *.fbx *.obj *.ply *.ogex *.dae,"
+        "Image Files=*.png *.jpg *.jpeg *.bmp *.tga *.dds *.ktx2 *.exr *.hdr *.webp *.gif *.psd *.tif *.tiff *.jpe *.jp2 *.ico *.basis,"
+        "Font Files=*.otf *.ttf *.otc *.ttc,All Files=*|multiple");
+
+    /* Cancelled: nothing chosen is a failure */
+    dialogs.queueAnswer(std::vector<std::string>{});
+    EXPECT_FALSE(loadFile(editor));
+}
