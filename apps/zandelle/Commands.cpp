@@ -11,6 +11,7 @@
 #include "Devices/RemoteDevices.h"
 #include "Editor/ZandelleEditor.h"
 #include "Summary.h"
+#include "Tools/Import.h"
 #include "Tools/NewProject.h"
 #include "Tools/Npm.h"
 #include "Tools/ProjectFiles.h"
@@ -70,6 +71,20 @@ int runOpen(Invocation& invocation) {
     double seconds = 0.0;
     if(!loadAndWait(editor, invocation.arguments[0], seconds)) return 1;
     return printSummary(editor, invocation, seconds);
+}
+
+int runImport(Invocation& invocation) {
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    double seconds = 0.0;
+    if(!loadAndWait(editor, invocation.arguments[0], seconds)) return 1;
+    bool imported = true;
+    for(std::size_t i = 1; i != invocation.arguments.size(); ++i)
+        imported &= loadFile(Path::absolute(invocation.arguments[i]), editor, LoadMode::Reimport, false);
+    editor.jobSystem->waitForIdle();
+    if(!saveProject(editor, false)) return 1;
+    printSummary(editor, invocation, seconds);
+    return imported ? 0 : 1;
 }
 
 int runUpgrade(Invocation& invocation) {

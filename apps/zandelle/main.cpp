@@ -1,6 +1,7 @@
 // zandelle: the headless editor. Parses the command line against one option
 // table and runs the library's operations on a project.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,8 @@ const OptionSpec Options[]{
 const CommandSpec Commands[]{
     {"open", "PROJECT.zdp", 1, 1, {"--json"},
         "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
+    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json"},
+        "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
     {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run"},
         "Load a project (migrating it in memory), wait, and save it in place or to --out.", runUpgrade},
     {"new", "PATH.zdp", 1, 1, {"--name", "--package", "--template"},

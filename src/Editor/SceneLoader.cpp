@@ -13,6 +13,7 @@
 #include <assimp/scene.h>
 
 #include "Base/Path.h"
+#include "Base/String.h"
 #include "Editor/EditorData.h"
 #include "Engine/ImageLoad.h"
 
@@ -28,6 +29,20 @@ using Trade::VertexFormat;
    is refused here instead of crashing later */
 constexpr unsigned ImportFlags = aiProcess_Triangulate | aiProcess_GenNormals | aiProcess_LimitBoneWeights |
     aiProcess_ValidateDataStructure;
+
+/* glTF elements without a name come out of the importer named after their
+   place in the file, "nodes[3]"; they count as unnamed */
+std::string ownName(const aiString& name, bool gltf) {
+    std::string_view n{name.C_Str(), name.length};
+    if(gltf && !n.empty() && n.back() == ']') {
+        const std::size_t open = n.rfind('[');
+        const std::string_view digits = open == std::string_view::npos ? std::string_view{} : n.substr(open + 1, n.size() - open - 2);
+        if(!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos &&
+           n.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == open)
+            return {};
+    }
+    return std::string{n};
+}
 
 std::string projectRelative(const std::string& path, EditorData& data) {
     const std::string root = data.project().root();
@@ -227,7 +242,7 @@ constexpr std::size_t NoParent = ~std::size_t{};
 
 /* Nodes parents first. Link names are node paths: own name, "<", the parent's
    path; unnamed nodes are "object_N", counted per parent */
-std::vector<Node> collectNodes(const aiNode* root) {
+std::vector<Node> collectNodes(const aiNode* root, bool gltf) {
     std::vector<Node> nodes;
     std::unordered_map<std::string, std::size_t> unnamedCounters;
     std::unordered_set<std::string> used;
@@ -236,7 +251,7 @@ std::vector<Node> collectNodes(const aiNode* root) {
         auto [node, parent] = stack.back();
         stack.pop_back();
         const std::string parentPath = parent == NoParent ? std::string{} : nodes[parent].linkName;
-        std::string name = node->mName.C_Str();
+        std::string name = ownName(node->mName, gltf);
         if(name.empty()) name = "object_" + std::to_string(unnamedCounters[parentPath]++);
         std::string linkName = parent == NoParent ? name : name + "<" + parentPath;
         for(std::size_t i = 1; !used.insert(linkName).second; ++i)
@@ -269,7 +284,9 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
     result.success = true;
 
     /* Objects first: meshes, skins and animations refer to them by key */
-    const std::vector<Node> nodes = collectNodes(scene->mRootNode);
+    const std::string extension = String::lowercase(Path::splitExtension(path).second);
+    const bool gltf = extension == ".gltf" || extension == ".glb";
+    const std::vector<Node> nodes = collectNodes(scene->mRootNode, gltf);
     std::vector<std::string> objectKeys;
     std::unordered_map<std::string, std::size_t> nodeByName;
     for(std::size_t i = 0; i != nodes.size(); ++i) {
@@ -288,7 +305,7 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
         const aiMesh& m = *scene->mMeshes[i];
         Skin skin;
         Trade::MeshData mesh = convertMesh(m, &skin.jointNodes);
-        const FileLink link{file, meshNames(m.mName.C_Str())};
+        const FileLink link{file, meshNames(ownName(m.mName, gltf))};
         auto [key, original] = recordFor(project.meshes(), link);
         original["name"].setString(link.name);
         resources.meshes.add(link, std::move(mesh));
@@ -343,7 +360,8 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
     };
 
     /* Materials on the shipped pipelines. The importer adds a default
-       material of its own for meshes without one; it is kept only when used. */
+       material of its own, unnamed, for meshes without one; it is kept only
+       when used. */
     std::vector<bool> materialUsed(scene->mNumMaterials, false);
     for(unsigned i = 0; i != scene->mNumMeshes; ++i)
         if(scene->mMeshes[i]->mMaterialIndex < scene->mNumMaterials) materialUsed[scene->mMeshes[i]->mMaterialIndex] = true;
@@ -353,8 +371,8 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
         const aiMaterial& m = *scene->mMaterials[i];
         aiString name;
         m.Get(AI_MATKEY_NAME, name);
-        if(!materialUsed[i] && std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0) continue;
-        const FileLink link{file, materialNames(name.C_Str())};
+        if(!materialUsed[i] && (name.length == 0 || std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0)) continue;
+        const FileLink link{file, materialNames(ownName(name, gltf))};
         auto [key, original] = recordFor(project.materials(), link);
         original["name"].setString(link.name);
         materialKeys[i] = key;
@@ -486,7 +504,7 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
                 }
             }
         }
-        const FileLink link{file, animationNames(animation.mName.C_Str())};
+        const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
         auto [key, original] = recordFor(project.animations(), link);
         original["name"].setString(link.name);
         original["targets"].setArray(targets);

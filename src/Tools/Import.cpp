@@ -34,12 +34,6 @@ template<std::size_t n> std::string dialogPattern(const std::array<std::string_v
     return pattern;
 }
 
-std::string lowercase(std::string_view text) {
-    std::string out{text};
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return out;
-}
-
 ValueAccessRange recordRange(ProjectSection& section, const std::vector<std::string>& keys) {
     ValueAccessRange range;
     for(const std::string& key: keys) range.push_back(section[key]);
@@ -108,7 +102,7 @@ bool loadFile(ZandelleEditor& editor) {
 }
 
 bool loadFile(std::string_view path, ZandelleEditor& editor, LoadMode mode, bool wait) {
-    const std::string extension = lowercase(Path::splitExtension(path).second);
+    const std::string extension = String::lowercase(Path::splitExtension(path).second);
     if(std::find(ImageExtensions.begin(), ImageExtensions.end(), extension) != ImageExtensions.end())
         return loadImage(path, editor, wait);
     if(std::find(FontExtensions.begin(), FontExtensions.end(), extension) != FontExtensions.end())

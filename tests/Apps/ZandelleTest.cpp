@@ -158,3 +158,42 @@ TEST_F(Zandelle, NewWithPackageAndTemplateAndNpmInstall) {
     ASSERT_EQ(run("new " + q(bare) + " --quiet").exitCode, 0);
     EXPECT_EQ(run("npm-install " + q(bare) + " --quiet").exitCode, 1);
 }
+
+TEST_F(Zandelle, ImportExitCodes) {
+    ASSERT_EQ(run("new " + q(dir / "p/Game.zdp") + " --quiet").exitCode, 0);
+    EXPECT_EQ(run("import " + q(dir / "p/Game.zdp")).exitCode, 2);
+
+    const std::string model = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    const CommandRun good = run("import --quiet --json " + q(dir / "p/Game.zdp") + " " + q(model));
+    EXPECT_EQ(good.exitCode, 0);
+    EXPECT_NE(good.out.find("\"files\""), std::string::npos) << good.out;
+    ProjectFile saved;
+    ASSERT_TRUE(saved.parse(*Path::readString(dir / "p/Game.zdp")));
+    EXPECT_EQ(saved.files().keys().size(), 1u);
+
+    const std::string text = dir.write("p/notes.txt", "text");
+    const CommandRun bad = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(model) + " " + q(text), true);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.out.find("Failed to load scene file " + text + "\n"), std::string::npos) << bad.out;
+}
+
+/* The deliberately broken samples: each one fails with its one line or
+   imports; none crashes (the test's time limit catches a hang) */
+TEST_F(Zandelle, BrokenSceneFilesFailCleanly) {
+    ASSERT_EQ(run("new " + q(dir / "p/Game.zdp") + " --quiet").exitCode, 0);
+    const std::string root = "/usr/share/assimp/models/glTF2/";
+    for(const char* folder: {"IndexOutOfRange", "SchemaFailures", "wrongTypes", "RecursiveNodes", "MissingBin",
+                             "IncorrectVertexArrays", "TestNoRootNode", "issue_3269", "draco"}) {
+        const auto entries = Path::list(root + folder);
+        ASSERT_TRUE(entries && !entries->empty()) << folder;
+        for(const std::string& entry: *entries) {
+            const std::string file = root + folder + "/" + entry;
+            SCOPED_TRACE(file);
+            const CommandRun r = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(file), true);
+            ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode;
+            std::size_t failures = 0;
+            for(const std::string& line: String::split(r.out, '\n')) failures += line.starts_with("Failed to load");
+            EXPECT_EQ(failures, r.exitCode == 1 ? 1u : 0u) << r.out;
+        }
+    }
+}

@@ -1,0 +1,185 @@
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Base/Path.h"
+#include "Support/EditorFixture.h"
+#include "Support/LogCapture.h"
+#include "Tools/Import.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+/* Sample files of the assimp-testmodels package */
+const std::string Models = "/usr/share/assimp/models/glTF2/";
+
+/* The JSON of a .gltf, or the JSON chunk of a .glb */
+rapidjson::Document readGltfJson(const std::string& path) {
+    std::ifstream in{path, std::ios::binary};
+    std::string bytes{std::istreambuf_iterator<char>{in}, {}};
+    if(bytes.compare(0, 4, "glTF") == 0) {
+        std::uint32_t length;
+        std::memcpy(&length, bytes.data() + 12, 4);
+        bytes = bytes.substr(20, length);
+    }
+    rapidjson::Document json;
+    json.Parse(bytes.data(), bytes.size());
+    return json;
+}
+
+/* What the import must produce, read from the file's own JSON */
+struct Counts {
+    std::size_t meshNodes = 0, meshes = 0, materials = 0, images = 0, skins = 0, animations = 0;
+    bool operator==(const Counts&) const = default;
+};
+
+void PrintTo(const Counts& c, std::ostream* out) {
+    *out << "nodes with meshes " << c.meshNodes << ", meshes " << c.meshes << ", materials " << c.materials
+         << ", images " << c.images << ", skins " << c.skins << ", animations " << c.animations;
+}
+
+Counts expectedCounts(const rapidjson::Document& json) {
+    Counts c;
+    auto array = [&](const char* name) -> const rapidjson::Value& {
+        static const rapidjson::Value empty{rapidjson::kArrayType};
+        return json.HasMember(name) && json[name].IsArray() ? json[name] : empty;
+    };
+    /* Nodes reachable from the default scene; skins used by their meshes */
+    const std::size_t sceneIndex = json.HasMember("scene") ? json["scene"].GetUint() : 0;
+    std::vector<unsigned> stack;
+    for(const auto& n: array("scenes")[rapidjson::SizeType(sceneIndex)]["nodes"].GetArray()) stack.push_back(n.GetUint());
+    std::set<unsigned> skins;
+    while(!stack.empty()) {
+        const rapidjson::Value& node = array("nodes")[stack.back()];
+        stack.pop_back();
+        if(node.HasMember("mesh")) {
+            ++c.meshNodes;
+            if(node.HasMember("skin")) skins.insert(node["skin"].GetUint());
+        }
+        if(node.HasMember("children")) for(const auto& child: node["children"].GetArray()) stack.push_back(child.GetUint());
+    }
+    c.skins = skins.size();
+
+    bool defaultMaterial = false;
+    for(const auto& mesh: array("meshes").GetArray()) for(const auto& primitive: mesh["primitives"].GetArray()) {
+        ++c.meshes;
+        defaultMaterial |= !primitive.HasMember("material");
+    }
+    c.materials = array("materials").Size() + (defaultMaterial ? 1 : 0);
+
+    /* Images behind the core material textures */
+    std::set<unsigned> images;
+    for(const auto& material: array("materials").GetArray()) {
+        std::vector<const rapidjson::Value*> slots{&material};
+        if(material.HasMember("pbrMetallicRoughness")) slots.push_back(&material["pbrMetallicRoughness"]);
+        for(const rapidjson::Value* slot: slots) for(const char* name: {"baseColorTexture", "metallicRoughnessTexture",
+            "normalTexture", "occlusionTexture", "emissiveTexture"}) {
+            if(!slot->HasMember(name)) continue;
+            const rapidjson::Value& texture = array("textures")[(*slot)[name]["index"].GetUint()];
+            if(texture.HasMember("source")) images.insert(texture["source"].GetUint());
+        }
+    }
+    c.images = images.size();
+    c.animations = array("animations").Size();
+    return c;
+}
+
+class SceneImport: public Testing::EditorTest {
+    protected:
+        void SetUp() override {
+            ASSERT_TRUE(initProject(editor, "", ""));
+            ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+        }
+
+        std::size_t linked(ProjectSection& section, const std::string& file) {
+            std::size_t n = 0;
+            for(const ValueAccess& r: section.range()) n += r["link/file"].asString() == file;
+            return n;
+        }
+
+        Counts importedCounts(const std::string& file) {
+            ProjectFile& project = editor.data().projectFile();
+            Counts c;
+            for(const ValueAccess& object: project.objects().range()) {
+                if(object["link/file"].asString() != file) continue;
+                bool mesh = false;
+                for(const ValueAccess& component: object["components"].range())
+                    mesh |= component["type"].asString() == "mesh";
+                c.meshNodes += mesh;
+            }
+            c.meshes = linked(project.meshes(), file);
+            c.materials = linked(project.materials(), file);
+            c.images = linked(project.images(), file);
+            c.skins = linked(project.skins(), file);
+            c.animations = linked(project.animations(), file);
+            return c;
+        }
+};
+
+}
+
+TEST_F(SceneImport, GltfCountsAgreeWithTheFilesOwnJson) {
+    std::vector<std::string> files{
+        "2CylinderEngine-glTF-Binary/2CylinderEngine.glb", "BoxTextured-glTF/BoxTextured.gltf",
+        "BoxTextured-glTF-Binary/BoxTextured.glb", "BoxTextured-glTF-Embedded/BoxTextured.gltf",
+        "BoxTexcoords-glTF/boxTexcoords.gltf", "ClearCoat-glTF/ClearCoatTest.gltf", "cameras/Cameras.gltf",
+        "glTF-Sample-Models/AnimatedMorphCube-glTF/AnimatedMorphCube.gltf", "simple_skin/simple_skin.gltf",
+        "textureTransform/TextureTransformTest.gltf"};
+    for(int i = 0; i != 16; ++i) {
+        char name[96];
+        std::snprintf(name, sizeof(name), "glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_%02d.gltf", i);
+        files.emplace_back(name);
+    }
+    for(const std::string& file: files) {
+        SCOPED_TRACE(file);
+        /* Copied into the project, beside the files it refers to */
+        const std::string directory = Path::path(file);
+        ASSERT_TRUE(Path::make(dir / directory));
+        const std::vector<std::string> entries = Path::list(Models + directory).value_or(std::vector<std::string>{});
+        for(const std::string& entry: entries)
+            ASSERT_TRUE(Path::copy(Models + directory + "/" + entry, dir / (directory + "/" + entry)));
+        Testing::LogCapture log;
+        ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
+        EXPECT_EQ(log.problems(), "");
+        EXPECT_EQ(importedCounts(file), expectedCounts(readGltfJson(Models + file)));
+    }
+}
+
+TEST_F(SceneImport, ReimportKeepsRecordsAndSavedProjectsRoundTrip) {
+    const std::string file = "simple_skin/simple_skin.gltf";
+    ASSERT_TRUE(Path::make(dir / "simple_skin"));
+    ASSERT_TRUE(Path::copy(Models + file, dir / file));
+    ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, false));
+
+    ProjectFile& project = editor.data().projectFile();
+    auto keys = [&] {
+        std::vector<std::vector<std::string>> out;
+        for(const char* name: {"objects", "meshes", "materials", "skins", "animations", "files"})
+            out.push_back(project.section(name)->keys());
+        return out;
+    };
+    const auto before = keys();
+    ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, false));
+    EXPECT_EQ(keys(), before);
+
+    /* Saving, loading (which imports the file again) and saving gives the same file */
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    const std::string saved = *Path::readString(dir / "Game.zdp");
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadAndWait(dir / "Game.zdp"));
+    EXPECT_NE(log.debug().find("Loaded scene file " + (dir / file) + "\n"), std::string::npos);
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), saved);
+    EXPECT_EQ(editor.data().scene().sceneFiles, std::vector<std::string>{file});
+}
