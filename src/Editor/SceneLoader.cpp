@@ -477,32 +477,28 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
                 targets.push_back(targetKey);
                 return out.tracks.back();
             };
-            if(channel.mNumPositionKeys) {
-                Trade::AnimationTrack& t = track("translation");
-                for(unsigned k = 0; k != channel.mNumPositionKeys; ++k) {
-                    const aiVectorKey& key = channel.mPositionKeys[k];
-                    t.times.push_back(float(key.mTime/ticks));
-                    t.values.insert(t.values.end(), {key.mValue.x, key.mValue.y, key.mValue.z});
+            auto vectorTrack = [&](const char* property, const aiVectorKey* keys, unsigned count) {
+                if(!count) return;
+                Trade::AnimationTrack& t = track(property);
+                for(const aiVectorKey* key = keys; key != keys + count; ++key) {
+                    t.times.push_back(float(key->mTime/ticks));
+                    t.values.insert(t.values.end(), {key->mValue.x, key->mValue.y, key->mValue.z});
                 }
-            }
+            };
+            vectorTrack("translation", channel.mPositionKeys, channel.mNumPositionKeys);
             if(channel.mNumRotationKeys) {
                 Trade::AnimationTrack& t = track("rotation");
                 for(unsigned k = 0; k != channel.mNumRotationKeys; ++k) {
                     const aiQuatKey& key = channel.mRotationKeys[k];
+                    /* Unit length, as playback needs; a zero quaternion is no rotation */
                     aiQuaternion q = key.mValue;
-                    q.Normalize();
+                    if(q.w*q.w + q.x*q.x + q.y*q.y + q.z*q.z > 1e-12f) q.Normalize();
+                    else q = aiQuaternion{};
                     t.times.push_back(float(key.mTime/ticks));
                     t.values.insert(t.values.end(), {q.x, q.y, q.z, q.w});
                 }
             }
-            if(channel.mNumScalingKeys) {
-                Trade::AnimationTrack& t = track("scaling");
-                for(unsigned k = 0; k != channel.mNumScalingKeys; ++k) {
-                    const aiVectorKey& key = channel.mScalingKeys[k];
-                    t.times.push_back(float(key.mTime/ticks));
-                    t.values.insert(t.values.end(), {key.mValue.x, key.mValue.y, key.mValue.z});
-                }
-            }
+            vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys);
         }
         const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
         auto [key, original] = recordFor(project.animations(), link);

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "AssetCompiler/AssetCompiler.h"
 #include "Base/Path.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
@@ -182,4 +183,32 @@ TEST_F(SceneImport, ReimportKeepsRecordsAndSavedProjectsRoundTrip) {
     ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
     EXPECT_EQ(*Path::readString(dir / "Game.zdp"), saved);
     EXPECT_EQ(editor.data().scene().sceneFiles, std::vector<std::string>{file});
+}
+
+/* Every format compiles: each mesh record of the file gets a compiled mesh,
+   each skin a compiled skin, each object an object of the scene */
+TEST_F(SceneImport, OtherFormatsCompile) {
+    for(const char* file: {"FBX/animation_with_skeleton.fbx", "OBJ/cube_usemtl.obj", "PLY/cube_uv.ply",
+                           "OpenGEX/Example.ogex", "Collada/duck.dae", "glTF2/simple_skin/simple_skin.gltf"}) {
+        SCOPED_TRACE(file);
+        Testing::LogCapture log;
+        const std::string path = "/usr/share/assimp/models/" + std::string{file};
+        ASSERT_TRUE(loadFile(path, editor, LoadMode::Reimport, false));
+        EXPECT_EQ(log.problems(), "");
+        ProjectFile& project = editor.data().projectFile();
+        const std::string link = Path::relativeTo(path, dir.path());
+        AssetCompiler& compiler = *editor.assetCompiler;
+        std::size_t meshes = 0;
+        for(const ValueAccess& r: project.meshes().range()) if(r["link/file"].asString() == link) {
+            ++meshes;
+            EXPECT_NE(compiler.meshId(r.key()), 0) << r["link/name"].asString();
+        }
+        EXPECT_GT(meshes, 0u);
+        for(const ValueAccess& r: project.skins().range()) {
+            if(r["link/file"].asString() == link) { EXPECT_NE(compiler.skinId(r.key()), 0); }
+        }
+        for(const ValueAccess& r: project.objects().range()) {
+            if(r["link/file"].asString() == link) { EXPECT_NE(compiler.objectId(r.key()), 0); }
+        }
+    }
 }
