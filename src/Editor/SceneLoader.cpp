@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include <assimp/GltfMaterial.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
@@ -223,8 +224,13 @@ ImportedImage importImage(const aiScene& scene, const std::string& reference, co
             out.image = std::move(image);
         }
     } else {
+        /* Files often name their images by a path that only existed where
+           they were made; the file name beside the scene is the second try */
         out.linkName = Path::fromNativeSeparators(reference);
-        out.image = loadImageFile(Path::join(sceneDirectory, out.linkName), error);
+        std::string imagePath = Path::join(sceneDirectory, out.linkName);
+        if(!Path::exists(imagePath) && Path::exists(Path::join(sceneDirectory, Path::filename(out.linkName))))
+            imagePath = Path::join(sceneDirectory, Path::filename(out.linkName));
+        out.image = loadImageFile(imagePath, error);
     }
     if(!out.image)
         Warning{} << "SceneLoader::loadScene(): Cannot load image" << out.linkName << "from file" << sceneLink
@@ -421,6 +427,13 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
             if(!emissive.empty()) params["emissiveTexture"].setString(emissive);
             pipeline = !normal.empty() ? "Phong Normalmapped" : diffuse.empty() ? "Phong Opaque" : "Phong Opaque Textured";
         }
+        /* Alpha-tested materials keep their cut-off */
+        aiString alphaMode;
+        if(aiGetMaterialString(&m, AI_MATKEY_GLTF_ALPHAMODE, &alphaMode) == aiReturn_SUCCESS &&
+           std::strcmp(alphaMode.C_Str(), "MASK") == 0)
+            original[physical ? "Physical/alphaMaskThreshold" : "Phong/alphaMaskThreshold"]
+                .setFloat(factor(m, AI_MATKEY_GLTF_ALPHACUTOFF).value_or(0.5f));
+
         const std::string pipelineKey = project.pipelines().resourceByName(pipeline);
         if(!pipelineKey.empty()) original["pipeline"].setString(pipelineKey);
     }
