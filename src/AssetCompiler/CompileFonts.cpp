@@ -1,14 +1,163 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include <memory>
+#include <unordered_set>
+
+#include <xxhash.h>
+
+#include "AssetCompiler/CompileHelpers.h"
+#include "Base/Format.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/Font.h"
 
 namespace ZandelleEngine {
 
-/* The font build job and its cache: not compiled yet, the step reports an
-   empty run. The finished font job bumps the fonts counter; an empty run bumps
-   it at once. */
-bool AssetCompiler::compileFonts(const ValueAccessRange&) {
-    data().scene().setAssetTypeDirty(AssetType::Fonts);
+using namespace CompileHelpers;
+
+namespace {
+
+/* What the font job builds, one entry per font in every list */
+struct FontWork {
+    std::vector<std::string> keys;
+    std::vector<std::vector<char>> bytes;
+    std::vector<std::string> characters;
+    std::vector<float> outlineSizes;
+    std::vector<Data::Id> ids;
+};
+
+/* Build options of the glyph data: outlines, both band lists, glyph and font
+   metrics, kerning and split cubics, in font units; the outline effect on top
+   when the font has an outline */
+constexpr std::uint32_t GlyphOptions = 0x1035D;
+constexpr std::uint32_t GlyphOutlineOptions = 0x103DD;
+
+/* Keys of the fonts that a material of the Text shader draws with */
+std::unordered_set<std::string> fontsOfTextMaterials(ProjectFile& file) {
+    std::unordered_set<std::string> fonts;
+    for(const ValueAccess& material: file.materials().range()) {
+        const std::string_view pipeline = material["pipeline"].asString();
+        if(pipeline.empty()) continue;
+        const std::string_view shader = file.pipelines()[pipeline]["shader"].asString();
+        if(shader.empty() || file.shaders()[shader]["link/name"].asString() != "Text.frag") continue;
+        fonts.emplace(material["Text/font"].asString());
+    }
+    return fonts;
+}
+
+/* 32 hexadecimal digits of the XXH3 128-bit hash: low half, then high half */
+std::string hash128(std::string_view bytes) {
+    const XXH128_hash_t hash = XXH3_128bits(bytes.data(), bytes.size());
+    return format("{:016x}{:016x}", hash.low64, hash.high64);
+}
+
+/* Glyph data of one font; empty, with the reason printed, on failure */
+std::optional<std::vector<char>> buildFont(std::vector<char> bytes, std::string_view characters, float outlineSize) {
+    const std::unique_ptr<Font::FontDescription> font = Font::importFont(std::move(bytes));
+    if(!font) {
+        Error{} << "Font compilation failed: could not build font description";
+        return {};
+    }
+    const std::vector<Font::CodePointRange> ranges = Font::codePointRanges(characters);
+    Font::Effect effect;
+    effect.size = outlineSize;
+    effect.scale = 1.0f;
+    std::optional<std::vector<char>> data = outlineSize > 0.0f ?
+        Font::buildGlyphData(*font, ranges, GlyphOutlineOptions, &effect) :
+        Font::buildGlyphData(*font, ranges, GlyphOptions);
+    if(!data) Error{} << "Font compilation failed: could not build font";
+    return data;
+}
+
+/* The font job: each font's glyph data from the cache, or built and cached,
+   into its slot of the scene's font storage; then a completion that clears
+   the pending flag and marks fonts changed, after job @p dependency unless
+   that is -1. A cancelled job stops at once, without completion. */
+bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, EditorData& d, JobSystem& jobs, int dependency) {
+    const ProgressReference hold{progress};
+    const std::string cacheDirectory = d.project().cachePath();
+    Path::make(cacheDirectory);
+
+    for(std::size_t i = 0; i != work.keys.size(); ++i) {
+        if(jobs.cancelled()) return false;
+        if(d.projectFile().fonts()[work.keys[i]].isSetInProject()) {
+            const std::string_view bytes{work.bytes[i].data(), work.bytes[i].size()};
+            const std::string keyText = format("{}{}{}{:.3f}", 1792, hash128(bytes), work.characters[i], work.outlineSizes[i]);
+            const std::string path = Path::join(cacheDirectory, hash128(keyText) + ".bin");
+
+            /* A cache file counts when it holds whole glyph data */
+            std::optional<std::vector<char>> glyphData = Path::read(path);
+            if(!glyphData || !Data::readGlyphData(*glyphData)) {
+                Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
+                glyphData = buildFont(std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
+                if(glyphData && !Path::writeAtomic(path, {glyphData->data(), glyphData->size()}))
+                    Error{} << "Failed writing cache file:" << path;
+            }
+            if(glyphData) {
+                ZE_ASSERT(work.ids[i] != 0);
+                d.scene().main().fonts().set(work.ids[i], std::move(*glyphData));
+            }
+        }
+        ++progress.done;
+    }
+
+    std::vector<int> dependencies;
+    if(dependency != -1) dependencies.push_back(dependency);
+    jobs.dispatchFunc([&compiler, &d](JobSystem&, int) {
+        compiler.fontJobPending = 0;
+        d.scene().setAssetTypeDirty(AssetType::Fonts);
+        return JobResult::Success;
+    }, dependencies);
+    return true;
+}
+
+}
+
+bool AssetCompiler::compileFonts(const ValueAccessRange& range) {
+    EditorData& d = data();
+    ProjectFile& file = d.projectFile();
+    FontStorage& storage = d.scene().main().fonts();
+    const std::shared_ptr<Progress> progress = editor().addTask("Compiling fonts");
+
+    auto work = std::make_shared<FontWork>();
+    std::optional<std::unordered_set<std::string>> textFonts;
+    SectionCursor cursor{file, file.fonts().readValue()};
+    for(const ValueAccess& r: range) {
+        if(!r.isSetInProject()) continue;
+        const std::string key = r.key();
+        const FileLink link = r.fileLink();
+        const Resource<std::vector<char>> resource = d.resources().fonts.resolveLink(link);
+        if(!resource) {
+            Warning{} << "AssetCompiler::compileFonts(): Missing font" << link.name << "from file" << link.file;
+            continue;
+        }
+
+        Data::Id& id = resourceIndex.fonts[key];
+        if(!id) id = storage.add();
+        if(!id) {
+            Error{} << "AssetCompiler::compileFonts(): No id left for font" << key;
+            continue;
+        }
+
+        if(!textFonts) textFonts = fontsOfTextMaterials(file);
+        if(!textFonts->count(key)) continue;
+
+        const JsonValue* json = cursor.find(key);
+        const RecordReader record{file, "fonts", r, json ? json : r.readValue()};
+        work->keys.push_back(key);
+        work->bytes.push_back(resource.get());
+        work->characters.emplace_back(record["characters"].asString());
+        work->outlineSizes.push_back(record["outline"].asBool() ? record["outlineSize"].asFloat() : 0.0f);
+        work->ids.push_back(id);
+    }
+
+    progress->total = std::uint32_t(work->keys.size());
+    fontJobPending = 1;
+    JobSystem& jobs = *editor().jobSystem;
+    jobs.dispatchFunc([this, work, progress, &d, &jobs](JobSystem&, int) {
+        return runFontJob(*work, *progress, *this, d, jobs, -1) ? JobResult::Success : JobResult::Cancelled;
+    });
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "Base/Export.h"
 #include "Base/Math.h"
 #include "Engine/ComponentManager.h"
+#include "Engine/FontStorage.h"
 #include "Engine/Id.h"
 #include "Engine/NameManager.h"
 
@@ -96,6 +97,9 @@ class ZANDELLE_EXPORT DynamicSceneGraph {
         NameManager& keys() { return _keys; }
         NameManager& skinNames() { return _skinNames; }
 
+        /** Glyph data of the scene's fonts, by font id */
+        FontStorage& fonts() { return _fonts; }
+
     private:
         friend class ComponentManager;
         void attachComponent(Data::Id object, std::uint16_t managerIndex, Data::Id component);
@@ -123,6 +127,7 @@ class ZANDELLE_EXPORT DynamicSceneGraph {
         std::uint32_t _objectCount = 0;
         std::vector<std::unique_ptr<ComponentManager>> _managers;
         NameManager _names, _keys, _skinNames;
+        FontStorage _fonts;
 };
 
 }

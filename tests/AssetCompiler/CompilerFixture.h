@@ -13,6 +13,7 @@
 #include "Editor/ZandelleEditor.h"
 #include "Engine/DynamicSceneGraph.h"
 #include "Tools/ProjectFiles.h"
+#include "Support/TempDirectory.h"
 
 namespace ZandelleEngine { namespace Testing {
 
@@ -21,6 +22,8 @@ class CompilerTest: public ::testing::Test {
         CompilerTest() {
             editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
             initProject(editor, "", "");
+            /* Caches go to a directory of the test's own */
+            editor.data().project().setRoot(projectDirectory.path());
         }
 
         AssetCompiler& compiler() { return *editor.assetCompiler; }
@@ -46,6 +49,7 @@ class CompilerTest: public ::testing::Test {
 
         Data::Id object(std::string_view key) { return compiler().objectId(key); }
 
+        TempDirectory projectDirectory;
         ZandelleEditor editor{2};
 };
 

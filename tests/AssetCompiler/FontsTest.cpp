@@ -1,0 +1,186 @@
+#include <future>
+
+#include <xxhash.h>
+
+#include "CompilerFixture.h"
+#include "Base/Format.h"
+#include "Base/Path.h"
+#include "Engine/GlyphData.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+constexpr const char* Cantarell = "/usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf";
+
+/* The cache file name, computed here from its definition: the XXH3 128-bit
+   hash of "1792", the hash of the font bytes, the characters and the outline
+   size with three decimals */
+std::string hex128(std::string_view bytes) {
+    const XXH128_hash_t h = XXH3_128bits(bytes.data(), bytes.size());
+    return format("{:016x}{:016x}", h.low64, h.high64);
+}
+std::string cacheName(const std::vector<char>& font, std::string_view characters, float outlineSize) {
+    return hex128(format("1792{}{}{:.3f}", hex128({font.data(), font.size()}), characters, outlineSize)) + ".bin";
+}
+
+class FontsTest: public CompilerTest {
+    protected:
+        FontsTest() {
+            /* The editor's shaders, for the Text shader of the Text pipeline */
+            editor.shaderDirectory = Path::join(ZANDELLE_RESOURCES_DIR, "shaders");
+            initProject(editor, "", "");
+            editor.data().project().setRoot(projectDirectory.path());
+            defaultFont = file().fonts().firstResourceWithLink(FileLink{"default", "DejaVuSans.ttf"});
+            dejaVu = editor.data().resources().fonts.resolveLink(FileLink{"default", "DejaVuSans.ttf"}).get();
+            cantarell = *Path::read(Cantarell);
+            editor.data().resources().fonts.add(FileLink{"fonts", "Cantarell"}, cantarell);
+            textPipeline = file().pipelines().resourceByName("Text");
+        }
+
+        /* A font record and, unless @p used is false, a Text material that
+           draws with it */
+        void addFont(const std::string& key, std::string_view link, std::string_view rest, bool used = true) {
+            setRecord("fonts", key, format(R"({{"link": {}{}}})", link, rest));
+            if(used) setRecord("materials", "m" + key, format(R"({{"pipeline": "{}", "Text": {{"font": "{}"}}}})", textPipeline, key));
+        }
+
+        std::string cacheFile(std::string_view name) { return Path::join(editor.data().project().cachePath(), name); }
+        std::vector<std::string> cacheFiles() { return Path::list(editor.data().project().cachePath()).value_or(std::vector<std::string>{}); }
+        std::string failedLine(std::string_view name) { return "Failed loading font cache file: " + cacheFile(name) + ", re-compiling\n"; }
+
+        std::optional<Data::GlyphDataView> glyphs(std::string_view key) {
+            return Data::readGlyphData(scene().fonts().data(compiler().fontId(key)));
+        }
+
+        std::string defaultFont, textPipeline;
+        std::vector<char> dejaVu, cantarell;
+        static constexpr const char* DejaVuLink = R"({"file": "default", "name": "DejaVuSans.ttf"})";
+        static constexpr const char* CantarellLink = R"({"file": "fonts", "name": "Cantarell"})";
+};
+
+TEST_F(FontsTest, BuildsThroughTheCache) {
+    /* Two records of one file, characters and size share a cache file; a
+       font that no Text material uses gets an id but no glyph data */
+    addFont("a", DejaVuLink, R"(, "characters": "abcx")");
+    addFont("b", DejaVuLink, R"(, "characters": "abcx")");
+    addFont("unused", CantarellLink, R"(, "characters": "abc")", false);
+    const std::uint32_t before = counter(AssetType::Fonts);
+    {
+        LogCapture log;
+        compiler().compileFonts();
+        editor.jobSystem->waitForIdle();
+        EXPECT_EQ(log.all(), failedLine(cacheName(dejaVu, "", 0.0f)) + failedLine(cacheName(dejaVu, "abcx", 0.0f)));
+    }
+    EXPECT_EQ(counter(AssetType::Fonts), before + 1);
+    EXPECT_EQ(compiler().fontJobPending.load(), 0);
+    EXPECT_EQ(cacheFiles().size(), 2u);
+
+    const std::optional<Data::GlyphDataView> a = glyphs("a");
+    ASSERT_TRUE(a);
+    ASSERT_EQ(a->ranges.size(), 2u);
+    EXPECT_EQ(a->ranges[0].first, 0x61u);
+    EXPECT_EQ(a->ranges[1].last, 0x78u);
+    EXPECT_EQ(a->glyphs.size(), 4u);
+    EXPECT_EQ(scene().fonts().data(compiler().fontId("b")), scene().fonts().data(compiler().fontId("a")));
+    ASSERT_TRUE(glyphs(defaultFont));
+    EXPECT_EQ(glyphs(defaultFont)->glyphs.size(), 95u);
+    EXPECT_NE(compiler().fontId("unused"), 0);
+    EXPECT_TRUE(scene().fonts().data(compiler().fontId("unused")).empty());
+
+    const std::vector<std::shared_ptr<Progress>> tasks = editor.tasks();
+    ASSERT_FALSE(tasks.empty());
+    EXPECT_EQ(tasks.back()->title(), "Compiling fonts");
+    EXPECT_EQ(tasks.back()->total.load(), 3u);
+    EXPECT_EQ(tasks.back()->done.load(), 3u);
+    EXPECT_EQ(tasks.back()->references.load(), 0);
+
+    /* Again: everything from the cache */
+    {
+        LogCapture log;
+        compiler().compileFonts();
+        editor.jobSystem->waitForIdle();
+        EXPECT_EQ(log.all(), "");
+    }
+    EXPECT_EQ(counter(AssetType::Fonts), before + 2);
+
+    /* A cut cache file is rebuilt and written again */
+    const std::string path = cacheFile(cacheName(dejaVu, "abcx", 0.0f));
+    const std::vector<char> whole = *Path::read(path);
+    Path::writeAtomic(path, std::string_view{whole.data(), whole.size() - 10});
+    {
+        LogCapture log;
+        compiler().compileFont("a");
+        editor.jobSystem->waitForIdle();
+        EXPECT_EQ(log.all(), failedLine(cacheName(dejaVu, "abcx", 0.0f)));
+    }
+    EXPECT_EQ(*Path::read(path), whole);
+}
+
+TEST_F(FontsTest, OutlineSizeInTheKey) {
+    /* 0.25 and 0.2501 both read 0.250; an outline of false is size 0 */
+    addFont("q", CantarellLink, R"(, "characters": "ab", "outline": true, "outlineSize": 0.25)");
+    addFont("r", CantarellLink, R"(, "characters": "ab", "outline": true, "outlineSize": 0.2501)");
+    addFont("s", CantarellLink, R"(, "characters": "ab", "outline": true, "outlineSize": 0.26)");
+    addFont("t", CantarellLink, R"(, "characters": "ab", "outline": false, "outlineSize": 0.5)");
+    compiler().compileFonts();
+    editor.jobSystem->waitForIdle();
+
+    std::vector<std::string> expected{cacheName(dejaVu, "", 0.0f), cacheName(cantarell, "ab", 0.25f),
+                                      cacheName(cantarell, "ab", 0.26f), cacheName(cantarell, "ab", 0.0f)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(cacheFiles(), expected);
+
+    ASSERT_TRUE(glyphs("q") && glyphs("s") && glyphs("t"));
+    EXPECT_EQ(glyphs("q")->shapes.size(), 4u);
+    EXPECT_FLOAT_EQ(glyphs("q")->effectDistance, 0.25f*1000.0f);
+    EXPECT_EQ(glyphs("t")->shapes.size(), 2u);
+    EXPECT_EQ(glyphs("t")->effectDistance, 0.0f);
+}
+
+TEST_F(FontsTest, BadFontsAreSkipped) {
+    editor.data().resources().fonts.add(FileLink{"fonts", "broken.ttf"}, std::vector<char>(2000, 'x'));
+    addFont("broken", R"({"file": "fonts", "name": "broken.ttf"})", "");
+    addFont("missing", R"({"file": "fonts", "name": "gone.ttf"})", "");
+    addFont("good", CantarellLink, R"(, "characters": "z")");
+    LogCapture log;
+    compiler().compileFonts();
+    editor.jobSystem->waitForIdle();
+    EXPECT_EQ(log.problems(),
+        "AssetCompiler::compileFonts(): Missing font gone.ttf from file fonts\n"
+        "Font compilation failed: could not build font description\n");
+    EXPECT_TRUE(scene().fonts().data(compiler().fontId("broken")).empty());
+    ASSERT_TRUE(glyphs("good"));
+    EXPECT_EQ(glyphs("good")->glyphs[0].codePoint, 0x7Au);
+    EXPECT_EQ(compiler().fontId("missing"), 0);
+}
+
+TEST_F(FontsTest, CounterRisesOnCompletionAndNotOnCancel) {
+    /* Both workers wait, so the font job stays queued */
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    for(int i = 0; i != 2; ++i)
+        editor.jobSystem->dispatchFunc([released](JobSystem&, int) { released.wait(); return JobResult::Success; });
+
+    const std::uint32_t before = counter(AssetType::Fonts);
+    compiler().compileFonts();
+    EXPECT_EQ(compiler().fontJobPending.load(), 1);
+    EXPECT_EQ(counter(AssetType::Fonts), before);
+    release.set_value();
+    editor.jobSystem->waitForIdle();
+    EXPECT_EQ(compiler().fontJobPending.load(), 0);
+    EXPECT_EQ(counter(AssetType::Fonts), before + 1);
+
+    /* Cancelled before it ran: no completion */
+    std::promise<void> second;
+    std::shared_future<void> secondReleased = second.get_future().share();
+    for(int i = 0; i != 2; ++i)
+        editor.jobSystem->dispatchFunc([secondReleased](JobSystem&, int) { secondReleased.wait(); return JobResult::Success; });
+    compiler().compileFonts();
+    editor.jobSystem->cancelAll();
+    second.set_value();
+    editor.jobSystem->waitForIdle();
+    EXPECT_EQ(compiler().fontJobPending.load(), 1);
+    EXPECT_EQ(counter(AssetType::Fonts), before + 1);
+}
+
+}}}
