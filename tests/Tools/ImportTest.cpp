@@ -97,6 +97,8 @@ TEST_F(Import, FontsReplaceFontZeroAndDeferredImportsCompileNothing) {
     EXPECT_EQ(editor.data().resources().fonts.resolveLink(link).get(), (std::vector<char>{'s', 'e', 'c', 'o', 'n', 'd'}));
     EXPECT_EQ(file().fonts().resourcesWithLink(link).size(), 1u);
     EXPECT_EQ(file().fonts()[file().fonts().firstResourceWithLink(link)]["name"].asString(), "Title.ttf");
+    /* The font job marks fonts changed when it completes */
+    editor.jobSystem->waitForIdle();
     EXPECT_GT(counter(AssetType::Fonts), fonts);
 
     ASSERT_TRUE(loadImage(writeImage("later.png"), editor, true));
