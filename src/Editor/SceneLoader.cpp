@@ -490,16 +490,25 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
                 targets.push_back(targetKey);
                 return out.tracks.back();
             };
-            auto vectorTrack = [&](const char* property, const aiVectorKey* keys, unsigned count) {
-                if(!count) return;
+            /* The importer gives every animated node all three tracks; one
+               that only holds the node's own rest value changes nothing */
+            aiVector3D restScaling, restTranslation;
+            aiQuaternion restRotation;
+            if(found != nodeByName.end())
+                nodes[found->second].node->mTransformation.Decompose(restScaling, restRotation, restTranslation);
+            auto vectorTrack = [&](const char* property, const aiVectorKey* keys, unsigned count, const aiVector3D& rest) {
+                if(!count || (count == 1 && found != nodeByName.end() && (keys->mValue - rest).SquareLength() < 1e-10f)) return;
                 Trade::AnimationTrack& t = track(property);
                 for(const aiVectorKey* key = keys; key != keys + count; ++key) {
                     t.times.push_back(float(key->mTime/ticks));
                     t.values.insert(t.values.end(), {key->mValue.x, key->mValue.y, key->mValue.z});
                 }
             };
-            vectorTrack("translation", channel.mPositionKeys, channel.mNumPositionKeys);
-            if(channel.mNumRotationKeys) {
+            vectorTrack("translation", channel.mPositionKeys, channel.mNumPositionKeys, restTranslation);
+            const bool restRotationOnly = channel.mNumRotationKeys == 1 && found != nodeByName.end() &&
+                std::abs(std::abs(restRotation.x*channel.mRotationKeys->mValue.x + restRotation.y*channel.mRotationKeys->mValue.y +
+                    restRotation.z*channel.mRotationKeys->mValue.z + restRotation.w*channel.mRotationKeys->mValue.w) - 1.0f) < 1e-6f;
+            if(channel.mNumRotationKeys && !restRotationOnly) {
                 Trade::AnimationTrack& t = track("rotation");
                 for(unsigned k = 0; k != channel.mNumRotationKeys; ++k) {
                     const aiQuatKey& key = channel.mRotationKeys[k];
@@ -511,7 +520,7 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
                     t.values.insert(t.values.end(), {q.x, q.y, q.z, q.w});
                 }
             }
-            vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys);
+            vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys, restScaling);
         }
         const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
         auto [key, original] = recordFor(project.animations(), link);

@@ -163,7 +163,25 @@ TEST_F(SceneImport, ReimportKeepsRecordsAndSavedProjectsRoundTrip) {
     ASSERT_TRUE(Path::copy(Models + file, dir / file));
     ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, false));
 
+    /* Three unnamed nodes in a chain; the skin's joints are nodes 1 and 2 in
+       that order, and node 2's rotation is animated */
+    const std::vector<std::string> paths{"object_0", "object_0<object_0", "object_0<object_0<object_0"};
+    ResourceManagers& resources = editor.data().resources();
+    const Resource<Trade::SkinData> skin = resources.skins.resolveLink({file, "skin_0"});
+    ASSERT_TRUE(skin);
+    EXPECT_EQ(skin->joints, (std::vector<std::string>{paths[1], paths[2]}));
+    EXPECT_EQ(skin->inverseBindMatrices.size(), 2u);
+    const Resource<Trade::AnimationData> animation = resources.animations.resolveLink({file, "animation_0"});
+    ASSERT_TRUE(animation);
+    ASSERT_EQ(animation->tracks.size(), 1u);
+    EXPECT_EQ(animation->tracks[0].target, paths[2]);
+    EXPECT_EQ(animation->tracks[0].property, "rotation");
+    EXPECT_EQ(animation->tracks[0].values.size(), 4*animation->tracks[0].times.size());
+
     ProjectFile& project = editor.data().projectFile();
+    const std::string joint = project.objects().firstResourceWithLink({file, paths[2]});
+    EXPECT_EQ(project.animations()[project.animations().firstResourceWithLink({file, "animation_0"})]["targets"]
+        .asStringViewArray(), std::vector<std::string_view>{joint});
     auto keys = [&] {
         std::vector<std::vector<std::string>> out;
         for(const char* name: {"objects", "meshes", "materials", "skins", "animations", "files"})
