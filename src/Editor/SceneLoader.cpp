@@ -279,6 +279,10 @@ void setVector(ValueAccess value, std::initializer_list<float> components) {
 
 SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data, LoadMode, const std::string&) {
     SceneLoadResult result;
+    /* Only the formats above reach the importer, so that no other of its
+       readers ever sees a file */
+    const std::string extension = String::lowercase(Path::splitExtension(path).second);
+    if(std::find(SceneExtensions.begin(), SceneExtensions.end(), extension) == SceneExtensions.end()) return result;
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(path, ImportFlags);
     if(!scene || !scene->mRootNode) return result;
@@ -290,7 +294,6 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
     result.success = true;
 
     /* Objects first: meshes, skins and animations refer to them by key */
-    const std::string extension = String::lowercase(Path::splitExtension(path).second);
     const bool gltf = extension == ".gltf" || extension == ".glb";
     const std::vector<Node> nodes = collectNodes(scene->mRootNode, gltf);
     std::vector<std::string> objectKeys;

@@ -6,7 +6,9 @@
 // the records' originals, so edits a user made to a record survive a
 // re-import and a saved project lists only what was changed.
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Base/Export.h"
@@ -14,6 +16,9 @@
 namespace ZandelleEngine {
 
 class EditorData;
+
+/** Extensions of the scene formats the loader reads, with the dot */
+constexpr std::array<std::string_view, 7> SceneExtensions{".gltf", ".glb", ".fbx", ".obj", ".ply", ".ogex", ".dae"};
 
 enum class LoadMode: int {
     Default = 0,
@@ -33,7 +38,8 @@ class ZANDELLE_EXPORT SceneLoader {
     public:
         /**
          * Imports the scene file at @p path (glTF 2, FBX, OBJ, PLY, OpenGEX,
-         * Collada) into @p data. Links name the file by its path relative to
+         * Collada, told apart by the lower-cased extension; any other
+         * extension fails) into @p data. Links name the file by its path relative to
          * the project root. On failure nothing in @p data changes and the
          * result is unsuccessful; no line is printed, the caller reports it.
          */

@@ -15,7 +15,6 @@ namespace ZandelleEngine {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> SceneExtensions{".gltf", ".glb", ".fbx", ".obj", ".ply", ".ogex", ".dae"};
 constexpr std::array<std::string_view, 18> ImageExtensions{".png", ".jpg", ".jpeg", ".bmp", ".tga", ".dds", ".ktx2",
     ".exr", ".hdr", ".webp", ".gif", ".psd", ".tif", ".tiff", ".jpe", ".jp2", ".ico", ".basis"};
 constexpr std::array<std::string_view, 4> FontExtensions{".otf", ".ttf", ".otc", ".ttc"};
