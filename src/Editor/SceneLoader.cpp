@@ -16,14 +16,14 @@
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/EditorData.h"
+#include "Editor/SceneConversion.h"
 #include "Engine/ImageLoad.h"
 
 namespace ZandelleEngine {
 
 namespace {
 
-using Trade::MeshAttribute;
-using Trade::VertexFormat;
+using namespace SceneConversion;
 
 /* Post-processing: triangles only, normals where the file has none, at most
    four weights per vertex, and a validation pass so that inconsistent data
@@ -75,103 +75,11 @@ class UniqueNames {
         std::size_t _next = 0;
 };
 
-Matrix4 toMatrix(const aiMatrix4x4& m) {
-    Matrix4 out;
-    for(int c = 0; c != 4; ++c) for(int r = 0; r != 4; ++r) out[c][r] = m[r][c];
-    return out;
-}
-
-template<class T> void appendBytes(std::vector<std::uint8_t>& out, const T* data, std::size_t count) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    out.insert(out.end(), bytes, bytes + count*sizeof(T));
-}
-
-/* Attributes are stored one after another, each tightly packed */
-void addAttribute(Trade::MeshData& mesh, MeshAttribute name, VertexFormat format, std::uint32_t set,
-    const std::vector<float>& values) {
-    mesh.attributes.push_back({name, format, std::uint32_t(mesh.vertexData.size()),
-        std::uint32_t(Trade::vertexFormatSize(format)), set});
-    appendBytes(mesh.vertexData, values.data(), values.size());
-}
-
 struct Skin {
     std::vector<std::string> jointNodes;
     std::vector<Matrix4> inverseBindMatrices;
     bool operator==(const Skin&) const = default;
 };
-
-Trade::MeshData convertMesh(const aiMesh& m, std::vector<std::string>* jointNodes) {
-    Trade::MeshData mesh;
-    mesh.vertexCount = m.mNumVertices;
-    const unsigned types = m.mPrimitiveTypes;
-    unsigned corners = 3;
-    if(types == aiPrimitiveType_POINT) { mesh.primitive = Trade::MeshPrimitive::Points; corners = 1; }
-    else if(types == aiPrimitiveType_LINE) { mesh.primitive = Trade::MeshPrimitive::Lines; corners = 2; }
-
-    std::vector<std::uint32_t> indices;
-    indices.reserve(std::size_t(m.mNumFaces)*corners);
-    for(unsigned f = 0; f != m.mNumFaces; ++f) {
-        const aiFace& face = m.mFaces[f];
-        if(face.mNumIndices != corners) continue;
-        indices.insert(indices.end(), face.mIndices, face.mIndices + corners);
-    }
-    mesh.indexType = Trade::IndexType::UnsignedInt;
-    appendBytes(mesh.indexData, indices.data(), indices.size());
-
-    const std::size_t n = m.mNumVertices;
-    std::vector<float> values;
-    auto vectors = [&](const aiVector3D* v, int components) {
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) values.insert(values.end(), &v[i].x, &v[i].x + components);
-    };
-    vectors(m.mVertices, 3);
-    addAttribute(mesh, MeshAttribute::Position, VertexFormat::Vector3, 0, values);
-    if(m.mNormals) {
-        vectors(m.mNormals, 3);
-        addAttribute(mesh, MeshAttribute::Normal, VertexFormat::Vector3, 0, values);
-    }
-    if(m.mTangents && m.mBitangents && m.mNormals) {
-        /* Handedness from the bitangent the file gave */
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) {
-            const aiVector3D& t = m.mTangents[i];
-            const aiVector3D c = m.mNormals[i] ^ t;
-            values.insert(values.end(), {t.x, t.y, t.z, c*m.mBitangents[i] < 0.0f ? -1.0f : 1.0f});
-        }
-        addAttribute(mesh, MeshAttribute::Tangent, VertexFormat::Vector4, 0, values);
-    }
-    for(unsigned set = 0; set != AI_MAX_NUMBER_OF_TEXTURECOORDS && m.mTextureCoords[set]; ++set) {
-        vectors(m.mTextureCoords[set], 2);
-        addAttribute(mesh, MeshAttribute::TextureCoordinates, VertexFormat::Vector2, set, values);
-    }
-    if(m.mColors[0]) {
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) values.insert(values.end(), &m.mColors[0][i].r, &m.mColors[0][i].r + 4);
-        addAttribute(mesh, MeshAttribute::Color, VertexFormat::Vector4, 0, values);
-    }
-
-    if(m.mNumBones && jointNodes) {
-        std::vector<std::uint16_t> joints(n*4, 0);
-        std::vector<float> weights(n*4, 0.0f);
-        std::vector<std::uint8_t> used(n, 0);
-        for(unsigned b = 0; b != m.mNumBones; ++b) {
-            const aiBone& bone = *m.mBones[b];
-            jointNodes->emplace_back(bone.mName.C_Str());
-            for(unsigned w = 0; w != bone.mNumWeights; ++w) {
-                const aiVertexWeight& vw = bone.mWeights[w];
-                if(vw.mVertexId >= n || used[vw.mVertexId] == 4) continue;
-                const std::size_t slot = std::size_t(vw.mVertexId)*4 + used[vw.mVertexId]++;
-                joints[slot] = std::uint16_t(b);
-                weights[slot] = vw.mWeight;
-            }
-        }
-        mesh.attributes.push_back({MeshAttribute::JointIds, VertexFormat::Vector4us,
-            std::uint32_t(mesh.vertexData.size()), 8, 0});
-        appendBytes(mesh.vertexData, joints.data(), joints.size());
-        addAttribute(mesh, MeshAttribute::Weights, VertexFormat::Vector4, 0, weights);
-    }
-    return mesh;
-}
 
 std::vector<float> color(const aiMaterial& m, const char* key, unsigned type, unsigned index, std::vector<float> fallback) {
     aiColor4D c;
@@ -192,50 +100,6 @@ std::string texturePath(const aiMaterial& m, std::initializer_list<aiTextureType
             return path.C_Str();
     }
     return {};
-}
-
-/* An image a material refers to, read from the file's embedded data or from
-   a file beside the scene */
-struct ImportedImage {
-    std::string linkName;
-    std::optional<Trade::ImageData> image;
-};
-
-ImportedImage importImage(const aiScene& scene, const std::string& reference, const std::string& sceneDirectory,
-    const std::string& sceneLink) {
-    ImportedImage out;
-    std::string error;
-    if(const aiTexture* texture = scene.GetEmbeddedTexture(reference.c_str())) {
-        std::size_t embedded = 0;
-        while(embedded != scene.mNumTextures && scene.mTextures[embedded] != texture) ++embedded;
-        out.linkName = "image_" + std::to_string(embedded);
-        if(texture->mHeight == 0) {
-            out.image = loadImageData(texture->pcData, texture->mWidth, error);
-        } else {
-            /* Uncompressed texels, BGRA, rows top to bottom */
-            Trade::ImageData image;
-            image.size = Vector2i{int(texture->mWidth), int(texture->mHeight)};
-            image.data.resize(std::size_t(texture->mWidth)*texture->mHeight*4);
-            for(std::size_t y = 0; y != texture->mHeight; ++y) for(std::size_t x = 0; x != texture->mWidth; ++x) {
-                const aiTexel& t = texture->pcData[y*texture->mWidth + x];
-                std::uint8_t* p = image.data.data() + ((texture->mHeight - 1 - y)*texture->mWidth + x)*4;
-                p[0] = t.r; p[1] = t.g; p[2] = t.b; p[3] = t.a;
-            }
-            out.image = std::move(image);
-        }
-    } else {
-        /* Files often name their images by a path that only existed where
-           they were made; the file name beside the scene is the second try */
-        out.linkName = Path::fromNativeSeparators(reference);
-        std::string imagePath = Path::join(sceneDirectory, out.linkName);
-        if(!Path::exists(imagePath) && Path::exists(Path::join(sceneDirectory, Path::filename(out.linkName))))
-            imagePath = Path::join(sceneDirectory, Path::filename(out.linkName));
-        out.image = loadImageFile(imagePath, error);
-    }
-    if(!out.image)
-        Warning{} << "SceneLoader::loadScene(): Cannot load image" << out.linkName << "from file" << sceneLink
-            << Debug::nospace << ":" << error;
-    return out;
 }
 
 struct Node {
@@ -275,80 +139,81 @@ void setVector(ValueAccess value, std::initializer_list<float> components) {
     value.setArray(std::vector<float>(components));
 }
 
-}
+/* One import of a scene into the editor data: the steps share the record
+   keys the earlier ones produced */
+struct SceneImport {
+    SceneImport(const aiScene* scene, EditorData& data, std::string file, std::string sceneDirectory, bool gltf):
+        scene{scene}, project{data.projectFile()}, resources{data.resources()}, file{std::move(file)},
+        sceneDirectory{std::move(sceneDirectory)}, gltf{gltf} {}
 
-SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data, LoadMode, const std::string&) {
+    const aiScene* scene;
+    ProjectFile& project;
+    ResourceManagers& resources;
+    std::string file, sceneDirectory;
+    bool gltf;
     SceneLoadResult result;
-    /* Only the formats above reach the importer, so that no other of its
-       readers ever sees a file */
-    const std::string extension = String::lowercase(Path::splitExtension(path).second);
-    if(std::find(SceneExtensions.begin(), SceneExtensions.end(), extension) == SceneExtensions.end()) return result;
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, ImportFlags);
-    if(!scene || !scene->mRootNode) return result;
 
-    const std::string file = projectRelative(path, data);
-    const std::string sceneDirectory = Path::path(Path::absolute(path));
-    ProjectFile& project = data.projectFile();
-    ResourceManagers& resources = data.resources();
-    result.success = true;
-
-    /* Objects first: meshes, skins and animations refer to them by key */
-    const bool gltf = extension == ".gltf" || extension == ".glb";
-    const std::vector<Node> nodes = collectNodes(scene->mRootNode, gltf);
+    std::vector<Node> nodes;
     std::vector<std::string> objectKeys;
     std::unordered_map<std::string, std::size_t> nodeByName;
-    for(std::size_t i = 0; i != nodes.size(); ++i) {
-        objectKeys.push_back(project.objects().firstResourceWithLink({file, nodes[i].linkName}));
-        if(objectKeys.back().empty()) objectKeys.back() = project.objects().addResource({file, nodes[i].linkName});
-        nodeByName.emplace(nodes[i].node->mName.C_Str(), i);
+    std::vector<std::string> meshKeys, meshSkins, materialKeys, skinKeys;
+    std::vector<Skin> skins;
+    std::unordered_map<std::string, std::string> textureByReference;
+    UniqueNames meshNames{"mesh"}, imageNames{"image"}, materialNames{"material"}, animationNames{"animation"};
+
+    /* Objects first: meshes, skins and animations refer to them by key */
+    void addObjects() {
+        nodes = collectNodes(scene->mRootNode, gltf);
+        for(std::size_t i = 0; i != nodes.size(); ++i) {
+            objectKeys.push_back(project.objects().firstResourceWithLink({file, nodes[i].linkName}));
+            if(objectKeys.back().empty()) objectKeys.back() = project.objects().addResource({file, nodes[i].linkName});
+            nodeByName.emplace(nodes[i].node->mName.C_Str(), i);
+        }
     }
 
     /* Meshes, one record per primitive, and skins: the distinct joint lists
        and inverse bind matrices of the skinned meshes */
-    UniqueNames meshNames{"mesh"};
-    std::vector<std::string> meshKeys, meshSkins(scene->mNumMeshes);
-    std::vector<Skin> skins;
-    std::vector<std::string> skinKeys;
-    for(unsigned i = 0; i != scene->mNumMeshes; ++i) {
-        const aiMesh& m = *scene->mMeshes[i];
-        Skin skin;
-        Trade::MeshData mesh = convertMesh(m, &skin.jointNodes);
-        const FileLink link{file, meshNames(ownName(m.mName, gltf))};
-        auto [key, original] = recordFor(project.meshes(), link);
-        original["name"].setString(link.name);
-        resources.meshes.add(link, std::move(mesh));
-        meshKeys.push_back(key);
+    void addMeshesAndSkins() {
+        meshSkins.resize(scene->mNumMeshes);
+        for(unsigned i = 0; i != scene->mNumMeshes; ++i) {
+            const aiMesh& m = *scene->mMeshes[i];
+            Skin skin;
+            Trade::MeshData mesh = convertMesh(m, skin.jointNodes);
+            const FileLink link{file, meshNames(ownName(m.mName, gltf))};
+            auto [key, original] = recordFor(project.meshes(), link);
+            original["name"].setString(link.name);
+            resources.meshes.add(link, std::move(mesh));
+            meshKeys.push_back(key);
 
-        if(skin.jointNodes.empty()) continue;
-        for(unsigned b = 0; b != m.mNumBones; ++b)
-            skin.inverseBindMatrices.push_back(toMatrix(m.mBones[b]->mOffsetMatrix));
-        std::size_t s = 0;
-        while(s != skins.size() && !(skins[s] == skin)) ++s;
-        if(s == skins.size()) {
-            const FileLink skinLink{file, "skin_" + std::to_string(s)};
-            auto [skinKey, skinOriginal] = recordFor(project.skins(), skinLink);
-            Trade::SkinData skinData;
-            std::vector<std::string> jointKeys;
-            for(const std::string& joint: skin.jointNodes) {
-                const auto found = nodeByName.find(joint);
-                skinData.joints.push_back(found == nodeByName.end() ? std::string{} : nodes[found->second].linkName);
-                jointKeys.push_back(found == nodeByName.end() ? std::string{} : objectKeys[found->second]);
+            if(skin.jointNodes.empty()) continue;
+            for(unsigned b = 0; b != m.mNumBones; ++b)
+                skin.inverseBindMatrices.push_back(toMatrix(m.mBones[b]->mOffsetMatrix));
+            std::size_t s = 0;
+            while(s != skins.size() && !(skins[s] == skin)) ++s;
+            if(s == skins.size()) {
+                const FileLink skinLink{file, "skin_" + std::to_string(s)};
+                auto [skinKey, skinOriginal] = recordFor(project.skins(), skinLink);
+                Trade::SkinData skinData;
+                std::vector<std::string> jointKeys;
+                for(const std::string& joint: skin.jointNodes) {
+                    const auto found = nodeByName.find(joint);
+                    skinData.joints.push_back(found == nodeByName.end() ? std::string{} : nodes[found->second].linkName);
+                    jointKeys.push_back(found == nodeByName.end() ? std::string{} : objectKeys[found->second]);
+                }
+                skinData.inverseBindMatrices = skin.inverseBindMatrices;
+                skinOriginal["name"].setString(skinLink.name);
+                skinOriginal["joints"].setArray(jointKeys);
+                resources.skins.add(skinLink, std::move(skinData));
+                skins.push_back(std::move(skin));
+                skinKeys.push_back(skinKey);
             }
-            skinData.inverseBindMatrices = skin.inverseBindMatrices;
-            skinOriginal["name"].setString(skinLink.name);
-            skinOriginal["joints"].setArray(jointKeys);
-            resources.skins.add(skinLink, std::move(skinData));
-            skins.push_back(std::move(skin));
-            skinKeys.push_back(skinKey);
+            meshSkins[i] = skinKeys[s];
         }
-        meshSkins[i] = skinKeys[s];
     }
 
-    /* Images and textures, one per distinct reference, in order of first use */
-    std::unordered_map<std::string, std::string> textureByReference;
-    UniqueNames imageNames{"image"};
-    auto textureFor = [&](const std::string& reference) -> std::string {
+    /* Images and textures, one per distinct reference, in order of first use;
+       the texture's key, empty when the image cannot be read */
+    std::string textureFor(const std::string& reference) {
         if(reference.empty()) return {};
         if(auto found = textureByReference.find(reference); found != textureByReference.end()) return found->second;
         std::string& textureKey = textureByReference[reference];
@@ -366,173 +231,197 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
         textureOriginal["image"].setString(imageKey);
         result.textures.push_back(key);
         return textureKey = key;
-    };
+    }
 
     /* Materials on the shipped pipelines. The importer adds a default
        material of its own, unnamed, for meshes without one; it is kept only
        when used. */
-    std::vector<bool> materialUsed(scene->mNumMaterials, false);
-    for(unsigned i = 0; i != scene->mNumMeshes; ++i)
-        if(scene->mMeshes[i]->mMaterialIndex < scene->mNumMaterials) materialUsed[scene->mMeshes[i]->mMaterialIndex] = true;
-    UniqueNames materialNames{"material"};
-    std::vector<std::string> materialKeys(scene->mNumMaterials);
-    for(unsigned i = 0; i != scene->mNumMaterials; ++i) {
-        const aiMaterial& m = *scene->mMaterials[i];
-        aiString name;
-        m.Get(AI_MATKEY_NAME, name);
-        if(!materialUsed[i] && (name.length == 0 || std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0)) continue;
-        const FileLink link{file, materialNames(ownName(name, gltf))};
-        auto [key, original] = recordFor(project.materials(), link);
-        original["name"].setString(link.name);
-        materialKeys[i] = key;
+    void addMaterials() {
+        std::vector<bool> materialUsed(scene->mNumMaterials, false);
+        for(unsigned i = 0; i != scene->mNumMeshes; ++i)
+            if(scene->mMeshes[i]->mMaterialIndex < scene->mNumMaterials) materialUsed[scene->mMeshes[i]->mMaterialIndex] = true;
+        materialKeys.resize(scene->mNumMaterials);
+        for(unsigned i = 0; i != scene->mNumMaterials; ++i) {
+            const aiMaterial& m = *scene->mMaterials[i];
+            aiString name;
+            m.Get(AI_MATKEY_NAME, name);
+            if(!materialUsed[i] && (name.length == 0 || std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0)) continue;
+            const FileLink link{file, materialNames(ownName(name, gltf))};
+            auto [key, original] = recordFor(project.materials(), link);
+            original["name"].setString(link.name);
+            materialKeys[i] = key;
 
-        int shading = 0;
-        const bool physical = (aiGetMaterialInteger(&m, AI_MATKEY_SHADING_MODEL, &shading) == aiReturn_SUCCESS &&
-            shading == aiShadingMode_PBR_BRDF) || factor(m, AI_MATKEY_METALLIC_FACTOR);
-        std::string pipeline;
-        if(physical) {
-            const std::string albedo = textureFor(texturePath(m, {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}));
-            const std::string roughnessMetallic = textureFor(texturePath(m, {aiTextureType_UNKNOWN, aiTextureType_METALNESS, aiTextureType_DIFFUSE_ROUGHNESS}));
-            const std::string normal = textureFor(texturePath(m, {aiTextureType_NORMALS}));
-            const std::string occlusion = textureFor(texturePath(m, {aiTextureType_LIGHTMAP, aiTextureType_AMBIENT_OCCLUSION}));
-            const std::string emissive = textureFor(texturePath(m, {aiTextureType_EMISSIVE}));
-            ValueAccess params = original["Physical"];
-            params["albedoColor"].setArray(color(m, AI_MATKEY_BASE_COLOR, color(m, AI_MATKEY_COLOR_DIFFUSE, {1.0f, 1.0f, 1.0f, 1.0f})));
-            std::vector<float> emissiveColor = color(m, AI_MATKEY_COLOR_EMISSIVE, {0.0f, 0.0f, 0.0f, 1.0f});
-            emissiveColor[3] = 1.0f;
-            params["emissiveColor"].setArray(emissiveColor);
-            params["metallicFactor"].setFloat(factor(m, AI_MATKEY_METALLIC_FACTOR).value_or(1.0f));
-            params["roughnessFactor"].setFloat(factor(m, AI_MATKEY_ROUGHNESS_FACTOR).value_or(1.0f));
-            if(!albedo.empty()) params["albedoTexture"].setString(albedo);
-            if(!roughnessMetallic.empty()) params["roughnessMetallicTexture"].setString(roughnessMetallic);
-            if(!normal.empty()) params["normalTexture"].setString(normal);
-            if(!emissive.empty()) params["emissiveTexture"].setString(emissive);
-            if(!occlusion.empty()) {
-                params["occlusionTexture"].setString(occlusion);
-                params["occlusionFactor"].setFloat(1.0f);
+            int shading = 0;
+            const bool physical = (aiGetMaterialInteger(&m, AI_MATKEY_SHADING_MODEL, &shading) == aiReturn_SUCCESS &&
+                shading == aiShadingMode_PBR_BRDF) || factor(m, AI_MATKEY_METALLIC_FACTOR);
+            std::string pipeline;
+            if(physical) {
+                const std::string albedo = textureFor(texturePath(m, {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}));
+                const std::string roughnessMetallic = textureFor(texturePath(m, {aiTextureType_UNKNOWN, aiTextureType_METALNESS, aiTextureType_DIFFUSE_ROUGHNESS}));
+                const std::string normal = textureFor(texturePath(m, {aiTextureType_NORMALS}));
+                const std::string occlusion = textureFor(texturePath(m, {aiTextureType_LIGHTMAP, aiTextureType_AMBIENT_OCCLUSION}));
+                const std::string emissive = textureFor(texturePath(m, {aiTextureType_EMISSIVE}));
+                ValueAccess params = original["Physical"];
+                params["albedoColor"].setArray(color(m, AI_MATKEY_BASE_COLOR, color(m, AI_MATKEY_COLOR_DIFFUSE, {1.0f, 1.0f, 1.0f, 1.0f})));
+                std::vector<float> emissiveColor = color(m, AI_MATKEY_COLOR_EMISSIVE, {0.0f, 0.0f, 0.0f, 1.0f});
+                emissiveColor[3] = 1.0f;
+                params["emissiveColor"].setArray(emissiveColor);
+                params["metallicFactor"].setFloat(factor(m, AI_MATKEY_METALLIC_FACTOR).value_or(1.0f));
+                params["roughnessFactor"].setFloat(factor(m, AI_MATKEY_ROUGHNESS_FACTOR).value_or(1.0f));
+                if(!albedo.empty()) params["albedoTexture"].setString(albedo);
+                if(!roughnessMetallic.empty()) params["roughnessMetallicTexture"].setString(roughnessMetallic);
+                if(!normal.empty()) params["normalTexture"].setString(normal);
+                if(!emissive.empty()) params["emissiveTexture"].setString(emissive);
+                if(!occlusion.empty()) {
+                    params["occlusionTexture"].setString(occlusion);
+                    params["occlusionFactor"].setFloat(1.0f);
+                }
+                pipeline = albedo.empty() ? "Physical Opaque" : "Physical Opaque Textured";
+            } else {
+                const std::string diffuse = textureFor(texturePath(m, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}));
+                const std::string normal = textureFor(texturePath(m, {aiTextureType_NORMALS, aiTextureType_HEIGHT}));
+                const std::string emissive = textureFor(texturePath(m, {aiTextureType_EMISSIVE}));
+                ValueAccess params = original["Phong"];
+                params["ambientColor"].setArray(color(m, AI_MATKEY_COLOR_AMBIENT, {0.0f, 0.0f, 0.0f, 1.0f}));
+                params["diffuseColor"].setArray(color(m, AI_MATKEY_COLOR_DIFFUSE, {1.0f, 1.0f, 1.0f, 1.0f}));
+                params["specularColor"].setArray(color(m, AI_MATKEY_COLOR_SPECULAR, {1.0f, 1.0f, 1.0f, 1.0f}));
+                std::vector<float> emissiveColor = color(m, AI_MATKEY_COLOR_EMISSIVE, {0.0f, 0.0f, 0.0f, 1.0f});
+                emissiveColor[3] = 1.0f;
+                params["emissiveColor"].setArray(emissiveColor);
+                if(const auto shininess = factor(m, AI_MATKEY_SHININESS))
+                    params["shininess"].setInt(std::int64_t(std::clamp(*shininess, 0.0f, 255.0f)));
+                if(!diffuse.empty()) params["diffuseTexture"].setString(diffuse);
+                if(!normal.empty()) params["normalTexture"].setString(normal);
+                if(!emissive.empty()) params["emissiveTexture"].setString(emissive);
+                pipeline = !normal.empty() ? "Phong Normalmapped" : diffuse.empty() ? "Phong Opaque" : "Phong Opaque Textured";
             }
-            pipeline = albedo.empty() ? "Physical Opaque" : "Physical Opaque Textured";
-        } else {
-            const std::string diffuse = textureFor(texturePath(m, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}));
-            const std::string normal = textureFor(texturePath(m, {aiTextureType_NORMALS, aiTextureType_HEIGHT}));
-            const std::string emissive = textureFor(texturePath(m, {aiTextureType_EMISSIVE}));
-            ValueAccess params = original["Phong"];
-            params["ambientColor"].setArray(color(m, AI_MATKEY_COLOR_AMBIENT, {0.0f, 0.0f, 0.0f, 1.0f}));
-            params["diffuseColor"].setArray(color(m, AI_MATKEY_COLOR_DIFFUSE, {1.0f, 1.0f, 1.0f, 1.0f}));
-            params["specularColor"].setArray(color(m, AI_MATKEY_COLOR_SPECULAR, {1.0f, 1.0f, 1.0f, 1.0f}));
-            std::vector<float> emissiveColor = color(m, AI_MATKEY_COLOR_EMISSIVE, {0.0f, 0.0f, 0.0f, 1.0f});
-            emissiveColor[3] = 1.0f;
-            params["emissiveColor"].setArray(emissiveColor);
-            if(const auto shininess = factor(m, AI_MATKEY_SHININESS))
-                params["shininess"].setInt(std::int64_t(std::clamp(*shininess, 0.0f, 255.0f)));
-            if(!diffuse.empty()) params["diffuseTexture"].setString(diffuse);
-            if(!normal.empty()) params["normalTexture"].setString(normal);
-            if(!emissive.empty()) params["emissiveTexture"].setString(emissive);
-            pipeline = !normal.empty() ? "Phong Normalmapped" : diffuse.empty() ? "Phong Opaque" : "Phong Opaque Textured";
-        }
-        /* Alpha-tested materials keep their cut-off */
-        aiString alphaMode;
-        if(aiGetMaterialString(&m, AI_MATKEY_GLTF_ALPHAMODE, &alphaMode) == aiReturn_SUCCESS &&
-           std::strcmp(alphaMode.C_Str(), "MASK") == 0)
-            original[physical ? "Physical/alphaMaskThreshold" : "Phong/alphaMaskThreshold"]
-                .setFloat(factor(m, AI_MATKEY_GLTF_ALPHACUTOFF).value_or(0.5f));
+            /* Alpha-tested materials keep their cut-off */
+            aiString alphaMode;
+            if(aiGetMaterialString(&m, AI_MATKEY_GLTF_ALPHAMODE, &alphaMode) == aiReturn_SUCCESS &&
+               std::strcmp(alphaMode.C_Str(), "MASK") == 0)
+                original[physical ? "Physical/alphaMaskThreshold" : "Phong/alphaMaskThreshold"]
+                    .setFloat(factor(m, AI_MATKEY_GLTF_ALPHACUTOFF).value_or(0.5f));
 
-        const std::string pipelineKey = project.pipelines().resourceByName(pipeline);
-        if(!pipelineKey.empty()) original["pipeline"].setString(pipelineKey);
+            const std::string pipelineKey = project.pipelines().resourceByName(pipeline);
+            if(!pipelineKey.empty()) original["pipeline"].setString(pipelineKey);
+        }
     }
 
     /* Object originals: hierarchy, transform, one mesh component per mesh */
-    for(std::size_t i = 0; i != nodes.size(); ++i) {
-        const Node& node = nodes[i];
-        OriginalAccess original = project.objects().addOriginal({file, node.linkName});
-        original["name"].setString(node.name);
-        if(node.parent != NoParent) original["parent"].setString(objectKeys[node.parent]);
-        aiVector3D scaling, translation;
-        aiQuaternion rotation;
-        node.node->mTransformation.Decompose(scaling, rotation, translation);
-        setVector(original["translation"], {translation.x, translation.y, translation.z});
-        setVector(original["rotation"], {rotation.x, rotation.y, rotation.z, rotation.w});
-        setVector(original["scaling"], {scaling.x, scaling.y, scaling.z});
+    void writeObjects() {
+        for(std::size_t i = 0; i != nodes.size(); ++i) {
+            const Node& node = nodes[i];
+            OriginalAccess original = project.objects().addOriginal({file, node.linkName});
+            original["name"].setString(node.name);
+            if(node.parent != NoParent) original["parent"].setString(objectKeys[node.parent]);
+            aiVector3D scaling, translation;
+            aiQuaternion rotation;
+            node.node->mTransformation.Decompose(scaling, rotation, translation);
+            setVector(original["translation"], {translation.x, translation.y, translation.z});
+            setVector(original["rotation"], {rotation.x, rotation.y, rotation.z, rotation.w});
+            setVector(original["scaling"], {scaling.x, scaling.y, scaling.z});
 
-        JsonAllocator& allocator = original.allocator();
-        JsonValue components{rapidjson::kArrayType};
-        for(unsigned j = 0; j != node.node->mNumMeshes; ++j) {
-            const unsigned meshIndex = node.node->mMeshes[j];
-            if(meshIndex >= scene->mNumMeshes) continue;
-            const unsigned materialIndex = scene->mMeshes[meshIndex]->mMaterialIndex;
-            JsonValue props{rapidjson::kObjectType};
-            props.AddMember("mesh", JsonValue{meshKeys[meshIndex].c_str(), allocator}, allocator);
-            if(materialIndex < materialKeys.size() && !materialKeys[materialIndex].empty())
-                props.AddMember("material", JsonValue{materialKeys[materialIndex].c_str(), allocator}, allocator);
-            if(!meshSkins[meshIndex].empty())
-                props.AddMember("skin", JsonValue{meshSkins[meshIndex].c_str(), allocator}, allocator);
-            JsonValue entry{rapidjson::kObjectType};
-            entry.AddMember("type", "mesh", allocator);
-            entry.AddMember("active", true, allocator);
-            entry.AddMember("mesh", props, allocator);
-            components.PushBack(entry, allocator);
+            JsonAllocator& allocator = original.allocator();
+            JsonValue components{rapidjson::kArrayType};
+            for(unsigned j = 0; j != node.node->mNumMeshes; ++j) {
+                const unsigned meshIndex = node.node->mMeshes[j];
+                if(meshIndex >= scene->mNumMeshes) continue;
+                const unsigned materialIndex = scene->mMeshes[meshIndex]->mMaterialIndex;
+                JsonValue props{rapidjson::kObjectType};
+                props.AddMember("mesh", JsonValue{meshKeys[meshIndex].c_str(), allocator}, allocator);
+                if(materialIndex < materialKeys.size() && !materialKeys[materialIndex].empty())
+                    props.AddMember("material", JsonValue{materialKeys[materialIndex].c_str(), allocator}, allocator);
+                if(!meshSkins[meshIndex].empty())
+                    props.AddMember("skin", JsonValue{meshSkins[meshIndex].c_str(), allocator}, allocator);
+                JsonValue entry{rapidjson::kObjectType};
+                entry.AddMember("type", "mesh", allocator);
+                entry.AddMember("active", true, allocator);
+                entry.AddMember("mesh", props, allocator);
+                components.PushBack(entry, allocator);
+            }
+            if(!components.Empty()) original["components"].writeValue().Swap(components);
         }
-        if(!components.Empty()) original["components"].writeValue().Swap(components);
     }
 
     /* Animations: translation, rotation and scaling tracks per animated node */
-    UniqueNames animationNames{"animation"};
-    for(unsigned a = 0; a != scene->mNumAnimations; ++a) {
-        const aiAnimation& animation = *scene->mAnimations[a];
-        const double ticks = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : 25.0;
-        Trade::AnimationData out;
-        out.duration = float(animation.mDuration/ticks);
-        std::vector<std::string> targets;
-        for(unsigned c = 0; c != animation.mNumChannels; ++c) {
-            const aiNodeAnim& channel = *animation.mChannels[c];
-            const auto found = nodeByName.find(channel.mNodeName.C_Str());
-            const std::string target = found == nodeByName.end() ? std::string{} : nodes[found->second].linkName;
-            const std::string targetKey = found == nodeByName.end() ? std::string{} : objectKeys[found->second];
-            auto track = [&](const char* property) -> Trade::AnimationTrack& {
-                out.tracks.push_back({target, property, {}, {}});
-                targets.push_back(targetKey);
-                return out.tracks.back();
-            };
-            /* The importer gives every animated node all three tracks; one
-               that only holds the node's own rest value changes nothing */
-            aiVector3D restScaling, restTranslation;
-            aiQuaternion restRotation;
-            if(found != nodeByName.end())
-                nodes[found->second].node->mTransformation.Decompose(restScaling, restRotation, restTranslation);
-            auto vectorTrack = [&](const char* property, const aiVectorKey* keys, unsigned count, const aiVector3D& rest) {
-                if(!count || (count == 1 && found != nodeByName.end() && (keys->mValue - rest).SquareLength() < 1e-10f)) return;
-                Trade::AnimationTrack& t = track(property);
-                for(const aiVectorKey* key = keys; key != keys + count; ++key) {
-                    t.times.push_back(float(key->mTime/ticks));
-                    t.values.insert(t.values.end(), {key->mValue.x, key->mValue.y, key->mValue.z});
+    void addAnimations() {
+        for(unsigned a = 0; a != scene->mNumAnimations; ++a) {
+            const aiAnimation& animation = *scene->mAnimations[a];
+            const double ticks = animation.mTicksPerSecond > 0.0 ? animation.mTicksPerSecond : 25.0;
+            Trade::AnimationData out;
+            out.duration = float(animation.mDuration/ticks);
+            std::vector<std::string> targets;
+            for(unsigned c = 0; c != animation.mNumChannels; ++c) {
+                const aiNodeAnim& channel = *animation.mChannels[c];
+                const auto found = nodeByName.find(channel.mNodeName.C_Str());
+                const std::string target = found == nodeByName.end() ? std::string{} : nodes[found->second].linkName;
+                const std::string targetKey = found == nodeByName.end() ? std::string{} : objectKeys[found->second];
+                auto track = [&](const char* property) -> Trade::AnimationTrack& {
+                    out.tracks.push_back({target, property, {}, {}});
+                    targets.push_back(targetKey);
+                    return out.tracks.back();
+                };
+                /* The importer gives every animated node all three tracks; one
+                   that only holds the node's own rest value changes nothing */
+                aiVector3D restScaling, restTranslation;
+                aiQuaternion restRotation;
+                if(found != nodeByName.end())
+                    nodes[found->second].node->mTransformation.Decompose(restScaling, restRotation, restTranslation);
+                auto vectorTrack = [&](const char* property, const aiVectorKey* keys, unsigned count, const aiVector3D& rest) {
+                    if(!count || (count == 1 && found != nodeByName.end() && (keys->mValue - rest).SquareLength() < 1e-10f)) return;
+                    Trade::AnimationTrack& t = track(property);
+                    for(const aiVectorKey* key = keys; key != keys + count; ++key) {
+                        t.times.push_back(float(key->mTime/ticks));
+                        t.values.insert(t.values.end(), {key->mValue.x, key->mValue.y, key->mValue.z});
+                    }
+                };
+                vectorTrack("translation", channel.mPositionKeys, channel.mNumPositionKeys, restTranslation);
+                const bool restRotationOnly = channel.mNumRotationKeys == 1 && found != nodeByName.end() &&
+                    std::abs(std::abs(restRotation.x*channel.mRotationKeys->mValue.x + restRotation.y*channel.mRotationKeys->mValue.y +
+                        restRotation.z*channel.mRotationKeys->mValue.z + restRotation.w*channel.mRotationKeys->mValue.w) - 1.0f) < 1e-6f;
+                if(channel.mNumRotationKeys && !restRotationOnly) {
+                    Trade::AnimationTrack& t = track("rotation");
+                    for(unsigned k = 0; k != channel.mNumRotationKeys; ++k) {
+                        const aiQuatKey& key = channel.mRotationKeys[k];
+                        /* Unit length, as playback needs; a zero quaternion is no rotation */
+                        aiQuaternion q = key.mValue;
+                        if(q.w*q.w + q.x*q.x + q.y*q.y + q.z*q.z > 1e-12f) q.Normalize();
+                        else q = aiQuaternion{};
+                        t.times.push_back(float(key.mTime/ticks));
+                        t.values.insert(t.values.end(), {q.x, q.y, q.z, q.w});
+                    }
                 }
-            };
-            vectorTrack("translation", channel.mPositionKeys, channel.mNumPositionKeys, restTranslation);
-            const bool restRotationOnly = channel.mNumRotationKeys == 1 && found != nodeByName.end() &&
-                std::abs(std::abs(restRotation.x*channel.mRotationKeys->mValue.x + restRotation.y*channel.mRotationKeys->mValue.y +
-                    restRotation.z*channel.mRotationKeys->mValue.z + restRotation.w*channel.mRotationKeys->mValue.w) - 1.0f) < 1e-6f;
-            if(channel.mNumRotationKeys && !restRotationOnly) {
-                Trade::AnimationTrack& t = track("rotation");
-                for(unsigned k = 0; k != channel.mNumRotationKeys; ++k) {
-                    const aiQuatKey& key = channel.mRotationKeys[k];
-                    /* Unit length, as playback needs; a zero quaternion is no rotation */
-                    aiQuaternion q = key.mValue;
-                    if(q.w*q.w + q.x*q.x + q.y*q.y + q.z*q.z > 1e-12f) q.Normalize();
-                    else q = aiQuaternion{};
-                    t.times.push_back(float(key.mTime/ticks));
-                    t.values.insert(t.values.end(), {q.x, q.y, q.z, q.w});
-                }
+                vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys, restScaling);
             }
-            vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys, restScaling);
+            const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
+            auto [key, original] = recordFor(project.animations(), link);
+            original["name"].setString(link.name);
+            original["targets"].setArray(targets);
+            resources.animations.add(link, std::move(out));
         }
-        const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
-        auto [key, original] = recordFor(project.animations(), link);
-        original["name"].setString(link.name);
-        original["targets"].setArray(targets);
-        resources.animations.add(link, std::move(out));
     }
+};
 
-    return result;
+}
+
+SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data, LoadMode, const std::string&) {
+    /* Only the formats above reach the importer, so that no other of its
+       readers ever sees a file */
+    const std::string extension = String::lowercase(Path::splitExtension(path).second);
+    if(std::find(SceneExtensions.begin(), SceneExtensions.end(), extension) == SceneExtensions.end()) return {};
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, ImportFlags);
+    if(!scene || !scene->mRootNode) return {};
+
+    SceneImport import{scene, data, projectRelative(path, data), Path::path(Path::absolute(path)),
+        extension == ".gltf" || extension == ".glb"};
+    import.addObjects();
+    import.addMeshesAndSkins();
+    import.addMaterials();
+    import.writeObjects();
+    import.addAnimations();
+    import.result.success = true;
+    return std::move(import.result);
 }
 
 SceneLoadResult SceneLoader::loadImage(const std::string& path, EditorData& data) {
