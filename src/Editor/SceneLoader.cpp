@@ -51,13 +51,51 @@ std::string projectRelative(const std::string& path, EditorData& data) {
     return Path::relativeTo(Path::absolute(path), Path::absolute(root));
 }
 
-/* The record linked to @p link, added when the section has none; its
-   original is emptied so that the import writes it afresh */
-std::pair<std::string, OriginalAccess> recordFor(ProjectSection& section, const FileLink& link) {
-    std::string key = section.firstResourceWithLink(link);
-    if(key.empty()) key = section.addResource(link);
-    return {std::move(key), section.addOriginal(link)};
-}
+/* The records of one section that link to the imported file, by link name,
+   read once per import so that finding a record costs no scan. Projects
+   saved on Windows name the file with backslashes; such records are taken
+   over and their link written the way this loader names the file. */
+class LinkedRecords {
+    public:
+        LinkedRecords(ProjectSection& section, std::string file): _section{section}, _file{std::move(file)} {
+            std::string windowsFile = _file;
+            std::replace(windowsFile.begin(), windowsFile.end(), '/', '\\');
+            std::vector<std::string> renamed;
+            auto member = [](const JsonValue& object, const char* name) -> const JsonValue* {
+                auto found = object.FindMember(name);
+                return found == object.MemberEnd() ? nullptr : &found->value;
+            };
+            const JsonValue* records = section.readValue();
+            if(records && records->IsObject()) for(const auto& r: records->GetObject()) {
+                const JsonValue* link = r.value.IsObject() ? member(r.value, "link") : nullptr;
+                if(!link || !link->IsObject()) continue;
+                const std::string_view file = Json::asString(member(*link, "file"));
+                if(file != _file && file != windowsFile) continue;
+                std::string key{r.name.GetString(), r.name.GetStringLength()};
+                if(file != _file) renamed.push_back(key);
+                _keys.emplace(Json::asString(member(*link, "name")), std::move(key));
+            }
+            for(const std::string& key: renamed) section[key]["link/file"].setString(_file);
+        }
+
+        /** The record linked to @p name, added when the section has none */
+        std::string keyFor(const std::string& name) {
+            auto found = _keys.find(name);
+            if(found == _keys.end()) found = _keys.emplace(name, _section.addResource({_file, name})).first;
+            return found->second;
+        }
+
+        /** The same with its original, emptied so that the import writes it afresh */
+        std::pair<std::string, OriginalAccess> recordFor(const std::string& name) {
+            std::string key = keyFor(name);
+            return {std::move(key), _section.addOriginal({_file, name})};
+        }
+
+    private:
+        ProjectSection& _section;
+        std::string _file;
+        std::unordered_map<std::string, std::string> _keys;
+};
 
 /* Names unique within one file: a repeated or empty name becomes
    prefix + "_" + a number, so each resource keeps its own link */
@@ -144,7 +182,11 @@ void setVector(ValueAccess value, std::initializer_list<float> components) {
 struct SceneImport {
     SceneImport(const aiScene* scene, EditorData& data, std::string file, std::string sceneDirectory, bool gltf):
         scene{scene}, project{data.projectFile()}, resources{data.resources()}, file{std::move(file)},
-        sceneDirectory{std::move(sceneDirectory)}, gltf{gltf} {}
+        sceneDirectory{std::move(sceneDirectory)}, gltf{gltf},
+        objectRecords{project.objects(), this->file}, meshRecords{project.meshes(), this->file},
+        skinRecords{project.skins(), this->file}, imageRecords{project.images(), this->file},
+        textureRecords{project.textures(), this->file}, materialRecords{project.materials(), this->file},
+        animationRecords{project.animations(), this->file} {}
 
     const aiScene* scene;
     ProjectFile& project;
@@ -152,6 +194,7 @@ struct SceneImport {
     std::string file, sceneDirectory;
     bool gltf;
     SceneLoadResult result;
+    LinkedRecords objectRecords, meshRecords, skinRecords, imageRecords, textureRecords, materialRecords, animationRecords;
 
     std::vector<Node> nodes;
     std::vector<std::string> objectKeys;
@@ -165,8 +208,7 @@ struct SceneImport {
     void addObjects() {
         nodes = collectNodes(scene->mRootNode, gltf);
         for(std::size_t i = 0; i != nodes.size(); ++i) {
-            objectKeys.push_back(project.objects().firstResourceWithLink({file, nodes[i].linkName}));
-            if(objectKeys.back().empty()) objectKeys.back() = project.objects().addResource({file, nodes[i].linkName});
+            objectKeys.push_back(objectRecords.keyFor(nodes[i].linkName));
             nodeByName.emplace(nodes[i].node->mName.C_Str(), i);
         }
     }
@@ -180,7 +222,7 @@ struct SceneImport {
             Skin skin;
             Trade::MeshData mesh = convertMesh(m, skin.jointNodes);
             const FileLink link{file, meshNames(ownName(m.mName, gltf))};
-            auto [key, original] = recordFor(project.meshes(), link);
+            auto [key, original] = meshRecords.recordFor(link.name);
             original["name"].setString(link.name);
             resources.meshes.add(link, std::move(mesh));
             meshKeys.push_back(key);
@@ -192,7 +234,7 @@ struct SceneImport {
             while(s != skins.size() && !(skins[s] == skin)) ++s;
             if(s == skins.size()) {
                 const FileLink skinLink{file, "skin_" + std::to_string(s)};
-                auto [skinKey, skinOriginal] = recordFor(project.skins(), skinLink);
+                auto [skinKey, skinOriginal] = skinRecords.recordFor(skinLink.name);
                 Trade::SkinData skinData;
                 std::vector<std::string> jointKeys;
                 for(const std::string& joint: skin.jointNodes) {
@@ -220,13 +262,13 @@ struct SceneImport {
         ImportedImage imported = importImage(*scene, reference, sceneDirectory, file);
         if(!imported.image) return {};
         const FileLink imageLink{file, imageNames(imported.linkName)};
-        auto [imageKey, imageOriginal] = recordFor(project.images(), imageLink);
+        auto [imageKey, imageOriginal] = imageRecords.recordFor(imageLink.name);
         imageOriginal["name"].setString(Path::filename(imageLink.name));
         resources.images.add(imageLink, std::move(*imported.image));
         result.images.push_back(imageKey);
 
         const FileLink textureLink{file, "texture_" + std::to_string(result.textures.size())};
-        auto [key, textureOriginal] = recordFor(project.textures(), textureLink);
+        auto [key, textureOriginal] = textureRecords.recordFor(textureLink.name);
         textureOriginal["name"].setString(textureLink.name);
         textureOriginal["image"].setString(imageKey);
         result.textures.push_back(key);
@@ -247,7 +289,7 @@ struct SceneImport {
             m.Get(AI_MATKEY_NAME, name);
             if(!materialUsed[i] && (name.length == 0 || std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0)) continue;
             const FileLink link{file, materialNames(ownName(name, gltf))};
-            auto [key, original] = recordFor(project.materials(), link);
+            auto [key, original] = materialRecords.recordFor(link.name);
             original["name"].setString(link.name);
             materialKeys[i] = key;
 
@@ -394,7 +436,7 @@ struct SceneImport {
                 vectorTrack("scaling", channel.mScalingKeys, channel.mNumScalingKeys, restScaling);
             }
             const FileLink link{file, animationNames(ownName(animation.mName, gltf))};
-            auto [key, original] = recordFor(project.animations(), link);
+            auto [key, original] = animationRecords.recordFor(link.name);
             original["name"].setString(link.name);
             original["targets"].setArray(targets);
             resources.animations.add(link, std::move(out));
@@ -433,11 +475,12 @@ SceneLoadResult SceneLoader::loadImage(const std::string& path, EditorData& data
     ProjectFile& project = data.projectFile();
     const std::string file = projectRelative(path, data);
     const FileLink link{file, Path::filename(file)};
-    auto [imageKey, imageOriginal] = recordFor(project.images(), link);
+    LinkedRecords imageRecords{project.images(), file}, textureRecords{project.textures(), file};
+    auto [imageKey, imageOriginal] = imageRecords.recordFor(link.name);
     imageOriginal["name"].setString(link.name);
     data.resources().images.add(link, std::move(*image));
 
-    auto [textureKey, textureOriginal] = recordFor(project.textures(), link);
+    auto [textureKey, textureOriginal] = textureRecords.recordFor(link.name);
     textureOriginal["name"].setString(link.name);
     textureOriginal["image"].setString(imageKey);
 

@@ -230,3 +230,18 @@ TEST_F(SceneImport, OtherFormatsCompile) {
         }
     }
 }
+
+TEST_F(SceneImport, RecordsLinkedWithWindowsSeparatorsAreTakenOver) {
+    const std::string file = "simple_skin/simple_skin.gltf";
+    ASSERT_TRUE(Path::make(dir / "simple_skin"));
+    ASSERT_TRUE(Path::copy(Models + file, dir / file));
+    ProjectSection& objects = editor.data().projectFile().objects();
+    const std::string key = objects.addResource({"simple_skin\\simple_skin.gltf", "object_0"});
+    objects[key]["name"].setString("Renamed by the user");
+    const std::size_t before = objects.keys().size();
+
+    ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
+    EXPECT_EQ(objects.keys().size(), before + 2);
+    EXPECT_EQ(objects.firstResourceWithLink({file, "object_0"}), key);
+    EXPECT_EQ(objects[key]["name"].asString(), "Renamed by the user");
+}
