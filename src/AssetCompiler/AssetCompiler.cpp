@@ -68,6 +68,8 @@ bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnima
 bool AssetCompiler::compileSkins() { return compileSkins(projectFile().skins().range()); }
 bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(projectFile().skins().rangeForKey(key)); }
 bool AssetCompiler::compileLanguages() { return compileLanguages(projectFile().languages().range()); }
-bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(projectFile().languages().rangeForKey(key)); }
+/* The record of the key even when it was deleted: compiling a deleted
+   language frees its slot */
+bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(ValueAccessRange{projectFile().languages()[key]}); }
 
 }

@@ -18,6 +18,7 @@
 #include "Editor/EditorService.h"
 #include "Editor/EditorState.h"
 #include "Editor/FileWatch.h"
+#include "Editor/Localization.h"
 #include "Editor/Progress.h"
 #include "Editor/Scripting.h"
 #include "Engine/JobSystem.h"
@@ -90,6 +91,8 @@ class ZANDELLE_EXPORT ZandelleEditor {
         bool installDependenciesOnLoad = false;
 
         EditorState editorState;
+        /** Terms, their paths and their translations */
+        Localization localization;
         std::atomic<bool> pluginsEnabled{false};
         /** A file watch of the editor that project initialisation removes */
         int extraWatchId = -1;

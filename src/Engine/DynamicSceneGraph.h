@@ -19,6 +19,7 @@
 #include "Base/Math.h"
 #include "Engine/ComponentManager.h"
 #include "Engine/FontStorage.h"
+#include "Engine/LanguageData.h"
 #include "Engine/Id.h"
 #include "Engine/NameManager.h"
 
@@ -99,6 +100,8 @@ class ZANDELLE_EXPORT DynamicSceneGraph {
 
         /** Glyph data of the scene's fonts, by font id */
         FontStorage& fonts() { return _fonts; }
+        /** Language data and term links */
+        Data::LanguageStorage& languages() { return _languages; }
 
     private:
         friend class ComponentManager;
@@ -128,6 +131,7 @@ class ZANDELLE_EXPORT DynamicSceneGraph {
         std::vector<std::unique_ptr<ComponentManager>> _managers;
         NameManager _names, _keys, _skinNames;
         FontStorage _fonts;
+        Data::LanguageStorage _languages;
 };
 
 }
