@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
