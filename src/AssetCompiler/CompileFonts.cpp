@@ -88,7 +88,7 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
 
             /* A cache file counts when it holds whole glyph data */
             std::optional<std::vector<char>> glyphData = Path::read(path);
-            if(!glyphData || !Data::readGlyphData(*glyphData)) {
+            if(!glyphData || !Data::isGlyphData(*glyphData)) {
                 Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
                 glyphData = buildFont(std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
                 if(glyphData && !Path::writeAtomic(path, {glyphData->data(), glyphData->size()}))

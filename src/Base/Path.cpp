@@ -104,16 +104,13 @@ std::optional<std::vector<std::string>> list(std::string_view path) {
     return out;
 }
 
-std::optional<std::vector<char>> read(std::string_view path) {
-    std::optional<std::string> text = readString(path);
-    if(!text) return {};
-    return std::vector<char>{text->begin(), text->end()};
-}
+namespace {
 
-std::optional<std::string> readString(std::string_view path) {
+/* The whole file into a string or a byte vector, read once */
+template<class Container> std::optional<Container> readInto(std::string_view path) {
     const int fd = ::open(std::string{path}.c_str(), O_RDONLY|O_CLOEXEC);
     if(fd < 0) return {};
-    std::string data;
+    Container data;
     struct stat info;
     if(::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         ::close(fd);
@@ -136,6 +133,12 @@ std::optional<std::string> readString(std::string_view path) {
     data.resize(used);
     return data;
 }
+
+}
+
+std::optional<std::vector<char>> read(std::string_view path) { return readInto<std::vector<char>>(path); }
+
+std::optional<std::string> readString(std::string_view path) { return readInto<std::string>(path); }
 
 bool writeAtomic(std::string_view path, std::string_view data) {
     static std::atomic<unsigned> counter{0};

@@ -214,8 +214,9 @@ double signedArea(const std::vector<Quad>& quads) {
 }
 
 /* Kerning pairs of the "kern" table (format 0 subtables of horizontal,
-   non-minimum, non-cross-stream kerning), keyed by left << 16 | right glyph */
-std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face) {
+   non-minimum, non-cross-stream kerning) between glyphs that @p wanted
+   holds, keyed by left << 16 | right glyph */
+std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face, const std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>& wanted) {
     std::unordered_map<std::uint32_t, std::int32_t> pairs;
     FT_ULong size = 0;
     if(FT_Load_Sfnt_Table(face, TTAG_kern, 0, nullptr, &size) || size < 4) return pairs;
@@ -238,6 +239,7 @@ std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face) {
         const std::size_t end = at + 14 + std::size_t(count)*6;
         if((coverage & 0x7) == 0x1 && end <= size) {
             for(std::size_t p = at + 14; p != end; p += 6) {
+                if(!wanted.count(u16(p)) || !wanted.count(u16(p + 2))) continue;
                 const std::int32_t value = std::int16_t(u16(p + 4));
                 std::int32_t& slot = pairs[u16(p) << 16 | u16(p + 2)];
                 slot = coverage & 0x8 ? value : slot + value;
@@ -248,27 +250,32 @@ std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face) {
     return pairs;
 }
 
-/* Band lists of one shape along one axis */
+/* Band lists of one shape along one axis. Each curve goes into every band
+   its extent across the bands meets (widened a little, so that a point on a
+   band edge finds it from either side); each band is then sorted. */
 void buildBands(const std::vector<Data::GlyphCurve>& curves, std::size_t first, std::size_t count, bool horizontal,
-    float low, float high, std::size_t bandCount, Data::GlyphDataView& out, std::vector<std::pair<float, std::uint32_t>>& scratch)
+    float low, float high, std::size_t bandCount, Data::GlyphDataView& out, std::vector<std::vector<std::pair<float, std::uint32_t>>>& buckets)
 {
-    const float extent = high - low;
+    buckets.resize(std::max(buckets.size(), bandCount));
+    for(std::size_t band = 0; band != bandCount; ++band) buckets[band].clear();
+    const float extent = high - low, margin = extent*1e-5f;
+    const float perBand = extent > 0.0f ? float(bandCount)/extent : 0.0f;
+    for(std::size_t i = first; i != first + count; ++i) {
+        const Data::GlyphCurve& c = curves[i];
+        /* Across the bands: y for horizontal bands; along the ray: x */
+        const float a0 = horizontal ? c.y0 : c.x0, a1 = horizontal ? c.y1 : c.x1, a2 = horizontal ? c.y2 : c.x2;
+        if(a0 == a1 && a1 == a2) continue;  /* parallel to the ray */
+        const float lo = std::min({a0, a1, a2}) - margin, hi = std::max({a0, a1, a2}) + margin;
+        const std::size_t b0 = std::size_t(std::clamp((lo - low)*perBand, 0.0f, float(bandCount - 1)));
+        const std::size_t b1 = std::size_t(std::clamp((hi - low)*perBand, 0.0f, float(bandCount - 1)));
+        const float along = horizontal ? std::max({c.x0, c.x1, c.x2}) : std::max({c.y0, c.y1, c.y2});
+        for(std::size_t band = b0; band <= b1; ++band) buckets[band].emplace_back(along, std::uint32_t(i));
+    }
     for(std::size_t band = 0; band != bandCount; ++band) {
-        const float b0 = low + extent*float(band)/float(bandCount), b1 = low + extent*float(band + 1)/float(bandCount);
-        scratch.clear();
-        for(std::size_t i = first; i != first + count; ++i) {
-            const Data::GlyphCurve& c = curves[i];
-            /* Across the band: y for horizontal bands; along the ray: x */
-            const float a0 = horizontal ? c.y0 : c.x0, a1 = horizontal ? c.y1 : c.x1, a2 = horizontal ? c.y2 : c.x2;
-            if(a0 == a1 && a1 == a2) continue;  /* parallel to the ray */
-            const float lo = std::min({a0, a1, a2}), hi = std::max({a0, a1, a2});
-            if(hi < b0 || lo > b1) continue;
-            const float along = horizontal ? std::max({c.x0, c.x1, c.x2}) : std::max({c.y0, c.y1, c.y2});
-            scratch.emplace_back(along, std::uint32_t(i));
-        }
-        std::sort(scratch.begin(), scratch.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        out.bands.push_back({std::uint32_t(out.bandEntries.size()), std::uint32_t(scratch.size())});
-        for(const auto& e: scratch) out.bandEntries.push_back(e.second);
+        auto& bucket = buckets[band];
+        std::sort(bucket.begin(), bucket.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        out.bands.push_back({std::uint32_t(out.bandEntries.size()), std::uint32_t(bucket.size())});
+        for(const auto& e: bucket) out.bandEntries.push_back(e.second);
     }
 }
 
@@ -339,14 +346,19 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
         glyphCount += std::size_t(r.last - r.first) + 1;
     }
     if(glyphCount > 0x1000000) return {};
+    /* Room for typical glyphs, so the arrays rarely move while they grow */
     out.glyphs.reserve(glyphCount);
+    out.shapes.reserve(glyphCount);
+    out.curves.reserve(glyphCount*48);
+    out.bands.reserve(glyphCount*24);
+    out.bandEntries.reserve(glyphCount*192);
 
     Decomposer decomposer;
     decomposer.tolerance = CubicTolerance*unitsPerEm;
     decomposer.splitCubics = options & CubicsToQuadratics;
     Widener widener{distance, 1.0, {}};
     std::vector<Data::GlyphShape> outlineShapes;
-    std::vector<std::pair<float, std::uint32_t>> scratch;
+    std::vector<std::vector<std::pair<float, std::uint32_t>>> scratch;
 
     /* Appends the curves of one shape, its bounds and its bands */
     auto addShape = [&](const std::vector<Quad>& quads, std::vector<Data::GlyphShape>& shapes) {
@@ -421,7 +433,7 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
     out.shapes.insert(out.shapes.end(), outlineShapes.begin(), outlineShapes.end());
 
     if(kerning) {
-        for(const auto& [pair, value]: readKernTable(face)) {
+        for(const auto& [pair, value]: readKernTable(face, codePointsOfGlyph)) {
             if(value == 0) continue;
             const auto left = codePointsOfGlyph.find(pair >> 16), right = codePointsOfGlyph.find(pair & 0xFFFF);
             if(left == codePointsOfGlyph.end() || right == codePointsOfGlyph.end()) continue;

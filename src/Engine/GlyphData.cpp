@@ -29,27 +29,71 @@ template<class T> void putSection(std::vector<char>& out, std::size_t& offset, c
     offset += items.size()*sizeof(T);
 }
 
-template<class T> void getSection(std::span<const char> data, std::size_t& offset, std::size_t count, std::vector<T>& items) {
+template<class T> void getSection(std::span<const char> data, std::size_t offset, std::size_t count, std::vector<T>& items) {
     items.resize(count);
     if(count) std::memcpy(items.data(), data.data() + offset, count*sizeof(T));
-    offset += count*sizeof(T);
+}
+
+/* Element counts and offsets of the sections, in layout order */
+enum Section { Ranges, Glyphs, Shapes, Bands, Entries, Curves, Kerning, SectionCount };
+constexpr std::size_t ElementSizes[SectionCount]{sizeof(GlyphRange), sizeof(GlyphEntry), sizeof(GlyphShape),
+    sizeof(GlyphBand), 4, sizeof(GlyphCurve), sizeof(KerningPair)};
+/* Where each section's count sits in the header */
+constexpr std::size_t CountOffsets[SectionCount]{16, 20, 24, 32, 36, 28, 40};
+
+struct Layout {
+    std::uint64_t counts[SectionCount];
+    std::size_t offsets[SectionCount];
+};
+
+/* The sections of whole glyph data of this version: magic, version, sizes
+   and hash checked */
+std::optional<Layout> layoutOf(std::span<const char> data) {
+    if(data.size() < GlyphDataHeaderSize || std::memcmp(data.data(), "ZFNT", 4) != 0 ||
+       get<std::uint16_t>(data, 4) != GlyphDataVersion || get<std::uint32_t>(data, 8) != data.size())
+        return {};
+    Layout l;
+    std::uint64_t offset = GlyphDataHeaderSize;
+    for(std::size_t i = 0; i != SectionCount; ++i) {
+        l.counts[i] = get<std::uint32_t>(data, CountOffsets[i]);
+        l.offsets[i] = std::size_t(offset);
+        offset += l.counts[i]*ElementSizes[i];
+    }
+    if(offset != data.size() ||
+       get<std::uint64_t>(data, 80) != XXH3_64bits(data.data() + GlyphDataHeaderSize, data.size() - GlyphDataHeaderSize))
+        return {};
+    return l;
+}
+
+template<class T> T element(std::span<const char> data, const Layout& l, Section section, std::size_t i) {
+    return get<T>(data, l.offsets[section] + i*sizeof(T));
 }
 
 /* Every index points inside its array, so a reader can follow them blindly */
-bool indicesValid(const GlyphDataView& v) {
-    for(const GlyphRange& r: v.ranges)
-        if(r.last < r.first || std::uint64_t(r.firstGlyph) + (r.last - r.first) + 1 > v.glyphs.size()) return false;
-    for(const GlyphShape& s: v.shapes) {
-        if(std::uint64_t(s.firstCurve) + s.curveCount > v.curves.size()) return false;
-        if(std::uint64_t(s.firstBand) + s.horizontalBandCount + s.verticalBandCount > v.bands.size()) return false;
+bool indicesValid(std::span<const char> data, const Layout& l) {
+    for(std::size_t i = 0; i != l.counts[Ranges]; ++i) {
+        const auto r = element<GlyphRange>(data, l, Ranges, i);
+        if(r.last < r.first || std::uint64_t(r.firstGlyph) + (r.last - r.first) + 1 > l.counts[Glyphs]) return false;
     }
-    for(const GlyphBand& b: v.bands)
-        if(std::uint64_t(b.firstEntry) + b.entryCount > v.bandEntries.size()) return false;
-    for(std::uint32_t e: v.bandEntries)
-        if(e >= v.curves.size()) return false;
+    for(std::size_t i = 0; i != l.counts[Shapes]; ++i) {
+        const auto s = element<GlyphShape>(data, l, Shapes, i);
+        if(std::uint64_t(s.firstCurve) + s.curveCount > l.counts[Curves] ||
+           std::uint64_t(s.firstBand) + s.horizontalBandCount + s.verticalBandCount > l.counts[Bands]) return false;
+    }
+    for(std::size_t i = 0; i != l.counts[Bands]; ++i) {
+        const auto b = element<GlyphBand>(data, l, Bands, i);
+        if(std::uint64_t(b.firstEntry) + b.entryCount > l.counts[Entries]) return false;
+    }
+    for(std::size_t i = 0; i != l.counts[Entries]; ++i)
+        if(element<std::uint32_t>(data, l, Entries, i) >= l.counts[Curves]) return false;
     return true;
 }
 
+}
+
+bool isGlyphData(std::span<const char> data) {
+    const std::optional<Layout> layout = layoutOf(data);
+    return layout && indicesValid(data, *layout);
 }
 
 std::vector<char> createGlyphData(const GlyphDataView& c) {
@@ -91,18 +135,9 @@ std::vector<char> createGlyphData(const GlyphDataView& c) {
 }
 
 std::optional<GlyphDataView> readGlyphData(std::span<const char> data) {
-    if(data.size() < GlyphDataHeaderSize || std::memcmp(data.data(), "ZFNT", 4) != 0 ||
-       get<std::uint16_t>(data, 4) != GlyphDataVersion || get<std::uint32_t>(data, 8) != data.size())
-        return {};
-
-    std::uint64_t counts[7];
-    for(std::size_t i = 0; i != 7; ++i) counts[i] = get<std::uint32_t>(data, 16 + 4*i);
-    const std::uint64_t expected = GlyphDataHeaderSize + counts[0]*sizeof(GlyphRange) + counts[1]*sizeof(GlyphEntry) +
-        counts[2]*sizeof(GlyphShape) + counts[4]*sizeof(GlyphBand) + counts[5]*4 + counts[3]*sizeof(GlyphCurve) +
-        counts[6]*sizeof(KerningPair);
-    if(expected != data.size() ||
-       get<std::uint64_t>(data, 80) != XXH3_64bits(data.data() + GlyphDataHeaderSize, data.size() - GlyphDataHeaderSize))
-        return {};
+    const std::optional<Layout> layout = layoutOf(data);
+    if(!layout || !indicesValid(data, *layout)) return {};
+    const Layout& l = *layout;
 
     GlyphDataView v;
     v.options = get<std::uint32_t>(data, 12);
@@ -113,15 +148,13 @@ std::optional<GlyphDataView> readGlyphData(std::span<const char> data) {
     for(std::size_t i = 0; i != 6; ++i) *metrics[i] = get<float>(data, 52 + 4*i);
     v.metrics.glyphCount = get<std::uint32_t>(data, 76);
 
-    std::size_t offset = GlyphDataHeaderSize;
-    getSection(data, offset, counts[0], v.ranges);
-    getSection(data, offset, counts[1], v.glyphs);
-    getSection(data, offset, counts[2], v.shapes);
-    getSection(data, offset, counts[4], v.bands);
-    getSection(data, offset, counts[5], v.bandEntries);
-    getSection(data, offset, counts[3], v.curves);
-    getSection(data, offset, counts[6], v.kerning);
-    if(!indicesValid(v)) return {};
+    getSection(data, l.offsets[Ranges], l.counts[Ranges], v.ranges);
+    getSection(data, l.offsets[Glyphs], l.counts[Glyphs], v.glyphs);
+    getSection(data, l.offsets[Shapes], l.counts[Shapes], v.shapes);
+    getSection(data, l.offsets[Bands], l.counts[Bands], v.bands);
+    getSection(data, l.offsets[Entries], l.counts[Entries], v.bandEntries);
+    getSection(data, l.offsets[Curves], l.counts[Curves], v.curves);
+    getSection(data, l.offsets[Kerning], l.counts[Kerning], v.kerning);
     return v;
 }
 

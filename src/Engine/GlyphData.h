@@ -117,6 +117,10 @@ struct GlyphDataView {
 /** Packs @p content; the counts and hash are taken from it */
 ZANDELLE_EXPORT std::vector<char> createGlyphData(const GlyphDataView& content);
 
+/** Whether @p data is whole glyph data of this version, checked as
+    readGlyphData() checks it, without unpacking */
+ZANDELLE_EXPORT bool isGlyphData(std::span<const char> data);
+
 /** Unpacks glyph data; empty when the bytes are not whole glyph data of this
     version: wrong magic, version or size, a hash that does not match, or an
     index that points outside its array */
