@@ -1,5 +1,7 @@
 #include "Editor/SceneConversion.h"
 
+#include <cstring>
+
 #include <assimp/scene.h>
 
 #include "Base/Log.h"
@@ -18,12 +20,20 @@ template<class T> void appendBytes(std::vector<std::uint8_t>& out, const T* data
     out.insert(out.end(), bytes, bytes + count*sizeof(T));
 }
 
-/* Attributes are stored one after another, each tightly packed */
-void addAttribute(Trade::MeshData& mesh, MeshAttribute name, VertexFormat format, std::uint32_t set,
-    const std::vector<float>& values) {
-    mesh.attributes.push_back({name, format, std::uint32_t(mesh.vertexData.size()),
-        std::uint32_t(Trade::vertexFormatSize(format)), set});
-    appendBytes(mesh.vertexData, values.data(), values.size());
+/* Attributes are stored one after another, each tightly packed; @p fill
+   writes the components of vertex i */
+template<std::size_t components, class Fill> void addAttribute(Trade::MeshData& mesh, MeshAttribute name,
+    VertexFormat format, std::uint32_t set, Fill fill) {
+    static_assert(components*sizeof(float) <= 16);
+    const std::size_t offset = mesh.vertexData.size();
+    mesh.attributes.push_back({name, format, std::uint32_t(offset), std::uint32_t(components*sizeof(float)), set});
+    mesh.vertexData.resize(offset + components*sizeof(float)*mesh.vertexCount);
+    std::uint8_t* out = mesh.vertexData.data() + offset;
+    float values[components];
+    for(std::size_t i = 0; i != mesh.vertexCount; ++i, out += sizeof(values)) {
+        fill(i, values);
+        std::memcpy(out, values, sizeof(values));
+    }
 }
 
 }
@@ -53,35 +63,32 @@ Trade::MeshData convertMesh(const aiMesh& m, std::vector<std::string>& jointNode
     appendBytes(mesh.indexData, indices.data(), indices.size());
 
     const std::size_t n = m.mNumVertices;
-    std::vector<float> values;
-    auto vectors = [&](const aiVector3D* v, int components) {
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) values.insert(values.end(), &v[i].x, &v[i].x + components);
+    /* Room for positions, normals, tangents, two texture coordinate sets,
+       colours and skinning, so that appending rarely moves the data */
+    mesh.vertexData.reserve(n*96);
+    auto vector3 = [](const aiVector3D* v) {
+        return [v](std::size_t i, float* out) { out[0] = v[i].x; out[1] = v[i].y; out[2] = v[i].z; };
     };
-    vectors(m.mVertices, 3);
-    addAttribute(mesh, MeshAttribute::Position, VertexFormat::Vector3, 0, values);
-    if(m.mNormals) {
-        vectors(m.mNormals, 3);
-        addAttribute(mesh, MeshAttribute::Normal, VertexFormat::Vector3, 0, values);
-    }
+    addAttribute<3>(mesh, MeshAttribute::Position, VertexFormat::Vector3, 0, vector3(m.mVertices));
+    if(m.mNormals)
+        addAttribute<3>(mesh, MeshAttribute::Normal, VertexFormat::Vector3, 0, vector3(m.mNormals));
     if(m.mTangents && m.mBitangents && m.mNormals) {
         /* Handedness from the bitangent the file gave */
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) {
+        addAttribute<4>(mesh, MeshAttribute::Tangent, VertexFormat::Vector4, 0, [&](std::size_t i, float* out) {
             const aiVector3D& t = m.mTangents[i];
-            const aiVector3D c = m.mNormals[i] ^ t;
-            values.insert(values.end(), {t.x, t.y, t.z, c*m.mBitangents[i] < 0.0f ? -1.0f : 1.0f});
-        }
-        addAttribute(mesh, MeshAttribute::Tangent, VertexFormat::Vector4, 0, values);
+            out[0] = t.x; out[1] = t.y; out[2] = t.z;
+            out[3] = (m.mNormals[i] ^ t)*m.mBitangents[i] < 0.0f ? -1.0f : 1.0f;
+        });
     }
     for(unsigned set = 0; set != AI_MAX_NUMBER_OF_TEXTURECOORDS && m.mTextureCoords[set]; ++set) {
-        vectors(m.mTextureCoords[set], 2);
-        addAttribute(mesh, MeshAttribute::TextureCoordinates, VertexFormat::Vector2, set, values);
+        const aiVector3D* uv = m.mTextureCoords[set];
+        addAttribute<2>(mesh, MeshAttribute::TextureCoordinates, VertexFormat::Vector2, set,
+            [uv](std::size_t i, float* out) { out[0] = uv[i].x; out[1] = uv[i].y; });
     }
-    if(m.mColors[0]) {
-        values.clear();
-        for(std::size_t i = 0; i != n; ++i) values.insert(values.end(), &m.mColors[0][i].r, &m.mColors[0][i].r + 4);
-        addAttribute(mesh, MeshAttribute::Color, VertexFormat::Vector4, 0, values);
+    if(const aiColor4D* colors = m.mColors[0]) {
+        addAttribute<4>(mesh, MeshAttribute::Color, VertexFormat::Vector4, 0, [colors](std::size_t i, float* out) {
+            out[0] = colors[i].r; out[1] = colors[i].g; out[2] = colors[i].b; out[3] = colors[i].a;
+        });
     }
 
     if(m.mNumBones) {
@@ -102,7 +109,8 @@ Trade::MeshData convertMesh(const aiMesh& m, std::vector<std::string>& jointNode
         mesh.attributes.push_back({MeshAttribute::JointIds, VertexFormat::Vector4us,
             std::uint32_t(mesh.vertexData.size()), 8, 0});
         appendBytes(mesh.vertexData, joints.data(), joints.size());
-        addAttribute(mesh, MeshAttribute::Weights, VertexFormat::Vector4, 0, weights);
+        addAttribute<4>(mesh, MeshAttribute::Weights, VertexFormat::Vector4, 0,
+            [&weights](std::size_t i, float* out) { std::memcpy(out, weights.data() + 4*i, 16); });
     }
     return mesh;
 }

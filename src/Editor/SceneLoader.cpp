@@ -202,6 +202,8 @@ struct SceneImport {
     std::vector<std::string> meshKeys, meshSkins, materialKeys, skinKeys;
     std::vector<Skin> skins;
     std::unordered_map<std::string, std::string> textureByReference;
+    /* Pipeline name to key, looked up once per import */
+    std::unordered_map<std::string, std::string> pipelineKeys;
     UniqueNames meshNames{"mesh"}, imageNames{"image"}, materialNames{"material"}, animationNames{"animation"};
 
     /* Objects first: meshes, skins and animations refer to them by key */
@@ -344,8 +346,10 @@ struct SceneImport {
                 original[physical ? "Physical/alphaMaskThreshold" : "Phong/alphaMaskThreshold"]
                     .setFloat(factor(m, AI_MATKEY_GLTF_ALPHACUTOFF).value_or(0.5f));
 
-            const std::string pipelineKey = project.pipelines().resourceByName(pipeline);
-            if(!pipelineKey.empty()) original["pipeline"].setString(pipelineKey);
+            auto pipelineKey = pipelineKeys.find(pipeline);
+            if(pipelineKey == pipelineKeys.end())
+                pipelineKey = pipelineKeys.emplace(pipeline, project.pipelines().resourceByName(pipeline)).first;
+            if(!pipelineKey->second.empty()) original["pipeline"].setString(pipelineKey->second);
         }
     }
 
