@@ -6,6 +6,7 @@
 #include "Base/Path.h"
 #include "Editor/Json.h"
 #include "Editor/ZandelleEditor.h"
+#include "AssetCompiler/AssetCompiler.h"
 #include "Engine/DynamicSceneGraph.h"
 
 namespace ZandelleEngine { namespace Cli {
@@ -26,6 +27,12 @@ SummaryData collectSummary(ZandelleEditor& editor) {
     /* Slot 0 of the compiled arrays is the "none" placeholder */
     s.meshes = editor.data().scene().meshes.size() - 1;
     s.skins = editor.data().scene().skins.size() - 1;
+    s.fonts = scene.fonts().filledCount();
+    s.languages = scene.languages().languages.size() - 1;
+    if(editor.assetCompiler) {
+        s.fontsBuilt = editor.assetCompiler->fontsBuilt.load();
+        s.fontsFromCache = editor.assetCompiler->fontsFromCache.load();
+    }
     for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
     return s;
 }
@@ -51,7 +58,13 @@ std::string summaryToJson(const SummaryData& s) {
     counts.AddMember("components", components, a);
     counts.AddMember("meshes", JsonValue{std::uint64_t(s.meshes)}, a);
     counts.AddMember("skins", JsonValue{std::uint64_t(s.skins)}, a);
+    counts.AddMember("fonts", JsonValue{std::uint64_t(s.fonts)}, a);
+    counts.AddMember("languages", JsonValue{std::uint64_t(s.languages)}, a);
     d.AddMember("counts", counts, a);
+    JsonValue jobs{rapidjson::kObjectType};
+    jobs.AddMember("fontsBuilt", JsonValue{std::uint64_t(s.fontsBuilt)}, a);
+    jobs.AddMember("fontsFromCache", JsonValue{std::uint64_t(s.fontsFromCache)}, a);
+    d.AddMember("jobs", jobs, a);
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
     d.AddMember("assetTypeCounters", counters, a);

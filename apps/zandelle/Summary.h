@@ -24,6 +24,9 @@ struct SummaryData {
         manager name (in manager order), compiled meshes and skins */
     std::size_t objects = 0, meshes = 0, skins = 0;
     std::vector<std::pair<std::string, std::size_t>> components;
+    /** Fonts holding glyph data, compiled languages; fonts the font jobs
+        built and those they took from the cache */
+    std::size_t fonts = 0, languages = 0, fontsBuilt = 0, fontsFromCache = 0;
     std::vector<std::uint32_t> assetTypeCounters;
     std::size_t warnings = 0, errors = 0;
     double loadSeconds = 0.0;

@@ -154,6 +154,8 @@ class ZANDELLE_EXPORT AssetCompiler {
         std::atomic<std::uint32_t> pendingImageJobs{0};
         /** Set while the font job runs */
         std::atomic<std::uint8_t> fontJobPending{0};
+        /** Fonts the font jobs built, and those they read from the cache */
+        std::atomic<std::uint32_t> fontsBuilt{0}, fontsFromCache{0};
 
         /** Cooks collision meshes of physics components */
         Physics::Cooking cookingInterface;

@@ -91,9 +91,10 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
             if(!glyphData || !Data::isGlyphData(*glyphData)) {
                 Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
                 glyphData = buildFont(std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
+                if(glyphData) ++compiler.fontsBuilt;
                 if(glyphData && !Path::writeAtomic(path, {glyphData->data(), glyphData->size()}))
                     Error{} << "Failed writing cache file:" << path;
-            }
+            } else ++compiler.fontsFromCache;
             if(glyphData) {
                 ZE_ASSERT(work.ids[i] != 0);
                 d.scene().main().fonts().set(work.ids[i], std::move(*glyphData));

@@ -1,5 +1,7 @@
 #include "Engine/FontStorage.h"
 
+#include <algorithm>
+
 namespace ZandelleEngine {
 
 Data::Id FontStorage::add() {
@@ -19,6 +21,11 @@ bool FontStorage::set(Data::Id id, std::vector<char> data) {
 std::vector<char> FontStorage::data(Data::Id id) const {
     std::lock_guard<std::mutex> lock{_mutex};
     return id && id < _slots.size() ? _slots[id] : std::vector<char>{};
+}
+
+std::size_t FontStorage::filledCount() const {
+    std::lock_guard<std::mutex> lock{_mutex};
+    return std::size_t(std::count_if(_slots.begin(), _slots.end(), [](const std::vector<char>& s) { return !s.empty(); }));
 }
 
 std::size_t FontStorage::size() const {

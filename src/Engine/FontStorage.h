@@ -22,6 +22,8 @@ class ZANDELLE_EXPORT FontStorage {
         bool set(Data::Id id, std::vector<char> data);
         /** The data of slot @p id, empty for an id without one */
         std::vector<char> data(Data::Id id) const;
+        /** Number of slots that hold data */
+        std::size_t filledCount() const;
         /** Number of slots, the unused slot of id 0 included */
         std::size_t size() const;
 

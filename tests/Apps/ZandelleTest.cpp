@@ -73,6 +73,13 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     EXPECT_EQ(summary["project/name"].asString(), "Space");
     EXPECT_EQ(summary["project/version"].asIntArray(), (std::vector<int>{1, 1, 6, 1}));
     EXPECT_EQ(summary["errors"].asInt(-1), 0);
+    /* The default font: built, or read from the cache that creating the
+       project left; the second time from the cache */
+    EXPECT_EQ(summary["counts/fonts"].asInt(-1), 1);
+    EXPECT_EQ(summary["jobs/fontsBuilt"].asInt(-1) + summary["jobs/fontsFromCache"].asInt(-1), 1);
+    ProjectFile second;
+    ASSERT_TRUE(second.parse(run("open " + q(project) + " --json --quiet").out));
+    EXPECT_EQ(second["jobs/fontsFromCache"].asInt(-1), 1);
 
     /* An old project, upgraded to another file: the original stays */
     const std::string old = dir.write("old/Old.zdp",
