@@ -142,12 +142,18 @@ TEST_F(FontsTest, BadFontsAreSkipped) {
     addFont("broken", R"({"file": "fonts", "name": "broken.ttf"})", "");
     addFont("missing", R"({"file": "fonts", "name": "gone.ttf"})", "");
     addFont("good", CantarellLink, R"(, "characters": "z")");
+    /* A file where the cache directory should be: nothing can be cached,
+       and the fonts are used all the same */
+    projectDirectory.write("cache", "");
     LogCapture log;
     compiler().compileFonts();
     editor.jobSystem->waitForIdle();
     EXPECT_EQ(log.problems(),
         "AssetCompiler::compileFonts(): Missing font gone.ttf from file fonts\n"
-        "Font compilation failed: could not build font description\n");
+        "Failed writing cache file: " + cacheFile(cacheName(dejaVu, "", 0.0f)) + "\n"
+        "Font compilation failed: could not build font description\n"
+        "Failed writing cache file: " + cacheFile(cacheName(cantarell, "z", 0.0f)) + "\n");
+    EXPECT_TRUE(glyphs(defaultFont));
     EXPECT_TRUE(scene().fonts().data(compiler().fontId("broken")).empty());
     ASSERT_TRUE(glyphs("good"));
     EXPECT_EQ(glyphs("good")->glyphs[0].codePoint, 0x7Au);
