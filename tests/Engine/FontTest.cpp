@@ -302,6 +302,17 @@ TEST(FontTest, OptionsAndUnits) {
     /* Bytes FreeType does not take */
     EXPECT_FALSE(Font::importFont({}));
     EXPECT_FALSE(Font::importFont(std::vector<char>(1000, 'x')));
+
+    /* Cut or damaged fonts open or not, build or not, but never crash */
+    for(const char* path: {DejaVuSans, Cantarell}) {
+        const std::vector<char> whole = fileBytes(path);
+        for(std::size_t size = 64; size < whole.size(); size = size*3 + 7) {
+            std::vector<char> bytes{whole.begin(), whole.begin() + size};
+            if(size % 2) for(std::size_t i = size/2; i < size; i += 97) bytes[i] = char(i);
+            if(std::unique_ptr<Font::FontDescription> cut = Font::importFont(std::move(bytes)))
+                Font::buildGlyphData(*cut, {}, Options);
+        }
+    }
 }
 
 TEST(FontTest, ReaderRefusesDamagedData) {
