@@ -250,33 +250,51 @@ std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face, cons
     return pairs;
 }
 
+/* A curve on its way into band lists: how far it reaches along the ray, the
+   first and last band it meets */
+struct BandItem {
+    float along;
+    std::uint32_t curve;
+    std::uint16_t first, last;
+};
+
 /* Band lists of one shape along one axis. Each curve goes into every band
    its extent across the bands meets (widened a little, so that a point on a
-   band edge finds it from either side); each band is then sorted. */
+   band edge finds it from either side). The curves are sorted once, so
+   every band receives them in order. */
 void buildBands(const std::vector<Data::GlyphCurve>& curves, std::size_t first, std::size_t count, bool horizontal,
-    float low, float high, std::size_t bandCount, Data::GlyphDataView& out, std::vector<std::vector<std::pair<float, std::uint32_t>>>& buckets)
+    float low, float high, std::size_t bandCount, Data::GlyphDataView& out, std::vector<BandItem>& items,
+    std::vector<std::uint32_t>& sizes)
 {
-    buckets.resize(std::max(buckets.size(), bandCount));
-    for(std::size_t band = 0; band != bandCount; ++band) buckets[band].clear();
     const float extent = high - low, margin = extent*1e-5f;
     const float perBand = extent > 0.0f ? float(bandCount)/extent : 0.0f;
+    items.clear();
+    sizes.assign(bandCount, 0);
     for(std::size_t i = first; i != first + count; ++i) {
         const Data::GlyphCurve& c = curves[i];
         /* Across the bands: y for horizontal bands; along the ray: x */
         const float a0 = horizontal ? c.y0 : c.x0, a1 = horizontal ? c.y1 : c.x1, a2 = horizontal ? c.y2 : c.x2;
         if(a0 == a1 && a1 == a2) continue;  /* parallel to the ray */
         const float lo = std::min({a0, a1, a2}) - margin, hi = std::max({a0, a1, a2}) + margin;
-        const std::size_t b0 = std::size_t(std::clamp((lo - low)*perBand, 0.0f, float(bandCount - 1)));
-        const std::size_t b1 = std::size_t(std::clamp((hi - low)*perBand, 0.0f, float(bandCount - 1)));
-        const float along = horizontal ? std::max({c.x0, c.x1, c.x2}) : std::max({c.y0, c.y1, c.y2});
-        for(std::size_t band = b0; band <= b1; ++band) buckets[band].emplace_back(along, std::uint32_t(i));
+        const auto b0 = std::uint16_t(std::clamp((lo - low)*perBand, 0.0f, float(bandCount - 1)));
+        const auto b1 = std::uint16_t(std::clamp((hi - low)*perBand, 0.0f, float(bandCount - 1)));
+        items.push_back({horizontal ? std::max({c.x0, c.x1, c.x2}) : std::max({c.y0, c.y1, c.y2}), std::uint32_t(i), b0, b1});
+        for(std::size_t band = b0; band <= b1; ++band) ++sizes[band];
     }
+    std::sort(items.begin(), items.end(), [](const BandItem& a, const BandItem& b) { return a.along > b.along; });
+
+    /* Each band's entries start where the previous band's end */
+    const std::size_t base = out.bandEntries.size();
+    std::size_t offset = base;
     for(std::size_t band = 0; band != bandCount; ++band) {
-        auto& bucket = buckets[band];
-        std::sort(bucket.begin(), bucket.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        out.bands.push_back({std::uint32_t(out.bandEntries.size()), std::uint32_t(bucket.size())});
-        for(const auto& e: bucket) out.bandEntries.push_back(e.second);
+        out.bands.push_back({std::uint32_t(offset), 0});
+        offset += sizes[band];
     }
+    out.bandEntries.resize(offset);
+    Data::GlyphBand* bands = out.bands.data() + out.bands.size() - bandCount;
+    for(const BandItem& item: items)
+        for(std::size_t band = item.first; band <= item.last; ++band)
+            out.bandEntries[bands[band].firstEntry + bands[band].entryCount++] = item.curve;
 }
 
 }
@@ -358,7 +376,8 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
     decomposer.splitCubics = options & CubicsToQuadratics;
     Widener widener{distance, 1.0, {}};
     std::vector<Data::GlyphShape> outlineShapes;
-    std::vector<std::vector<std::pair<float, std::uint32_t>>> scratch;
+    std::vector<BandItem> bandItems;
+    std::vector<std::uint32_t> bandSizes;
 
     /* Appends the curves of one shape, its bounds and its bands */
     auto addShape = [&](const std::vector<Quad>& quads, std::vector<Data::GlyphShape>& shapes) {
@@ -384,11 +403,11 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
         const std::uint16_t bandCount = std::uint16_t(std::clamp<std::size_t>((quads.size() + 3)/4, 1, 16));
         if(options & HorizontalBands) {
             shape.horizontalBandCount = bandCount;
-            buildBands(out.curves, shape.firstCurve, shape.curveCount, true, minY, maxY, bandCount, out, scratch);
+            buildBands(out.curves, shape.firstCurve, shape.curveCount, true, minY, maxY, bandCount, out, bandItems, bandSizes);
         }
         if(options & VerticalBands) {
             shape.verticalBandCount = bandCount;
-            buildBands(out.curves, shape.firstCurve, shape.curveCount, false, minX, maxX, bandCount, out, scratch);
+            buildBands(out.curves, shape.firstCurve, shape.curveCount, false, minX, maxX, bandCount, out, bandItems, bandSizes);
         }
         shapes.push_back(shape);
     };

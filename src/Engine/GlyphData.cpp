@@ -23,10 +23,9 @@ template<class T> T get(std::span<const char> data, std::size_t offset) {
     return value;
 }
 
-template<class T> void putSection(std::vector<char>& out, std::size_t& offset, const std::vector<T>& items) {
-    if(items.empty()) return;
-    std::memcpy(out.data() + offset, items.data(), items.size()*sizeof(T));
-    offset += items.size()*sizeof(T);
+template<class T> void putSection(std::vector<char>& out, const std::vector<T>& items) {
+    const char* bytes = reinterpret_cast<const char*>(items.data());
+    out.insert(out.end(), bytes, bytes + items.size()*sizeof(T));
 }
 
 template<class T> void getSection(std::span<const char> data, std::size_t offset, std::size_t count, std::vector<T>& items) {
@@ -100,7 +99,11 @@ std::vector<char> createGlyphData(const GlyphDataView& c) {
     const std::size_t size = GlyphDataHeaderSize + c.ranges.size()*sizeof(GlyphRange) + c.glyphs.size()*sizeof(GlyphEntry) +
         c.shapes.size()*sizeof(GlyphShape) + c.bands.size()*sizeof(GlyphBand) + c.bandEntries.size()*4 +
         c.curves.size()*sizeof(GlyphCurve) + c.kerning.size()*sizeof(KerningPair);
-    std::vector<char> out(size, 0);
+    /* The header is zeroed and filled in place; the sections are appended,
+       so the bulk of the array is written once */
+    std::vector<char> out;
+    out.reserve(size);
+    out.resize(GlyphDataHeaderSize, 0);
     std::memcpy(out.data(), "ZFNT", 4);
     put(out, 4, GlyphDataVersion);
     put(out, 8, std::uint32_t(size));
@@ -122,14 +125,13 @@ std::vector<char> createGlyphData(const GlyphDataView& c) {
     }
     put(out, 76, m.glyphCount);
 
-    offset = GlyphDataHeaderSize;
-    putSection(out, offset, c.ranges);
-    putSection(out, offset, c.glyphs);
-    putSection(out, offset, c.shapes);
-    putSection(out, offset, c.bands);
-    putSection(out, offset, c.bandEntries);
-    putSection(out, offset, c.curves);
-    putSection(out, offset, c.kerning);
+    putSection(out, c.ranges);
+    putSection(out, c.glyphs);
+    putSection(out, c.shapes);
+    putSection(out, c.bands);
+    putSection(out, c.bandEntries);
+    putSection(out, c.curves);
+    putSection(out, c.kerning);
     put(out, 80, std::uint64_t(XXH3_64bits(out.data() + GlyphDataHeaderSize, size - GlyphDataHeaderSize)));
     return out;
 }
