@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <stb_image.h>
+
+#include "Engine/ImageTools.h"
+#include "Support/LogCapture.h"
+#include "Support/TempDirectory.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+using Trade::ImageData;
+using Trade::PixelFormat;
+
+/* Every byte differs from its neighbours and the rows differ, so a flip, a
+   swap of channels or a shifted row shows */
+ImageData pattern(PixelFormat format, Vector2i size) {
+    ImageData image;
+    image.format = format;
+    image.size = size;
+    image.data.resize(std::size_t(size.x)*size.y*Trade::pixelSize(format));
+    for(std::size_t i = 0; i != image.data.size(); ++i) image.data[i] = std::uint8_t(i*7 + i/13);
+    return image;
+}
+
+ImageData solid(Vector2i size, std::array<std::uint8_t, 4> rgba) {
+    ImageData image;
+    image.size = size;
+    for(int i = 0; i != size.x*size.y; ++i) image.data.insert(image.data.end(), rgba.begin(), rgba.end());
+    return image;
+}
+
+TEST(ImageTools, PngRoundTripAgreesWithAnIndependentDecoder) {
+    for(PixelFormat format: {PixelFormat::R8Unorm, PixelFormat::RG8Unorm, PixelFormat::RGB8Unorm, PixelFormat::RGBA8Unorm}) {
+        SCOPED_TRACE(int(format));
+        const ImageData image = pattern(format, {5, 3});
+        const std::optional<std::vector<char>> png = ImageTools::encodePng(image);
+        ASSERT_TRUE(png);
+
+        const std::optional<ImageData> back = ImageTools::decodePng(*png);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->format, format);
+        EXPECT_EQ(back->size, image.size);
+        EXPECT_EQ(back->data, image.data);
+
+        /* stb reads the file top row first: that is our last row */
+        int w, h, channels;
+        stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png->data()), int(png->size()), &w, &h, &channels, 0);
+        ASSERT_TRUE(decoded);
+        const std::size_t row = std::size_t(w)*channels;
+        EXPECT_EQ(std::size_t(channels), Trade::pixelSize(format));
+        EXPECT_TRUE(std::equal(decoded, decoded + row, image.data.end() - row));
+        stbi_image_free(decoded);
+
+        /* A file cut before its pixels end is refused, never read past */
+        for(std::size_t size: {std::size_t(0), std::size_t(8), png->size()/2})
+            EXPECT_FALSE(ImageTools::decodePng(std::span<const char>{png->data(), size})) << size;
+    }
+    EXPECT_FALSE(ImageTools::encodePng(ImageData{PixelFormat::RGBA8Unorm, {0, 4}, {}}));
+    EXPECT_FALSE(ImageTools::encodePng(pattern(PixelFormat::RGBA32F, {2, 2})));
+}
+
+TEST(ImageTools, WritePngIsReadBack) {
+    TempDirectory dir;
+    const ImageData image = pattern(PixelFormat::RGBA8Unorm, {17, 9});
+    ASSERT_TRUE(ImageTools::writePng(dir/"a.png", image));
+    const std::optional<ImageData> back = ImageTools::readPng(dir/"a.png");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->data, image.data);
+    EXPECT_FALSE(ImageTools::writePng(dir/"missing/a.png", image));
+    EXPECT_FALSE(ImageTools::readPng(dir/"missing.png"));
+}
+
+TEST(ImageTools, ResizeConverterTakesTheSizeText) {
+    ImageTools::StbResizeImageConverter converter;
+    converter.setValue("size", "1024 1024");
+    const std::optional<ImageData> out = converter.convert(solid({4096, 2048}, {10, 200, 30, 255}));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->size, Vector2i(1024, 1024));
+    EXPECT_EQ(out->format, PixelFormat::RGBA8Unorm);
+    /* A solid colour stays that colour under any filter */
+    EXPECT_EQ(out->data, solid({1024, 1024}, {10, 200, 30, 255}).data);
+
+    LogCapture log;
+    for(const char* bad: {"", "1024", "1024  1024", "0 5", "12 x"}) {
+        converter.setValue("size", bad);
+        EXPECT_FALSE(converter.convert(solid({4, 4}, {0, 0, 0, 0}))) << bad;
+    }
+    EXPECT_EQ(log.error(),
+        "Trade::StbResizeImageConverter::convert(): invalid size \n"
+        "Trade::StbResizeImageConverter::convert(): invalid size 1024\n"
+        "Trade::StbResizeImageConverter::convert(): invalid size 1024  1024\n"
+        "Trade::StbResizeImageConverter::convert(): invalid size 0 5\n"
+        "Trade::StbResizeImageConverter::convert(): invalid size 12 x\n");
+}
+
+TEST(ImageTools, MipsHalveDownToOnePixel) {
+    ImageTools::StbResizeImageConverter converter;
+    const std::vector<ImageData> levels = ImageTools::generateMips(pattern(PixelFormat::RGB8Unorm, {300, 100}), 9, converter);
+    ASSERT_EQ(levels.size(), 9u);
+    EXPECT_EQ(levels[0].size, Vector2i(150, 50));
+    EXPECT_EQ(levels[1].size, Vector2i(75, 25));
+    EXPECT_EQ(levels[6].size, Vector2i(2, 1));
+    EXPECT_EQ(levels[8].size, Vector2i(1, 1));
+}
+
+TEST(ImageTools, TilesRepeatTheEdgeOutsideTheImage) {
+    const ImageData image = pattern(PixelFormat::RG8Unorm, {300, 100});
+    auto at = [](const ImageData& i, int x, int y) {
+        const std::uint8_t* p = i.data.data() + (std::size_t(y)*i.size.x + x)*2;
+        return std::pair{p[0], p[1]};
+    };
+    const ImageData first = ImageTools::tile(image, 0, 0);
+    ASSERT_EQ(first.size, Vector2i(260, 260));
+    EXPECT_EQ(at(first, 2, 2), at(image, 0, 0));
+    EXPECT_EQ(at(first, 0, 0), at(image, 0, 0));
+    EXPECT_EQ(at(first, 259, 50), at(image, 257, 48));
+    EXPECT_EQ(at(first, 10, 259), at(image, 8, 99));
+
+    const ImageData second = ImageTools::tile(image, 1, 0);
+    EXPECT_EQ(at(second, 0, 2), at(image, 254, 0));
+    EXPECT_EQ(at(second, 45, 101), at(image, 299, 99));
+    EXPECT_EQ(at(second, 259, 259), at(image, 299, 99));
+}
+
+}}}
