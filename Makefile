@@ -5,9 +5,19 @@ ifneq ($(SANITIZE),)
 BUILD := build-sanitize
 CMAKE_EXTRA := -DZANDELLE_SANITIZE=$(SANITIZE) -DCMAKE_BUILD_TYPE=Debug
 endif
+# Another compiler (make test CXX=clang++) builds in a tree of its own
+ifeq ($(origin CXX),command line)
+BUILD := $(BUILD)-$(notdir $(CXX))
+CMAKE_EXTRA += -DCMAKE_CXX_COMPILER=$(CXX)
+endif
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+# make fuzz: seconds per fuzz target; make soak: kills
+SECONDS ?= 60
+TRIALS ?= 100
+FUZZ_BUILD := build-fuzz
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench install fuzz soak clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -27,5 +37,22 @@ test: build
 bench: build
 	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# libFuzzer targets, built with clang and the address and undefined-behaviour
+# sanitizers in a tree of their own; each runs SECONDS seconds
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ -DZANDELLE_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(SECONDS)
+
+# SIGKILLs during upgrades of a generated 60,000-object project
+soak: build
+	@cmake --build $(BUILD) --target zandelle-soak
+	@rm -rf $(BUILD)/soak && mkdir -p $(BUILD)/soak
+	@$(BUILD)/bin/zandelle-soak $(BUILD)/bin/zandelle $(BUILD)/soak $(TRIALS)
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize $(FUZZ_BUILD)

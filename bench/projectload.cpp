@@ -9,6 +9,7 @@
 #include <rapidjson/document.h>
 
 #include "Base/Log.h"
+#include "support/GeneratedProject.h"
 #include "Base/Path.h"
 #include "Editor/ProjectFile.h"
 #include "Editor/ZandelleEditor.h"
@@ -18,32 +19,13 @@ using namespace ZandelleEngine;
 
 namespace {
 
-/* A current-version project with @p count objects in a hierarchy, each with
-   a transform and a mesh component */
-std::string generateProject(std::size_t count) {
-    std::string text = R"({"objects": {)";
-    for(std::size_t i = 1; i <= count; ++i) {
-        if(i != 1) text += ",";
-        const std::string parent = i > 1 ? fmt::format(R"("parent": "{}", )", (i - 1)/2 + 1) : std::string{};
-        text += fmt::format(R"("{}": {{"name": "Object{}", {}"translation": [{}, 0.5, -2.0],)"
-            R"( "rotation": [0.0, 0.0, 0.0, 1.0], "scaling": [1.0, 1.0, 1.0], "link": {{"file": "scene.gltf", "name": "Object{}"}},)"
-            R"( "components": [{{"type": "mesh", "mesh": {{"mesh": "p1", "material": "DefaultFontMaterial"}}}}]}})",
-            i, i, parent, float(i)*0.25f, i);
-    }
-    /* The built-in cube and text material, as a saved project holds them */
-    text += R"(}, "meshes": {"p1": {"link": {"file": "default", "name": "PrimitiveCube"}}},)"
-        R"( "materials": {"DefaultFontMaterial": {"link": {"file": "default", "name": "DefaultFontMaterial"}}},)"
-        R"( "settings": {"project": {"name": "Big", "version": [1, 1, 6, 1]}}})";
-    return text;
-}
-
 struct Fixture {
     Fixture() {
         char pattern[] = "/tmp/zandelle-bench-XXXXXX";
         directory = ::mkdtemp(pattern);
         ::setenv("APPDATA", (directory + "/appdata").c_str(), 1);
         path = directory + "/Big.zdp";
-        text = generateProject(10000);
+        text = Generated::project(10000, "[1, 1, 6, 1]");
         Path::writeAtomic(path, text);
     }
     std::string directory, path, text;

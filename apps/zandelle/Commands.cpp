@@ -9,7 +9,9 @@
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Devices/RemoteDevices.h"
+#include "Editor/ProjectFile.h"
 #include "Editor/ZandelleEditor.h"
+#include "ProgressBars.h"
 #include "Summary.h"
 #include "Tools/Import.h"
 #include "Tools/NewProject.h"
@@ -33,6 +35,7 @@ bool loadAndWait(ZandelleEditor& editor, const std::string& path, double& second
     const auto start = std::chrono::steady_clock::now();
     const std::optional<int> job = loadProject(path, editor);
     if(!job) return false;
+    ProgressBars bars{editor};
     editor.jobSystem->wait(*job);
     editor.jobSystem->waitForIdle();
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -58,10 +61,7 @@ void installLogSink(const Invocation& invocation) {
     Debug::setSink([json](LogLevel level, std::string_view line) {
         if(level == LogLevel::Warning) ++warningCount;
         if(level == LogLevel::Error) ++errorCount;
-        std::FILE* out = (level == LogLevel::Debug && !json) ? stdout : stderr;
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
-        std::fflush(out);
+        ProgressBars::printAbove((level == LogLevel::Debug && !json) ? stdout : stderr, line);
     });
 }
 
@@ -112,13 +112,20 @@ int runUpgrade(Invocation& invocation) {
 }
 
 int runNew(Invocation& invocation) {
+    const std::string path = invocation.arguments[0];
+    if(path.empty()) {
+        std::fprintf(stderr, "zandelle: new needs a project path (see zandelle --help)\n");
+        return 2;
+    }
     ZandelleEditor editor;
     configureEditor(editor, invocation);
-    const std::string path = invocation.arguments[0];
-    const std::string saved = String::endsWith(path, ".zdp") ? path : path + ".zdp";
+    /* Success is a save that happened, not a file that happens to be there */
+    bool saved = false;
+    editor.projectSavedListeners.push_back([&saved](ZandelleEditor&) { saved = true; });
+    const std::string savedPath = String::endsWith(path, ".zdp") ? path : path + ".zdp";
     /* Without --name the project is named after its file */
     const std::string name = invocation.has("--name") ? invocation.option("--name") :
-        Path::splitExtension(Path::filename(saved)).first;
+        Path::splitExtension(Path::filename(savedPath)).first;
 
     if(invocation.has("--template")) {
         const std::string templatePath = invocation.option("--template");
@@ -126,11 +133,11 @@ int runNew(Invocation& invocation) {
             std::fprintf(stderr, "zandelle: no template project at %s\n", templatePath.c_str());
             return 1;
         }
-        if(!newTemplateProject(editor, name, saved, templatePath)) return 1;
+        if(!newTemplateProject(editor, name, savedPath, templatePath)) return 1;
     } else if(!newProject(editor, name, path, invocation.has("--package"))) return 1;
 
     editor.jobSystem->waitForIdle();
-    return Path::exists(saved) ? 0 : 1;
+    return saved ? 0 : 1;
 }
 
 int runNpmInstall(Invocation& invocation) {
@@ -159,17 +166,21 @@ int runDevices(Invocation& invocation) {
     for(std::size_t i = 0; i != devices.deviceCount(); ++i)
         std::printf("%s\n", devices.describeDevice(i).c_str());
     std::fflush(stdout);
-    return 0;
+    /* The built-in entries are always listed; a failed adb is in the log */
+    return errorCount == 0 ? 0 : 1;
 }
 
 int runTrust(Invocation& invocation) {
     const std::string path = invocation.arguments[0];
-    if(!Path::exists(path) || Path::isDirectory(path)) {
-        std::fprintf(stderr, "zandelle: no project file at %s\n", path.c_str());
+    ProjectFile project;
+    const std::optional<std::string> text = Path::readString(path);
+    if(!String::endsWith(path, ".zdp") || !text || !project.parse(*text) ||
+       !project["settings/project/version"].isSetInProject()) {
+        std::fprintf(stderr, "zandelle: not a project file: %s\n", path.c_str());
         return 1;
     }
     const bool enable = !invocation.has("--off");
-    setPluginsEnabledForProject(path, enable);
+    if(!setPluginsEnabledForProject(path, enable)) return 1;
     std::printf("%s %s\n", enable ? "Plugins enabled for" : "Plugins disabled for", Path::absolute(path).c_str());
     return 0;
 }

@@ -1,6 +1,7 @@
 // zandelle: the headless editor. Parses the command line against one option
 // table and runs the library's operations on a project.
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "Base/Log.h"
 #include "Base/Path.h"
+#include "Tools/Version.h"
 #include "Commands.h"
 
 using namespace ZandelleEngine;
@@ -38,6 +40,7 @@ const OptionSpec Options[]{
     {"--resources", "DIR", "the editor's resources directory (default: the one beside the binary)"},
     {"--quiet", nullptr, "print no Debug lines"},
     {"--help", nullptr, "show help"},
+    {"--version", nullptr, "print the library version and the project file version it writes"},
     {"--out", "PATH", "save the upgraded project to PATH instead of in place"},
     {"--dry-run", nullptr, "migrate in memory and list what would change; write nothing"},
     {"--name", "NAME", "project name"},
@@ -71,6 +74,14 @@ const CommandSpec Commands[]{
         "Create a project in a temporary directory, save it, reopen it and print the summary.", runDemo},
 };
 
+/* Accepted before or after the command */
+const char* const GlobalOptions[]{"--resources", "--quiet", "--help", "--version"};
+
+bool isGlobalOption(const std::string& name) {
+    for(const char* g: GlobalOptions) if(name == g) return true;
+    return false;
+}
+
 const OptionSpec* findOption(const std::string& name) {
     for(const OptionSpec& o: Options) if(name == o.name) return &o;
     return nullptr;
@@ -81,7 +92,7 @@ void printUsage(std::FILE* out) {
     for(const CommandSpec& c: Commands)
         std::fprintf(out, "  %-11s %-14s %s\n", c.name, c.arguments, c.help);
     std::fprintf(out, "\nGlobal options:\n");
-    for(const char* name: {"--resources", "--quiet", "--help"}) {
+    for(const char* name: GlobalOptions) {
         const OptionSpec* o = findOption(name);
         const std::string left = std::string{o->name} + (o->valueName ? std::string{" "} + o->valueName : "");
         std::fprintf(out, "  %-16s %s\n", left.c_str(), o->help);
@@ -92,7 +103,7 @@ void printUsage(std::FILE* out) {
 void printCommandHelp(const CommandSpec& c) {
     std::printf("Usage: zandelle %s [OPTIONS] %s\n\n%s\n\nOptions:\n", c.name, c.arguments, c.help);
     std::vector<const char*> names = c.options;
-    for(const char* g: {"--resources", "--quiet", "--help"}) names.push_back(g);
+    for(const char* g: GlobalOptions) names.push_back(g);
     for(const char* name: names) {
         const OptionSpec* o = findOption(name);
         std::string left = std::string{o->name} + (o->valueName ? std::string{" "} + o->valueName : "");
@@ -100,9 +111,9 @@ void printCommandHelp(const CommandSpec& c) {
     }
 }
 
+/* One line: scripts see what was wrong, people where to look */
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "zandelle: %s\n", message.c_str());
-    printUsage(stderr);
+    std::fprintf(stderr, "zandelle: %s (see zandelle --help)\n", message.c_str());
     return 2;
 }
 
@@ -128,39 +139,55 @@ std::string defaultResourcesDirectory() {
 }
 
 int main(int argc, char** argv) {
-    if(argc < 2) return usageError("no command given");
-    const std::string commandName = argv[1];
-    if(commandName == "--help" || commandName == "-h" || commandName == "help") {
-        printUsage(stdout);
-        return 0;
-    }
+    /* Global options may stand anywhere; the first other word is the
+       command, and options of the command follow it */
     const CommandSpec* command = nullptr;
-    for(const CommandSpec& c: Commands) if(commandName == c.name) command = &c;
-    if(!command) return usageError("unknown command '" + commandName + "'");
-
     Invocation invocation;
-    for(int i = 2; i < argc; ++i) {
+    for(int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if(arg == "-h") {
+            invocation.options["--help"] = "";
+            continue;
+        }
         if(arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             const OptionSpec* option = findOption(arg);
-            bool allowed = option && (arg == "--resources" || arg == "--quiet" || arg == "--help");
-            if(option) for(const char* name: command->options) allowed = allowed || arg == name;
-            if(!allowed) return usageError("unknown option '" + arg + "' for " + commandName);
+            bool allowed = isGlobalOption(arg);
+            if(option && command) for(const char* name: command->options) allowed = allowed || arg == name;
+            if(!allowed) return usageError(command ? "unknown option '" + arg + "' for " + command->name :
+                "unknown global option '" + arg + "'");
             if(option->valueName) {
                 if(i + 1 >= argc) return usageError(arg + " needs a value");
                 invocation.options[arg] = argv[++i];
             } else invocation.options[arg] = "";
+        } else if(!command) {
+            for(const CommandSpec& c: Commands) if(arg == c.name) command = &c;
+            if(!command && arg != "help") return usageError("unknown command '" + arg + "'");
+            if(!command) invocation.options["--help"] = "";
         } else invocation.arguments.push_back(arg);
     }
-    if(invocation.has("--help")) {
-        printCommandHelp(*command);
+    if(invocation.has("--version")) {
+        std::printf("ZandelleProjectFiles %s\nProject file version %d.%d.%d prerelease %d\n", ZANDELLE_LIBRARY_VERSION,
+            CurrentProjectVersion.major, CurrentProjectVersion.minor, CurrentProjectVersion.patch,
+            CurrentProjectVersion.prerelease);
         return 0;
     }
+    if(invocation.has("--help")) {
+        if(command) printCommandHelp(*command);
+        else printUsage(stdout);
+        return 0;
+    }
+    if(!command) return usageError("no command given");
     if(invocation.arguments.size() < command->minArguments || invocation.arguments.size() > command->maxArguments)
         return usageError(std::string{"usage: zandelle "} + command->name + " " + command->arguments);
 
     setUserSettingsLocation();
     invocation.resourcesPath = invocation.has("--resources") ? Path::absolute(invocation.option("--resources")) : defaultResourcesDirectory();
+    /* Without its default font no project can be initialised */
+    const std::string font = Path::join(invocation.resourcesPath, "fonts/DejaVuSans.ttf");
+    if(!Path::readString(font)) {
+        std::fprintf(stderr, "zandelle: not a resources directory (%s cannot be read: %s)\n", font.c_str(), std::strerror(errno));
+        return 1;
+    }
     installLogSink(invocation);
     return command->run(invocation);
 }

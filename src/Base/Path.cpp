@@ -1,7 +1,7 @@
 #include "Base/Path.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,8 +113,11 @@ template<class Container> std::optional<Container> readInto(std::string_view pat
     if(fd < 0) return {};
     Container data;
     struct stat info;
-    if(::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const int statted = ::fstat(fd, &info);
+    if(statted != 0 || S_ISDIR(info.st_mode)) {
+        const int error = statted != 0 ? errno : EISDIR;
         ::close(fd);
+        errno = error;
         return {};
     }
     /* The size is a hint only: files in /proc report 0 */
@@ -123,7 +127,9 @@ template<class Container> std::optional<Container> readInto(std::string_view pat
         if(used == data.size()) data.resize(data.size()*2 + 4096);
         const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if(n < 0) {
+            const int error = errno;
             ::close(fd);
+            errno = error;
             return {};
         }
         if(n == 0) break;
@@ -140,21 +146,91 @@ std::optional<std::vector<char>> read(std::string_view path) { return readInto<s
 
 std::optional<std::string> readString(std::string_view path) { return readInto<std::string>(path); }
 
+namespace {
+
+/* The file that @p path finally names, following symbolic links (a relative
+   link from its own directory); a path that does not exist yet is its own
+   answer, a chain of more than 40 links is a loop */
+std::optional<std::string> followLinks(std::string path) {
+    for(int hops = 0; hops != 40; ++hops) {
+        struct stat info;
+        if(::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(4096, '\0');
+        const ssize_t size = ::readlink(path.c_str(), target.data(), target.size());
+        if(size <= 0 || std::size_t(size) == target.size()) return {};
+        target.resize(std::size_t(size));
+        path = target.front() == '/' ? target : join(split(path).first, target);
+    }
+    return {};
+}
+
+/* Opens and locks the one temporary file of @p target. The name is fixed
+   per target and held under an exclusive lock while it is written, so a
+   file of that name that can be locked is what an interrupted save left:
+   it is taken over (truncated) instead of piling up. Another process
+   saving the same file at the same moment is waited for. */
+int openLockedTemporary(const std::string& temporary) {
+    for(int attempt = 0; attempt != 100; ++attempt) {
+        const int fd = ::open(temporary.c_str(), O_WRONLY|O_CREAT|O_CLOEXEC|O_NOFOLLOW, 0644);
+        if(fd < 0) return -1;
+        int locked;
+        while((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}
+        /* The writer that held the lock before may have renamed or removed
+           the file this descriptor opened */
+        struct stat opened, named;
+        if(locked == 0 && ::fstat(fd, &opened) == 0 && ::lstat(temporary.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino && S_ISREG(opened.st_mode) &&
+           ::ftruncate(fd, 0) == 0)
+            return fd;
+        ::close(fd);
+        if(locked != 0) return -1;
+    }
+    return -1;
+}
+
+}
+
+std::string temporaryFileFor(std::string_view path) {
+    const auto [directory, name] = split(path);
+    return join(directory, "." + name + ".zandelle-tmp");
+}
+
 bool writeAtomic(std::string_view path, std::string_view data) {
-    static std::atomic<unsigned> counter{0};
-    const std::string target{path};
-    const std::string temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd = ::open(temporary.c_str(), O_WRONLY|O_CREAT|O_TRUNC|O_CLOEXEC, 0644);
+    /* Saving through a link replaces the file it points to, not the link */
+    const std::optional<std::string> resolved = followLinks(std::string{path});
+    if(!resolved) return false;
+    const std::string& target = *resolved;
+    const std::string temporary = temporaryFileFor(target);
+    const int fd = openLockedTemporary(temporary);
     if(fd < 0) return false;
+    const auto fail = [&]{
+        ::unlink(temporary.c_str());
+        ::close(fd);
+        return false;
+    };
+
+    /* The new file keeps the permissions of the one it replaces */
+    struct stat old;
+    if(::stat(target.c_str(), &old) == 0) {
+        if(S_ISDIR(old.st_mode) || ::fchmod(fd, old.st_mode & 07777) != 0) return fail();
+    }
     std::size_t written = 0;
     while(written < data.size()) {
         const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if(n <= 0) { ::close(fd); ::unlink(temporary.c_str()); return false; }
+        if(n < 0 && errno == EINTR) continue;
+        if(n <= 0) return fail();
         written += std::size_t(n);
     }
-    if(::fsync(fd) != 0 || ::close(fd) != 0) { ::unlink(temporary.c_str()); return false; }
-    if(std::rename(temporary.c_str(), target.c_str()) != 0) { ::unlink(temporary.c_str()); return false; }
-    return true;
+    if(::fsync(fd) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) return fail();
+    /* The rename itself is durable only once the directory is synced */
+    const std::string directory = split(target).first;
+    const int directoryFd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY|O_DIRECTORY|O_CLOEXEC);
+    if(directoryFd >= 0) {
+        ::fsync(directoryFd);
+        ::close(directoryFd);
+    }
+    /* Closing releases the lock only after the rename */
+    return ::close(fd) == 0;
 }
 
 std::string absolute(std::string_view path) {

@@ -39,12 +39,18 @@ ZANDELLE_EXPORT bool copy(std::string_view from, std::string_view to);
 /** Entries of a directory without "." and "..", sorted by name; empty on failure. */
 ZANDELLE_EXPORT std::optional<std::vector<std::string>> list(std::string_view path);
 
+/** The whole file; empty on failure with errno telling why (EISDIR for a
+    directory) */
 ZANDELLE_EXPORT std::optional<std::string> readString(std::string_view path);
 ZANDELLE_EXPORT std::optional<std::vector<char>> read(std::string_view path);
 
 /** Writes through a temporary file in the same directory and a rename, so the
-    old file survives any failure. */
+    old file survives any failure. A symbolic link is followed: its target is
+    replaced and keeps its permissions. Whatever an interrupted earlier write
+    of the same file left is reused and replaced. */
 ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data);
+/** The temporary file writeAtomic() writes before renaming it to @p path */
+ZANDELLE_EXPORT std::string temporaryFileFor(std::string_view path);
 
 /** Absolute, lexically normalised, forward slashes. */
 ZANDELLE_EXPORT std::string absolute(std::string_view path);

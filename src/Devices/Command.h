@@ -9,6 +9,7 @@
 // entered first. Standard error is merged into the captured output. Each call
 // blocks until the child exits and its output is read.
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -52,6 +53,19 @@ class ZANDELLE_EXPORT CommandResult {
         std::variant<std::string, CommandError> _data;
 };
 
+/** How long a command may run and how much of its output is kept. */
+struct CommandLimits {
+    /** Zero: no limit. Past it the child and everything it started are
+        killed, one Error line names the command and the exit code is
+        TimedOutExitCode. */
+    std::chrono::milliseconds timeout{0};
+    /** Output beyond this many bytes is read and dropped */
+    std::size_t maxOutput = std::size_t{16} << 20;
+};
+
+/** Exit code of a command ended by its time limit, as timeout(1) reports it */
+constexpr int TimedOutExitCode = 124;
+
 /**
  * Low-level runner: runs @p command in @p workingDirectory (the current
  * directory when empty) and replaces @p output with what it printed on
@@ -59,9 +73,10 @@ class ZANDELLE_EXPORT CommandResult {
  * command that cannot be started returns 1 and leaves @p output untouched.
  * A child ended by a signal returns 128 plus the signal number, as shells do.
  */
-ZANDELLE_EXPORT int runShellCommand(std::string_view command, std::string& output, std::string_view workingDirectory);
+ZANDELLE_EXPORT int runShellCommand(std::string_view command, std::string& output, std::string_view workingDirectory,
+    const CommandLimits& limits = {});
 
-/** The shell line that runShellCommand() hands to popen(). */
+/** The shell line that runShellCommand() hands to `/bin/sh -c`. */
 ZANDELLE_EXPORT std::string shellCommandLine(std::string_view command, std::string_view workingDirectory);
 
 /**
@@ -88,6 +103,7 @@ class ZANDELLE_EXPORT Command {
         std::string_view text() const { return {_text.get(), _length}; }
         std::size_t capacity() const { return _capacity; }
         const std::string& workingDirectory() const { return _workingDirectory; }
+        void setLimits(const CommandLimits& limits) { _limits = limits; }
 
     private:
         void append(std::string_view text);
@@ -98,9 +114,11 @@ class ZANDELLE_EXPORT Command {
         std::size_t _length = 0;
         std::string _workingDirectory;
         bool _chained = false;
+        CommandLimits _limits;
 };
 
 /** Runs @p command in @p workingDirectory through a fresh Command. */
-ZANDELLE_EXPORT CommandResult runCommand(std::string_view command, std::string_view workingDirectory = {});
+ZANDELLE_EXPORT CommandResult runCommand(std::string_view command, std::string_view workingDirectory = {},
+    const CommandLimits& limits = {});
 
 }

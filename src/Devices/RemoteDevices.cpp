@@ -66,7 +66,9 @@ const RemoteDevice* RemoteDevices::selectedDevice() const {
 CommandResult RemoteDevices::runAdb(std::string_view arguments) {
     Debug{} << "[adb]" << arguments;
     _adbUsed = true;
-    return Command{}.run(arguments);
+    Command command;
+    command.setLimits(CommandLimits{_adbTimeout});
+    return command.run(arguments);
 }
 
 std::size_t RemoteDevices::refresh() {

@@ -7,6 +7,7 @@
 // Not locked: refresh() rebuilds the list in place, so nobody may read it
 // while a refresh runs. Every adb call blocks until adb exits.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,6 +64,11 @@ class ZANDELLE_EXPORT RemoteDevices {
         /** Set whenever an adb command ran, so that the owner knows whether an
             adb server may have been started */
         bool adbUsed() const { return _adbUsed; }
+
+        /** How long one adb call may run before it is ended (30 seconds);
+            zero for no limit */
+        std::chrono::milliseconds adbTimeout() const { return _adbTimeout; }
+        void setAdbTimeout(std::chrono::milliseconds timeout) { _adbTimeout = timeout; }
         void clearAdbUsed() { _adbUsed = false; }
 
         const std::vector<RemoteDevice>& devices() const { return _devices; }
@@ -103,11 +109,15 @@ class ZANDELLE_EXPORT RemoteDevices {
          */
         std::string describeDevice(std::size_t index) const;
 
-    private:
+        /** Appends a device for every line of @p output ("adb devices -l")
+            after its header, probing each Quest */
         void addDevicesFromListing(std::string_view output);
+
+    private:
 
         std::string _adbPath;
         bool _adbUsed = false;
+        std::chrono::milliseconds _adbTimeout{30000};
         std::vector<RemoteDevice> _devices;
         std::uint32_t _selected = 0;
 };

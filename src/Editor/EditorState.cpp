@@ -22,8 +22,7 @@ bool isNumberArray(const JsonValue& v, rapidjson::SizeType size) {
 
 bool EditorState::deserialize(std::string_view text) {
     JsonDocument d;
-    d.Parse(text.data(), text.size());
-    if(d.HasParseError() || !d.IsObject()) return false;
+    if(Json::parse(d, text) || !d.IsObject()) return false;
     auto version = d.FindMember("version");
     if(version == d.MemberEnd() || !version->value.IsInt() || version->value.GetInt() != FormatVersion) return false;
 

@@ -88,7 +88,9 @@ std::size_t FileWatch::poll(ZandelleEditor& editor) {
                 auto users = _descriptors.find(event->wd);
                 if(users == _descriptors.end()) continue;
                 const std::vector<std::pair<int, std::string>> targets = users->second;
-                for(const auto& [id, watched]: targets) {
+                for(const auto& target: targets) {
+                    const int id = target.first;
+                    const std::string& watched = target.second;
                     auto w = _watches.find(id);
                     if(w == _watches.end()) continue;
                     const std::string changed = event->len ? Path::join(watched, event->name) : watched;

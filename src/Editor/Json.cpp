@@ -4,11 +4,65 @@
 #include <cstdlib>
 
 #include <fmt/format.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/encodedstream.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 namespace ZandelleEngine { namespace Json {
+
+namespace {
+
+/* Passes every parse event on to the document and stops the reader once
+   arrays and objects nest deeper than MaxDepth */
+template<class Handler> struct DepthLimit {
+    using Ch = char;
+    Handler& handler;
+    unsigned depth = 0;
+    bool tooDeep = false;
+
+    bool Null() { return handler.Null(); }
+    bool Bool(bool b) { return handler.Bool(b); }
+    bool Int(int i) { return handler.Int(i); }
+    bool Uint(unsigned i) { return handler.Uint(i); }
+    bool Int64(std::int64_t i) { return handler.Int64(i); }
+    bool Uint64(std::uint64_t i) { return handler.Uint64(i); }
+    bool Double(double d) { return handler.Double(d); }
+    bool RawNumber(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.RawNumber(s, n, copy); }
+    bool String(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.String(s, n, copy); }
+    bool Key(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.Key(s, n, copy); }
+    bool StartObject() { return enter() && handler.StartObject(); }
+    bool EndObject(rapidjson::SizeType n) { --depth; return handler.EndObject(n); }
+    bool StartArray() { return enter() && handler.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) { --depth; return handler.EndArray(n); }
+
+    bool enter() {
+        tooDeep = ++depth > MaxDepth;
+        return !tooDeep;
+    }
+};
+
+}
+
+std::optional<std::string> parse(JsonDocument& document, std::string_view text) {
+    rapidjson::ParseResult result;
+    bool tooDeep = false;
+    const auto generate = [&](JsonDocument& handler) {
+        rapidjson::MemoryStream memory{text.data(), text.size()};
+        rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream{memory};
+        DepthLimit<JsonDocument> limit{handler};
+        rapidjson::Reader reader;
+        result = reader.Parse<rapidjson::kParseIterativeFlag|rapidjson::kParseFullPrecisionFlag>(stream, limit);
+        tooDeep = limit.tooDeep;
+        return !result.IsError();
+    };
+    document.Populate(generate);
+    if(!result.IsError()) return {};
+    if(tooDeep) return fmt::format("Nesting deeper than {} levels. at offset {}", MaxDepth, result.Offset());
+    return fmt::format("{} at offset {}", rapidjson::GetParseError_En(result.Code()), result.Offset());
+}
 
 std::string_view asString(const JsonValue* v) {
     if(!v || !v->IsString()) return {};

@@ -27,6 +27,15 @@ using JsonDocument = rapidjson::Document;
 
 namespace Json {
 
+/** Deepest nesting of arrays and objects that parse() accepts */
+constexpr unsigned MaxDepth = 512;
+
+/** Parses @p text into @p document, numbers at full precision. Nesting is
+    handled without recursion and limited to MaxDepth, so no text can
+    exhaust the stack, here or in code that walks the document later. Empty
+    on success, otherwise the reason, as in "Invalid value. at offset 13". */
+ZANDELLE_EXPORT std::optional<std::string> parse(JsonDocument& document, std::string_view text);
+
 ZANDELLE_EXPORT std::string_view asString(const JsonValue* v);
 ZANDELLE_EXPORT bool asBool(const JsonValue* v, bool defaultValue = false);
 ZANDELLE_EXPORT std::int32_t asInt(const JsonValue* v, std::int32_t defaultValue = 0);

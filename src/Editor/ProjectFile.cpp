@@ -467,10 +467,8 @@ ProjectFile::~ProjectFile() = default;
 
 bool ProjectFile::parse(std::string_view text) {
     JsonDocument parsed;
-    parsed.Parse<rapidjson::kParseFullPrecisionFlag>(text.data(), text.size());
-    if(parsed.HasParseError()) {
-        Error{} << "ProjectFile::parse():" << rapidjson::GetParseError_En(parsed.GetParseError())
-            << "at offset" << parsed.GetErrorOffset();
+    if(const std::optional<std::string> error = Json::parse(parsed, text)) {
+        Error{} << "ProjectFile::parse():" << *error;
         return false;
     }
     if(!parsed.IsObject()) {

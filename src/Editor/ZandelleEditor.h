@@ -3,6 +3,7 @@
 // works through the components it owns.
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -101,6 +102,8 @@ class ZANDELLE_EXPORT ZandelleEditor {
         std::atomic<bool> dependenciesInstalled{false};
         /** The npm executable the npm runner starts */
         std::string npmExecutable = "npm";
+        /** How long one npm run may take before it is ended */
+        std::chrono::milliseconds npmTimeout{10*60*1000};
 
     private:
         std::optional<EditorData> _data;

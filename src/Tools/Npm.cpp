@@ -10,6 +10,7 @@
 #include "Base/Log.h"
 #include "Base/Path.h"
 #include "Base/String.h"
+#include "Editor/Json.h"
 #include "Editor/ZandelleEditor.h"
 
 namespace ZandelleEngine {
@@ -59,7 +60,7 @@ std::optional<std::array<int, 3>> parseVersion(std::string_view text) {
 
 CommandResult npm(ZandelleEditor& editor, std::string_view arguments) {
     const std::string command = String::shellQuote(editor.npmExecutable) + " " + std::string{arguments};
-    return runCommand(command, editor.data().project().root());
+    return runCommand(command, editor.data().project().root(), CommandLimits{editor.npmTimeout});
 }
 
 std::optional<int> npmInstall(ZandelleEditor& editor, bool preferOffline) {
@@ -96,9 +97,8 @@ std::string readInstalledPackageVersion(std::string_view projectRoot, std::strin
     std::string_view json = *text;
     if(String::beginsWith(json, "\xEF\xBB\xBF")) json.remove_prefix(3);
 
-    rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if(document.HasParseError() || !document.IsObject()) return {};
+    JsonDocument document;
+    if(Json::parse(document, json) || !document.IsObject()) return {};
     const auto packages = document.FindMember("packages");
     if(packages == document.MemberEnd() || !packages->value.IsObject()) return {};
     const std::string key = "node_modules/" + std::string{packageName};

@@ -53,14 +53,19 @@ ZANDELLE_EXPORT std::string resolveProjectPath(ZandelleEditor& editor, std::stri
 
 /** The per-user folder, forward slashes */
 ZANDELLE_EXPORT std::string userSettingsDirectory();
-/** Moves @p path (made absolute) to the head of the recent-projects list */
-ZANDELLE_EXPORT void addRecentProject(std::string_view path);
+/** Moves @p path (made absolute) to the head of the recent-projects list.
+    False, with the list untouched, when the list exists but cannot be read,
+    when the path holds a line break (one Error line) or when the write
+    failed (silently). */
+ZANDELLE_EXPORT bool addRecentProject(std::string_view path);
 /** The recent-projects list, most recent first */
 ZANDELLE_EXPORT std::vector<std::string> readRecentProjects();
 /** Appends the trusted project files that still exist to @p out. False only
     when the list exists but cannot be read. */
 ZANDELLE_EXPORT bool readPluginEnabledProjects(std::vector<std::string>& out);
-/** Trusts (@p enable) or distrusts the project file at @p path */
-ZANDELLE_EXPORT void setPluginsEnabledForProject(std::string_view path, bool enable);
+/** Trusts (@p enable) or distrusts the project file at @p path. False, with
+    one Error line and the list untouched, when the list cannot be read or
+    written or the path holds a line break. */
+ZANDELLE_EXPORT bool setPluginsEnabledForProject(std::string_view path, bool enable);
 
 }

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 
 #include "AssetCompiler/AssetCompiler.h"
@@ -21,9 +23,13 @@ namespace {
 
 const DialogFilters ProjectFilters{{"Zandelle Engine Project", "*.zdp"}, {"All Files", "*"}};
 
+/* A failed read names the system's reason, so that a missing file, a
+   directory, a file without read permission and a link loop tell apart */
 std::optional<std::string> readProjectText(const std::string& path) {
-    std::optional<std::string> text = Path::isDirectory(path) ? std::nullopt : Path::readString(path);
-    if(!text) Error{} << "Failed loading project from" << path;
+    errno = 0;
+    std::optional<std::string> text = Path::readString(path);
+    if(!text) Error{} << "Failed loading project from" << path << Debug::nospace << ":"
+        << std::strerror(errno ? errno : EIO);
     return text;
 }
 
@@ -203,8 +209,6 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     const std::optional<std::string> text = readProjectText(path);
     if(!text) return {};
 
-    if(!editor.suppressRecentProjects) addRecentProject(path);
-
     ProjectFile& file = editor.data().projectFile();
     if(!parseProjectText(file, *text, path)) return {};
 
@@ -239,6 +243,9 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     }
 
     decidePluginTrust(editor);
+
+    /* Only a project that loaded becomes a recent one */
+    if(!editor.suppressRecentProjects) addRecentProject(path);
 
     const ProjectVersion loadedVersion = *version;
     return editor.jobSystem->dispatchFunc(

@@ -24,6 +24,9 @@ struct ZANDELLE_EXPORT ProjectVersion {
     bool operator==(const ProjectVersion& other) const = default;
 };
 
+/** Version of this library (the build reads it from here too) */
+#define ZANDELLE_LIBRARY_VERSION "0.1.0"
+
 /** The version stamped by every save: 1.1.6 prerelease 1 */
 constexpr ProjectVersion CurrentProjectVersion{1, 1, 6, 1};
 

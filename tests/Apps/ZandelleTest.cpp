@@ -12,6 +12,7 @@
 #include "Base/String.h"
 #include "Editor/ProjectFile.h"
 #include "Support/TempDirectory.h"
+#include "Tools/Version.h"
 
 using namespace ZandelleEngine;
 
@@ -24,10 +25,14 @@ struct CommandRun {
 
 class Zandelle: public ::testing::Test {
     protected:
-        /* Runs zandelle with @p arguments (already shell-quoted where needed) */
-        CommandRun run(const std::string& arguments, bool mergeErrors = false) const {
-            const std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " +
-                String::shellQuote(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + (mergeErrors ? " 2>&1" : " 2>/dev/null");
+        /* Runs zandelle with @p arguments (already shell-quoted where needed),
+           collecting stdout, both streams or stderr alone; @p environment
+           holds extra assignments */
+        enum Output { Stdout, Merged, Stderr };
+        CommandRun run(const std::string& arguments, Output output = Stdout, const std::string& environment = {}) const {
+            const char* redirect[]{" 2>/dev/null", " 2>&1", " 2>&1 >/dev/null"};
+            const std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " + environment + " " +
+                String::shellQuote(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + redirect[output];
             CommandRun result{-1, {}};
             std::FILE* pipe = ::popen(command.c_str(), "r");
             if(!pipe) return result;
@@ -105,7 +110,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
 
     EXPECT_EQ(run("trust " + q(project)).exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), project);
-    const CommandRun trusted = run("open " + q(project), true);
+    const CommandRun trusted = run("open " + q(project), Merged);
     EXPECT_NE(trusted.out.find("Plugin support is enabled for this project, loading editor plugins"), std::string::npos);
     EXPECT_EQ(run("trust " + q(project) + " --off").exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), "");
@@ -114,7 +119,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
 
 TEST_F(Zandelle, FailuresExitWithOne) {
     const std::string bad = dir.write("Bad.zdp", "{ not json");
-    const CommandRun open = run("open " + q(bad), true);
+    const CommandRun open = run("open " + q(bad), Merged);
     EXPECT_EQ(open.exitCode, 1);
     EXPECT_NE(open.out.find("Failed parsing project from " + bad), std::string::npos);
     EXPECT_EQ(run("open " + q(dir / "missing.zdp")).exitCode, 1);
@@ -179,7 +184,7 @@ TEST_F(Zandelle, ImportExitCodes) {
     EXPECT_EQ(saved.files().keys().size(), 1u);
 
     const std::string text = dir.write("p/notes.txt", "text");
-    const CommandRun bad = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(model) + " " + q(text), true);
+    const CommandRun bad = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(model) + " " + q(text), Merged);
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("Failed to load scene file " + text + "\n"), std::string::npos) << bad.out;
 }
@@ -196,11 +201,63 @@ TEST_F(Zandelle, BrokenSceneFilesFailCleanly) {
         for(const std::string& entry: *entries) {
             const std::string file = root + folder + "/" + entry;
             SCOPED_TRACE(file);
-            const CommandRun r = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(file), true);
+            const CommandRun r = run("import --quiet " + q(dir / "p/Game.zdp") + " " + q(file), Merged);
             ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode;
             std::size_t failures = 0;
             for(const std::string& line: String::split(r.out, '\n')) failures += line.starts_with("Failed to load");
             EXPECT_EQ(failures, r.exitCode == 1 ? 1u : 0u) << r.out;
+        }
+    }
+}
+
+TEST_F(Zandelle, GlobalOptionsStandAnywhere) {
+    const std::string project = dir / "Game.zdp";
+    ASSERT_EQ(run("--quiet new " + q(project)).exitCode, 0);
+    /* --quiet before and after the command: no Debug lines either way */
+    const CommandRun before = run("--quiet --resources " + q(ZANDELLE_RESOURCES_DIR) + " open " + q(project));
+    const CommandRun after = run("open " + q(project) + " --resources " + q(ZANDELLE_RESOURCES_DIR) + " --quiet");
+    EXPECT_EQ(before.exitCode, 0);
+    /* The same summary, up to the time it took */
+    EXPECT_EQ(before.out.substr(0, before.out.find("Loaded in")), after.out.substr(0, after.out.find("Loaded in")));
+    EXPECT_EQ(before.out.find("Loading project from"), std::string::npos) << before.out;
+
+    const CommandRun version = run("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "ZandelleProjectFiles " ZANDELLE_LIBRARY_VERSION "\nProject file version 1.1.6 prerelease 1\n");
+    EXPECT_EQ(run("open " + q(project) + " --version").out, version.out);
+    EXPECT_EQ(run("--help open").out, run("open --help").out);
+}
+
+TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
+    const std::string file = dir.write("file", "x");
+    const std::string notProject = dir.write("NotAProject.zdp", "{}");
+    const std::string project = dir / "Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
+    Path::make(dir / "directory.zdp");
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string line;  /* what the last line on stderr starts with */
+        std::string environment;
+    } cases[]{
+        {"--frobnicate open x.zdp", 2, "zandelle: unknown global option '--frobnicate'", {}},
+        {"open x.zdp --dry-run", 2, "zandelle: unknown option '--dry-run' for open", {}},
+        {"new ''", 2, "zandelle: new needs a project path", {}},
+        {"new " + q(dir / "directory.zdp") + " --quiet", 1, "Failed saving project to " + (dir / "directory.zdp"), {}},
+        {"devices --adb " + q(dir / "no-adb") + " --quiet", 1, "", {}},
+        {"open " + q(project) + " --resources " + q(dir.path()), 1, "zandelle: not a resources directory", {}},
+        {"trust " + q(notProject), 1, "zandelle: not a project file: " + notProject, {}},
+        {"trust " + q(project), 1, "Cannot write " + file + "/ZandelleEngine/plugin_enabled_projects.txt", "APPDATA=" + q(file)},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandRun r = run(c.arguments, Stderr, c.environment);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out;
+        const std::vector<std::string> lines = String::splitWithoutEmptyParts(r.out, '\n');
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().rfind(c.line, 0), 0u) << r.out;
+        if(c.exitCode == 2) {
+            EXPECT_EQ(lines.size(), 1u) << r.out;
         }
     }
 }

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "Base/Assert.h"
@@ -65,6 +68,33 @@ TEST(Path, AtomicWriteKeepsOldFileOnFailure) {
     EXPECT_FALSE(Path::writeAtomic(dir / "sub", "x"));
     EXPECT_EQ(Path::list(dir.path())->size(), 2u);
     EXPECT_FALSE(Path::readString(dir / "missing"));
+}
+
+TEST(Path, AtomicWriteThroughLinksKeepsModeAndReusesLeftovers) {
+    Testing::TempDirectory dir;
+    /* A link (relative, two hops) stays a link; its target gets the data
+       and keeps its permissions */
+    const std::string real = dir.write("real/Game.zdp", "old");
+    ::chmod(real.c_str(), 0600);
+    ASSERT_EQ(::symlink("real/Game.zdp", (dir / "hop").c_str()), 0);
+    ASSERT_EQ(::symlink("hop", (dir / "Game.zdp").c_str()), 0);
+    ASSERT_TRUE(Path::writeAtomic(dir / "Game.zdp", "new"));
+    struct stat info;
+    ASSERT_EQ(::lstat((dir / "Game.zdp").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(*Path::readString(real), "new");
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+    /* What an interrupted write left is taken over, not piled up */
+    dir.write("real/" + Path::filename(Path::temporaryFileFor(real)), std::string(1000, 'x'));
+    ASSERT_TRUE(Path::writeAtomic(real, "newer"));
+    EXPECT_EQ(*Path::readString(real), "newer");
+    EXPECT_EQ(*Path::list(dir / "real"), (std::vector<std::string>{"Game.zdp"}));
+
+    /* A link loop fails without writing anything */
+    ASSERT_EQ(::symlink("loop", (dir / "loop").c_str()), 0);
+    EXPECT_FALSE(Path::writeAtomic(dir / "loop", "x"));
 }
 
 TEST(String, SplitJoinReplaceQuote) {

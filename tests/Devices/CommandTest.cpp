@@ -1,4 +1,6 @@
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -145,4 +147,25 @@ TEST(Command, TextGrowsBeyondItsInitialCapacity) {
     EXPECT_EQ(command.text(), "true ");
     /* The text stays NUL-terminated where the prefix ends */
     EXPECT_EQ(command.text().data()[command.text().size()], '\0');
+}
+
+TEST(Command, TimeLimitEndsTheChildAndWhatItStarted) {
+    Testing::TempDirectory dir;
+    Testing::LogCapture log;
+    /* The shell's background child would keep the output pipe open */
+    const std::string marker = dir / "survived";
+    const std::string command = "(sleep 1; touch " + marker + ") & echo started; sleep 30";
+    const CommandResult result = runCommand(command, {}, CommandLimits{std::chrono::milliseconds{200}});
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().exitCode, TimedOutExitCode);
+    EXPECT_EQ(result.error().output, "started\n");
+    EXPECT_EQ(log.error(), "Command ended after 0.2 seconds without finishing: " + command + "\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds{1500});
+    EXPECT_FALSE(Path::exists(marker));
+}
+
+TEST(Command, OutputBeyondTheCapIsDropped) {
+    const CommandResult result = runCommand("yes | head -c 100000", {}, CommandLimits{{}, 1000});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result.output().size(), 1000u);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Base/Path.h"
 #include "Devices/RemoteDevices.h"
@@ -88,10 +89,11 @@ TEST_F(ProjectLoad, BadFilesFailWithOneClearLine) {
             "ProjectFile::parse(): section objects is not a JSON object\n"},
         {"meshes is a number", R"({"meshes": 3, "settings": {"project": {"version": [1, 1, 6]}}})",
             "ProjectFile::parse(): section meshes is not a JSON object\n"},
+        {"nested too deep", nullptr, "ProjectFile::parse(): Nesting deeper than 512 levels. at offset 512\n"},
     };
     for(const auto& c: cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = writeProject("bad/Bad.zdp", c.text);
+        const std::string path = writeProject("bad/Bad.zdp", c.text ? std::string{c.text} : std::string(200000, '['));
         Testing::LogCapture log;
         EXPECT_FALSE(loadAndWait(path));
         std::string expected = c.errors;
@@ -103,20 +105,36 @@ TEST_F(ProjectLoad, BadFilesFailWithOneClearLine) {
     }
 }
 
-TEST_F(ProjectLoad, FailuresBeforeAndAfterTheRecentList) {
+TEST_F(ProjectLoad, FailuresNameTheReasonAndLeaveTheRecentList) {
     Testing::LogCapture log;
-    /* Unreadable: the recent list is not touched yet */
-    EXPECT_FALSE(loadAndWait(dir / "missing.zdp"));
-    EXPECT_EQ(log.error(), "Failed loading project from " + (dir / "missing.zdp") + "\n");
-    EXPECT_TRUE(readRecentProjects().empty());
-    /* Parse failure: the path is already in the list */
+    Path::make(dir / "directory.zdp");
+    ::symlink("loop.zdp", (dir / "loop.zdp").c_str());
     const std::string bad = writeProject("Bad.zdp", "{");
-    EXPECT_FALSE(loadAndWait(bad));
-    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{bad}));
+    for(const std::string& path: {dir / "missing.zdp", dir / "directory.zdp", dir / "loop.zdp", bad})
+        EXPECT_FALSE(loadAndWait(path));
+    EXPECT_EQ(log.error(),
+        "Failed loading project from " + (dir / "missing.zdp") + ": No such file or directory\n"
+        "Failed loading project from " + (dir / "directory.zdp") + ": Is a directory\n"
+        "Failed loading project from " + (dir / "loop.zdp") + ": Too many levels of symbolic links\n"
+        "ProjectFile::parse(): Missing a name for object member. at offset 1\n"
+        "Failed parsing project from " + bad + "\n");
+    /* Only a project that loaded is a recent one */
+    EXPECT_TRUE(readRecentProjects().empty());
     /* A stopped service is not restarted after a failure */
     editor.service->start();
     EXPECT_FALSE(loadAndWait(bad));
     EXPECT_FALSE(editor.service->isRunning());
+}
+
+TEST_F(ProjectLoad, DeeplyNestedFilesBesideTheProjectAreRefused) {
+    const std::string path = writeProject("game/Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    dir.write("game/.editor/state.json", deep);
+    dir.write("game/package-lock.json", "{\"packages\": " + deep + "}");
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadAndWait(path));
+    EXPECT_EQ(log.warning(), "Unable to load editor state from '.editor/state.json', using default\n"
+        "Plugin execution is disabled for this project.\n");
 }
 
 TEST_F(ProjectLoad, ServiceAndWatchingAreRestarted) {

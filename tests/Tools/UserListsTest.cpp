@@ -1,6 +1,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "Base/Path.h"
@@ -66,4 +70,42 @@ TEST_F(UserLists, MissingListsAndNoAppData) {
     addRecentProject("x.zdp");
     EXPECT_EQ(*Path::readString(dir / "ZandelleEngine/recent_projects.txt"), dir / "x.zdp");
     std::filesystem::current_path(previous);
+}
+
+namespace {
+
+/* File access as an unprivileged user for the guard's lifetime (only this
+   thread), so that a mode of 000 keeps even root's tests out */
+struct Unprivileged {
+    Unprivileged() { if(::geteuid() == 0) ::setfsuid(65534); }
+    ~Unprivileged() { if(::geteuid() == 0) ::setfsuid(0); }
+};
+
+}
+
+TEST_F(UserLists, ListsThatCannotBeReadOrHoldALineBreakAreNeverRewritten) {
+    const std::string project = dir.write("a/A.zdp", "{}");
+    const std::string trust = dir.write("appdata/ZandelleEngine/plugin_enabled_projects.txt", "/kept/K.zdp");
+    const std::string recent = dir.write("appdata/ZandelleEngine/recent_projects.txt", "/kept/K.zdp");
+    for(const std::string& d: {dir.path(), dir / "appdata", dir / "appdata/ZandelleEngine"}) ::chmod(d.c_str(), 0777);
+    for(const std::string& f: {trust, recent}) ::chmod(f.c_str(), 0);
+    {
+        Testing::LogCapture log;
+        Unprivileged guard;
+        EXPECT_FALSE(setPluginsEnabledForProject(project, true));
+        EXPECT_FALSE(addRecentProject(project));
+        EXPECT_EQ(log.problems(), "Cannot read " + trust + "\nCannot read " + recent + "\n");
+    }
+    for(const std::string& f: {trust, recent}) {
+        ::chmod(f.c_str(), 0644);
+        EXPECT_EQ(*Path::readString(f), "/kept/K.zdp");
+    }
+
+    Testing::LogCapture log;
+    EXPECT_FALSE(setPluginsEnabledForProject(dir / "x\ny.zdp", true));
+    EXPECT_FALSE(addRecentProject(dir / "x\ry.zdp"));
+    EXPECT_EQ(log.error(), "Cannot store a path containing a line break in " + trust + "\n"
+        "Cannot store a path containing a line break in " + recent + "\n");
+    EXPECT_EQ(*Path::readString(trust), "/kept/K.zdp");
+    EXPECT_EQ(*Path::readString(recent), "/kept/K.zdp");
 }

@@ -1,0 +1,149 @@
+// zandelle-soak: kills `zandelle upgrade` at random moments and checks that
+// nothing was lost. A generated project of many objects is upgraded once
+// without interruption to learn the new file; then, trial by trial, the old
+// file is put back, an upgrade is started and SIGKILLed after a random
+// delay, and the project file must be byte for byte the old or the new one,
+// the recent list and .editor/state.json must be valid, and no saved file
+// may have more than one temporary file beside it.
+//
+//     zandelle-soak ZANDELLE WORKDIR [TRIALS] [OBJECTS] [SEED]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "Base/Path.h"
+#include "Base/String.h"
+#include "Editor/EditorState.h"
+#include "support/GeneratedProject.h"
+
+using namespace ZandelleEngine;
+
+extern "C" char** environ;
+
+namespace {
+
+pid_t startUpgrade(const std::string& zandelle, const std::string& project) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string command = zandelle, verb = "upgrade", path = project, quiet = "--quiet";
+    char* arguments[]{command.data(), verb.data(), path.data(), quiet.data(), nullptr};
+    pid_t pid = -1;
+    if(::posix_spawn(&pid, zandelle.c_str(), &actions, nullptr, arguments, environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int exitStatus(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+/* Temporary files beside each saved file: more than one for any is a pile-up */
+std::size_t temporaryFiles(const std::string& directory, bool& pileUp) {
+    std::size_t count = 0;
+    for(const std::string& name: Path::list(directory).value_or(std::vector<std::string>{})) {
+        if(!String::endsWith(name, ".zandelle-tmp") && name.find(".tmp") == std::string::npos) continue;
+        ++count;
+        if(!String::endsWith(name, ".zandelle-tmp")) pileUp = true;
+    }
+    return count;
+}
+
+}
+
+int main(int argc, char** argv) {
+    if(argc < 3) {
+        std::fprintf(stderr, "usage: zandelle-soak ZANDELLE WORKDIR [TRIALS] [OBJECTS] [SEED]\n");
+        return 2;
+    }
+    const std::string zandelle = Path::absolute(argv[1]);
+    const std::string work = Path::absolute(argv[2]);
+    const int trials = argc > 3 ? std::atoi(argv[3]) : 100;
+    const std::size_t objects = argc > 4 ? std::size_t(std::atol(argv[4])) : 60000;
+    const unsigned seed = argc > 5 ? unsigned(std::atol(argv[5])) : std::random_device{}();
+    const std::string appData = Path::join(work, "appdata");
+    ::setenv("APPDATA", appData.c_str(), 1);
+
+    const std::string oldText = Generated::project(objects, "[1, 1, 0]");
+    const std::string reference = Path::join(work, "reference/Soak.zdp");
+    Path::make(Path::path(reference));
+    if(!Path::writeAtomic(reference, oldText)) return 1;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t first = startUpgrade(zandelle, reference);
+    if(first < 0 || exitStatus(first) != 0) {
+        std::fprintf(stderr, "zandelle-soak: the uninterrupted upgrade failed\n");
+        return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::string newText = Path::readString(reference).value_or("");
+    if(newText.empty() || newText == oldText) {
+        std::fprintf(stderr, "zandelle-soak: the upgrade changed nothing\n");
+        return 1;
+    }
+    std::printf("%zu objects, %.1f MB; an uninterrupted upgrade takes %.2f s; seed %u\n",
+        objects, oldText.size()/1e6, seconds, seed);
+
+    const std::string project = Path::join(work, "project/Soak.zdp");
+    Path::make(Path::path(project));
+    std::mt19937 random{seed};
+    std::uniform_real_distribution<double> delay{0.0, seconds*1.1};
+    int oldCount = 0, newCount = 0, finished = 0, failures = 0;
+    std::size_t mostTemporaries = 0;
+    for(int trial = 1; trial <= trials; ++trial) {
+        if(!Path::writeAtomic(project, oldText)) return 1;
+        const pid_t pid = startUpgrade(zandelle, project);
+        if(pid < 0) return 1;
+        std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
+        ::kill(pid, SIGKILL);
+        if(exitStatus(pid) == 0) ++finished;
+
+        std::vector<std::string> problems;
+        const std::string text = Path::readString(project).value_or("<unreadable>");
+        if(text == oldText) ++oldCount;
+        else if(text == newText) ++newCount;
+        else problems.push_back(fmt::format("project file is neither old nor new ({} bytes)", text.size()));
+
+        const std::string recent = Path::join(appData, "ZandelleEngine/recent_projects.txt");
+        if(Path::exists(recent)) {
+            const std::optional<std::string> list = Path::readString(recent);
+            if(!list) problems.push_back("recent list unreadable");
+            else for(const std::string& line: String::split(*list, '\n'))
+                if(line.empty() || line.front() != '/' || !String::endsWith(line, ".zdp"))
+                    problems.push_back("recent list holds '" + line + "'");
+        }
+        const std::string state = Path::join(work, "project/.editor/state.json");
+        if(Path::exists(state)) {
+            EditorState editorState;
+            const std::optional<std::string> stateText = Path::readString(state);
+            if(!stateText || !editorState.deserialize(*stateText)) problems.push_back(".editor/state.json is not valid");
+        }
+        bool pileUp = false;
+        std::size_t temporaries = 0;
+        for(const std::string& directory: {Path::join(work, "project"), Path::join(work, "project/.editor"), Path::join(appData, "ZandelleEngine")})
+            temporaries += temporaryFiles(directory, pileUp);
+        mostTemporaries = std::max(mostTemporaries, temporaries);
+        if(pileUp || temporaries > 3) problems.push_back(fmt::format("{} temporary files", temporaries));
+
+        for(const std::string& p: problems) std::printf("trial %d: %s\n", trial, p.c_str());
+        if(!problems.empty()) ++failures;
+    }
+    std::printf("%d trials: project old %d, new %d, other %d; %d upgrades finished before the kill; "
+        "at most %zu temporary files at once (one per saved file at most); %d trials with problems\n",
+        trials, oldCount, newCount, trials - oldCount - newCount, finished, mostTemporaries, failures);
+    return failures ? 1 : 0;
+}
