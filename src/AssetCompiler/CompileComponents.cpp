@@ -73,7 +73,7 @@ void AssetCompiler::compileComponents(Data::Id object, std::string_view objectKe
         }
 
         sceneData.setAssetTypeDirty(AssetType::Components);
-        const JsonValue* props = e.IsObject() ? member(&e, type) : nullptr;
+        const JsonValue* props = JsonPointer::member(&e, type);
         const ComponentEntry entry{object, objectKey, objectName, type, i, props,
             Json::asBool(member(&e, "active")), matched};
         if(type == "collision") compileCollisionComponent(entry);
@@ -212,7 +212,7 @@ void AssetCompiler::compileTextComponent(const ComponentEntry& entry) {
         return;
     }
     m.material(c) = materialId(material);
-    const ValueAccess record = projectFile().materials()[material];
+    const ValueAccess record = projectFile().materials().member(material);
     const Data::Id pipeline = pipelineId(record["pipeline"].asString());
     if(!pipeline) {
         m.setActive(c, false);
@@ -235,7 +235,7 @@ void AssetCompiler::compileMeshComponent(const ComponentEntry& entry) {
     const std::string_view mesh = entry["mesh"].asString();
     const std::string_view skin = entry["skin"].asString();
     const Data::Id pipeline = material.empty() ? Data::Id(0) :
-        pipelineId(projectFile().materials()[material]["pipeline"].asString());
+        pipelineId(projectFile().materials().member(material)["pipeline"].asString());
 
     const Data::Id c = reuseOrAdd(m, entry.component, entry.object, entry.objectKey);
     if(c == Data::NoComponent) return;
@@ -320,7 +320,7 @@ void AssetCompiler::compileAnimationComponent(const ComponentEntry& entry) {
         m.animation(c) = animationId;
         const std::vector<Data::Id>& compiledTargets = sceneData.targetedAnimations[animationId].targets;
         const std::size_t trackCount = compiledTargets.size();
-        const std::vector<std::string_view> targetKeys = file.animations()[animation]["targets"].asStringViewArray();
+        const std::vector<std::string_view> targetKeys = file.animations().member(animation)["targets"].asStringViewArray();
 
         if(!retarget) {
             m.setAnimation(c, animationId, compiledTargets);
@@ -331,12 +331,12 @@ void AssetCompiler::compileAnimationComponent(const ComponentEntry& entry) {
             /* Joint names of the skin and of their ancestors, to their keys */
             ProjectSection& objects = file.objects();
             std::unordered_map<std::string, std::string> keyByName;
-            for(const std::string_view joint: file.skins()[skin]["joints"].asStringViewArray()) {
+            for(const std::string_view joint: file.skins().member(skin)["joints"].asStringViewArray()) {
                 if(joint.empty()) continue;
-                keyByName[std::string{objects[joint]["name"].asString()}] = std::string{joint};
-                for(std::string ancestor{objects[joint]["parent"].asString()}; !ancestor.empty();
-                    ancestor = std::string{objects[ancestor]["parent"].asString()}) {
-                    if(!keyByName.emplace(std::string{objects[ancestor]["name"].asString()}, ancestor).second) break;
+                keyByName[std::string{objects.member(joint)["name"].asString()}] = std::string{joint};
+                for(std::string ancestor{objects.member(joint)["parent"].asString()}; !ancestor.empty();
+                    ancestor = std::string{objects.member(ancestor)["parent"].asString()}) {
+                    if(!keyByName.emplace(std::string{objects.member(ancestor)["name"].asString()}, ancestor).second) break;
                 }
             }
 
@@ -345,7 +345,7 @@ void AssetCompiler::compileAnimationComponent(const ComponentEntry& entry) {
             std::size_t position = 0;
             for(const std::string_view key: targetKeys) {
                 if(!seen.insert(key).second) continue;
-                auto found = keyByName.find(std::string{objects[key]["name"].asString()});
+                auto found = keyByName.find(std::string{objects.member(key)["name"].asString()});
                 if(found != keyByName.end() && !found->second.empty()) {
                     if(position < trackCount) targets[position] = objectId(found->second);
                 } else Warning{} << "While retargeting animation, could not find a match for joint" << key;

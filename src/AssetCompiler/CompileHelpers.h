@@ -6,53 +6,24 @@
 
 #include "Base/Math.h"
 #include "Editor/Json.h"
+#include "Editor/JsonPointer.h"
 #include "Editor/ProjectFile.h"
+#include "Editor/RecordView.h"
 
 namespace ZandelleEngine { namespace CompileHelpers {
 
-/** The member at a "/"-separated path below @p value, null when absent */
+/** The value at pointer @p path below @p value, null when absent */
 inline const JsonValue* member(const JsonValue* value, std::string_view path) {
-    std::size_t start = 0;
-    while(value && start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if(end == std::string_view::npos) end = path.size();
-        if(end > start) {
-            if(!value->IsObject()) return nullptr;
-            const std::string_view name = path.substr(start, end - start);
-            auto found = value->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-            value = found == value->MemberEnd() ? nullptr : &found->value;
-        }
-        start = end + 1;
-    }
-    return value;
+    return JsonPointer::find(value, path);
 }
 
-/** Typed reads of a record of @p section. The record's own value, its
-    original and the section's defaults are searched directly, in the order
-    the document model falls back through them, so a read costs no search of
-    the section for the record. */
-class RecordReader {
+/** Typed reads of a record of @p section: its own value, its original, the
+    section's defaults (see RecordView). @p json is the record's own value,
+    found by the caller; @p record names the same record. */
+class RecordReader: public RecordView {
     public:
         RecordReader(ProjectFile& file, std::string_view section, const ValueAccess& record, const JsonValue* json):
-            _file{file}, _section{section}, _record{record}, _json{json} {}
-
-        JsonObject operator[](std::string_view path) const {
-            if(!_json) return JsonObject{_record[path].readValue()};
-            if(const JsonValue* own = member(_json, path)) return JsonObject{own};
-            const JsonValue* link = member(_json, "link");
-            if(link && link->IsObject()) {
-                const FileLink fileLink{std::string{Json::asString(member(link, "file"))}, std::string{Json::asString(member(link, "name"))}};
-                if(const JsonValue* original = _file.findOriginal(_section, fileLink))
-                    if(const JsonValue* value = member(original, path)) return JsonObject{value};
-            }
-            return JsonObject{member(member(&_file.defaults(), _section), path)};
-        }
-
-    private:
-        ProjectFile& _file;
-        std::string_view _section;
-        const ValueAccess& _record;
-        const JsonValue* _json;
+            RecordView{file, section, json ? json : record.readValue()} {}
 };
 
 /** Finds the records of a section in document order: a range that walks

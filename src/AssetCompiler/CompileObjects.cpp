@@ -69,7 +69,7 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         currentPass->chain.insert(keys[i]);
         /* The parent's record alone (none when the section lacks it) */
         ValueAccessRange parentRange;
-        if(section && d.projectFile().findMember(*section, parent)) parentRange.push_back(objects[parent]);
+        if(section && d.projectFile().findMember(*section, parent)) parentRange.push_back(objects.member(parent));
         compileObjects(parentRange, true);
         currentPass->chain.erase(keys[i]);
     }

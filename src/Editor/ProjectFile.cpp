@@ -10,7 +10,9 @@
 
 #include "Base/Assert.h"
 #include "Base/Log.h"
+#include "Editor/JsonPointer.h"
 #include "Editor/ProjectDefaults.h"
+#include "Editor/RecordView.h"
 
 namespace ZandelleEngine {
 
@@ -22,73 +24,17 @@ IdScheme idSchemeFromName(std::string_view name) {
 
 namespace {
 
-/* JSON Pointer tokens: "~0" is "~", "~1" is "/" */
-std::string escapeToken(std::string_view token) {
-    if(token.find_first_of("~/") == std::string_view::npos) return std::string{token};
-    std::string out;
-    for(char c: token) {
-        if(c == '~') out += "~0";
-        else if(c == '/') out += "~1";
-        else out += c;
-    }
-    return out;
-}
-
-std::string unescapeToken(std::string_view token) {
-    if(token.find('~') == std::string_view::npos) return std::string{token};
-    std::string out;
-    for(std::size_t i = 0; i < token.size(); ++i) {
-        if(token[i] == '~' && i + 1 < token.size()) {
-            out += token[i + 1] == '1' ? '/' : '~';
-            ++i;
-        } else out += token[i];
-    }
-    return out;
-}
-
-/* Splits "/a/b/c" into its raw (still escaped) tokens */
-std::vector<std::string_view> pointerTokens(std::string_view path) {
-    std::vector<std::string_view> out;
-    if(path.empty()) return out;
-    std::size_t start = path.front() == '/' ? 1 : 0;
-    for(;;) {
-        const std::size_t end = path.find('/', start);
-        if(end == std::string_view::npos) { out.push_back(path.substr(start)); return out; }
-        out.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
-bool parseIndex(std::string_view token, std::size_t& index) {
-    if(token.empty() || token.size() > 9) return false;
-    for(char c: token) if(c < '0' || c > '9') return false;
-    std::from_chars(token.data(), token.data() + token.size(), index);
-    return true;
-}
-
-const JsonValue* child(const JsonValue& value, std::string_view rawToken) {
-    if(value.IsObject()) {
-        const std::string name = unescapeToken(rawToken);
-        auto found = value.FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-        return found == value.MemberEnd() ? nullptr : &found->value;
-    }
-    if(value.IsArray()) {
-        std::size_t index;
-        if(!parseIndex(rawToken, index) || index >= value.Size()) return nullptr;
-        return &value[rapidjson::SizeType(index)];
-    }
-    return nullptr;
-}
-
 /* With @p records, the second token (a record of a section) is looked up
    through the document's tables instead of a linear search */
 const JsonValue* walk(const JsonValue* root, std::string_view path, const ProjectFile* records = nullptr) {
+    if(!records) return JsonPointer::find(root, path);
     const JsonValue* v = root;
     std::size_t depth = 0;
-    for(std::string_view token: pointerTokens(path)) {
-        if(!v) return nullptr;
-        if(depth++ == 1 && records && v->IsObject()) v = records->findMember(*v, unescapeToken(token));
-        else v = child(*v, token);
+    std::string_view token;
+    std::string storage;
+    while(v && JsonPointer::nextToken(path, token)) {
+        if(depth++ == 1 && v->IsObject()) v = records->findMember(*v, JsonPointer::unescape(token, storage));
+        else v = JsonPointer::child(v, token);
     }
     return v;
 }
@@ -98,16 +44,18 @@ const JsonValue* walk(const JsonValue* root, std::string_view path, const Projec
 JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocator, const ProjectFile* records = nullptr) {
     JsonValue* v = &root;
     std::size_t depth = 0;
-    for(std::string_view token: pointerTokens(path)) {
+    std::string_view token;
+    std::string storage;
+    while(JsonPointer::nextToken(path, token)) {
         const bool recordLevel = depth++ == 1 && records;
         std::size_t index;
-        if(v->IsArray() && parseIndex(token, index)) {
+        if(v->IsArray() && JsonPointer::parseIndex(token, index)) {
             while(v->Size() <= index) v->PushBack(JsonValue{}, allocator);
             v = &(*v)[rapidjson::SizeType(index)];
             continue;
         }
         if(!v->IsObject()) v->SetObject();
-        const std::string name = unescapeToken(token);
+        const std::string_view name = JsonPointer::unescape(token, storage);
         if(recordLevel) {
             if(const JsonValue* existing = records->findMember(*v, name)) {
                 v = const_cast<JsonValue*>(existing);
@@ -127,16 +75,16 @@ FileLink linkOf(const JsonValue* record) {
     if(!record || !record->IsObject()) return {};
     auto link = record->FindMember("link");
     if(link == record->MemberEnd() || !link->value.IsObject()) return {};
-    return FileLink{std::string{Json::asString(walk(&link->value, "/file"))},
-                    std::string{Json::asString(walk(&link->value, "/name"))}};
+    return FileLink{std::string{Json::asString(JsonPointer::member(&link->value, "file"))},
+                    std::string{Json::asString(JsonPointer::member(&link->value, "name"))}};
 }
 
 bool linkEquals(const JsonValue& record, const FileLink& link) {
     if(!record.IsObject()) return false;
     auto l = record.FindMember("link");
     if(l == record.MemberEnd() || !l->value.IsObject()) return false;
-    const JsonValue* file = walk(&l->value, "/file");
-    const JsonValue* name = walk(&l->value, "/name");
+    const JsonValue* file = JsonPointer::member(&l->value, "file");
+    const JsonValue* name = JsonPointer::member(&l->value, "name");
     return file && file->IsString() && name && name->IsString() &&
         Json::asString(file) == link.file && Json::asString(name) == link.name;
 }
@@ -148,7 +96,7 @@ bool linkEquals(const JsonValue& record, const FileLink& link) {
 std::string RecordAccess::key() const {
     const std::size_t slash = _path.rfind('/');
     if(slash == std::string::npos) return {};
-    return unescapeToken(std::string_view{_path}.substr(slash + 1));
+    return JsonPointer::unescape(std::string_view{_path}.substr(slash + 1));
 }
 
 JsonValue* RecordAccess::treeRoot() const {
@@ -161,27 +109,29 @@ const JsonValue* RecordAccess::ownValue() const {
 }
 
 const JsonValue* RecordAccess::readValue() const {
-    if(const JsonValue* own = ownValue()) return own;
-    if(_tree != Tree::Project) return nullptr;
+    if(_tree != Tree::Project) return ownValue();
 
-    const std::vector<std::string_view> tokens = pointerTokens(_path);
-    if(tokens.empty()) return nullptr;
-    const JsonDocument& defaults = _file->defaults();
-    if(tokens[0] == "settings") return walk(&defaults, _path);
+    /* The section (or settings), the record, and the path below it */
+    std::string_view rest = _path, sectionToken, recordToken;
+    if(!JsonPointer::nextToken(rest, sectionToken)) return &_file->document();
+    std::string storage;
+    const std::string_view sectionName = JsonPointer::unescape(sectionToken, storage);
+    const JsonValue* section = JsonPointer::member(&_file->document(), sectionName);
+    if(sectionName == "settings") {
+        if(const JsonValue* own = JsonPointer::find(section, rest)) return own;
+        return JsonPointer::find(JsonPointer::member(&_file->defaults(), "settings"), rest);
+    }
+    if(!JsonPointer::nextToken(rest, recordToken)) return section;
+    std::string recordStorage;
+    const JsonValue* record = section && section->IsObject() ?
+        _file->findMember(*section, JsonPointer::unescape(recordToken, recordStorage)) :
+        JsonPointer::child(section, recordToken);
     /* Below a record: the record must exist; its original, then the
        section's defaults answer */
-    if(tokens.size() < 3) return nullptr;
-    const std::string recordPath = fmt::format("/{}/{}", tokens[0], tokens[1]);
-    const JsonValue* record = walk(&_file->document(), recordPath, _file);
-    if(!record || !record->IsObject()) return nullptr;
-    const std::size_t restStart = recordPath.size();
-    const std::string_view rest = std::string_view{_path}.substr(_path[0] == '/' ? restStart : restStart - 1);
-    const FileLink link = linkOf(record);
-    if(!link.isEmpty()) {
-        if(const JsonValue* original = _file->findOriginal(unescapeToken(tokens[0]), link))
-            if(const JsonValue* v = walk(original, rest)) return v;
-    }
-    return walk(walk(&defaults, fmt::format("/{}", tokens[0])), rest);
+    if(rest.empty()) return record;
+    if(!record || !record->IsObject()) return JsonPointer::find(record, rest);
+    const std::string sectionKey{sectionName};
+    return RecordView{*_file, sectionKey, record}.find(rest);
 }
 
 JsonValue& RecordAccess::writeValue() {
@@ -190,7 +140,7 @@ JsonValue& RecordAccess::writeValue() {
         return create(root, _path, _file->originalsAllocator());
     }
     /* A raw section or the root may be changed in any way */
-    if(pointerTokens(_path).size() <= 1) _file->invalidateLookups();
+    if(JsonPointer::tokenCount(_path) <= 1) _file->invalidateLookups();
     return create(_file->document(), _path, _file->allocator(), _file);
 }
 
@@ -207,16 +157,16 @@ bool RecordAccess::remove() {
     if(!parent) return false;
     const std::string_view token = std::string_view{_path}.substr(slash + 1);
     if(parent->IsObject()) {
-        const std::string name = unescapeToken(token);
+        const std::string name = JsonPointer::unescape(token);
         auto found = parent->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
         if(found == parent->MemberEnd()) return false;
         parent->EraseMember(found);  /* keeps the order of the others */
         /* Records after it moved */
-        if(_tree == Tree::Project && pointerTokens(_path).size() <= 2) _file->invalidateLookups();
+        if(_tree == Tree::Project && JsonPointer::tokenCount(_path) <= 2) _file->invalidateLookups();
         return true;
     }
     std::size_t index;
-    if(parent->IsArray() && parseIndex(token, index) && index < parent->Size()) {
+    if(parent->IsArray() && JsonPointer::parseIndex(token, index) && index < parent->Size()) {
         parent->Erase(parent->Begin() + index);
         return true;
     }
@@ -254,19 +204,21 @@ void RecordAccess::setTransform(const Matrix4& m) {
 
 /* ValueAccess */
 
-ValueAccess ValueAccess::operator[](std::string_view key) const {
-    std::string path = _path;
-    std::size_t start = 0;
-    while(start <= key.size()) {
-        std::size_t end = key.find('/', start);
-        if(end == std::string_view::npos) end = key.size();
-        if(end > start) {
-            path += '/';
-            path += escapeToken(key.substr(start, end - start));
-        }
-        start = end + 1;
+ValueAccess ValueAccess::operator[](std::string_view path) const {
+    /* Tokens are kept as written (escaped); empty ones are skipped */
+    std::string out = _path;
+    std::string_view token;
+    while(JsonPointer::nextToken(path, token)) if(!token.empty()) {
+        out += '/';
+        out += token;
     }
-    return ValueAccess{_file, std::move(path), _tree, _originalLink, _originalSection};
+    return ValueAccess{_file, std::move(out), _tree, _originalLink, _originalSection};
+}
+
+ValueAccess ValueAccess::member(std::string_view name) const {
+    std::string out = _path;
+    JsonPointer::append(out, name);
+    return ValueAccess{_file, std::move(out), _tree, _originalLink, _originalSection};
 }
 
 ValueAccess ValueAccess::operator[](std::size_t index) const {
@@ -282,8 +234,7 @@ ValueAccessRange ValueAccess::range() const {
     if(v->IsObject()) {
         out.reserve(v->MemberCount());
         for(const auto& m: v->GetObject())
-            out.push_back(ValueAccess{_file, _path + "/" + escapeToken({m.name.GetString(), m.name.GetStringLength()}),
-                _tree, _originalLink, _originalSection});
+            out.push_back(member({m.name.GetString(), m.name.GetStringLength()}));
     } else if(v->IsArray()) {
         out.reserve(v->Size());
         for(std::size_t i = 0; i != v->Size(); ++i) out.push_back((*this)[i]);
@@ -293,15 +244,14 @@ ValueAccessRange ValueAccess::range() const {
 
 ValueAccessRange ValueAccess::rangeForKey(std::string_view key) const {
     ValueAccessRange out;
-    ValueAccess member = (*this)[key];
-    if(member.hasValue()) out.push_back(std::move(member));
+    ValueAccess value = member(key);
+    if(value.hasValue()) out.push_back(std::move(value));
     return out;
 }
 
 ValueAccess ValueAccess::Iterator::operator*() const {
     /* A member name is one path token, even when it holds a "/" */
-    return ValueAccess{_parent->_file, _parent->_path + "/" + escapeToken((*_keys)[_index]),
-        _parent->_tree, _parent->_originalLink, _parent->_originalSection};
+    return _parent->member((*_keys)[_index]);
 }
 
 ValueAccess::Iterator ValueAccess::begin() const {
@@ -321,11 +271,11 @@ bool OriginalAccess::exists() const {
 /* ProjectSection */
 
 ProjectSection::ProjectSection(ProjectFile* file, std::string name):
-    ValueAccess{file, "/" + escapeToken(name)}, _name{std::move(name)} {}
+    ValueAccess{file, "/" + JsonPointer::escape(name)}, _name{std::move(name)} {}
 
 std::string ProjectSection::addResource() {
     const std::string id = _file->generateId(_name);
-    JsonValue& record = (*this)[id].writeValue();
+    JsonValue& record = member(id).writeValue();
     if(!record.IsObject()) record.SetObject();
     return id;
 }
@@ -335,7 +285,7 @@ std::string ProjectSection::addResource(const FileLink& link) {
 }
 
 std::string ProjectSection::addResource(const FileLink& link, std::string_view key) {
-    ValueAccess record = (*this)[key];
+    ValueAccess record = member(key);
     JsonValue& value = record.writeValue();
     if(!value.IsObject()) value.SetObject();
     record["link/file"].setString(link.file);
@@ -347,10 +297,8 @@ std::string ProjectSection::resourceByName(std::string_view name, std::string_vi
     const JsonValue* section = ownValue();
     if(!section || !section->IsObject()) return {};
     for(const auto& m: section->GetObject()) {
-        const std::string_view key{m.name.GetString(), m.name.GetStringLength()};
-        const ValueAccess record = (*this)[key];
-        const JsonValue* value = record[nameKey].readValue();
-        if(value && value->IsString() && Json::asString(value) == name) return std::string{key};
+        const JsonValue* value = RecordView{*_file, _name, &m.value}.find(nameKey);
+        if(value && value->IsString() && Json::asString(value) == name) return std::string{m.name.GetString(), m.name.GetStringLength()};
     }
     return {};
 }
@@ -500,7 +448,7 @@ ProjectSection* ProjectFile::section(std::string_view name) {
 }
 
 std::string ProjectFile::generateId(std::string_view sectionName) {
-    const JsonValue* section = walk(&_document, "/" + escapeToken(sectionName));
+    const JsonValue* section = JsonPointer::member(&_document, sectionName);
     auto exists = [&](const std::string& id) {
         return section && findMember(*section, id) != nullptr;
     };

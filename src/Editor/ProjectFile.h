@@ -2,8 +2,8 @@
 // The project document: one JSON object of resource sections ("objects",
 // "meshes", ...) and "settings".
 //
-// Values are addressed by "/"-separated member paths, with or without the
-// leading "/". A record member that the record itself does not hold falls
+// Values are addressed by JSON Pointer paths (JsonPointer.h), with or
+// without the leading "/"; member() takes one member name as it is. A record member that the record itself does not hold falls
 // back to the record's original (what the importer produced for the record's
 // link) and then to the defaults document. Two predicates tell these apart:
 // isSetInProject() (the document holds it) and hasValue() (the document, the
@@ -51,7 +51,8 @@ class ZANDELLE_EXPORT RecordAccess {
 
         /** Last member name of the path ("" for the root) */
         std::string key() const;
-        /** JSON Pointer of the value in its tree ("" for the root) */
+        /** JSON Pointer of the value in its tree ("" for the root; see
+            JsonPointer.h) */
         const std::string& path() const { return _path; }
 
         /** The value as read: the tree's own value, else (project records)
@@ -104,10 +105,14 @@ class ZANDELLE_EXPORT ValueAccess: public RecordAccess, public JsonAccessors<Val
         using RecordAccess::allocator;
         using JsonAccessors<ValueAccess>::size;
 
-        /** The member at a "/"-separated path below this value */
-        ValueAccess operator[](std::string_view key) const;
-        ValueAccess operator[](const char* key) const { return (*this)[std::string_view{key}]; }
-        ValueAccess operator[](const std::string& key) const { return (*this)[std::string_view{key}]; }
+        /** The value at a JSON Pointer path below this value (see
+            JsonPointer.h: "~1" in a token is "/", "~0" is "~"). A record key
+            goes through member() or JsonPointer::escape(). */
+        ValueAccess operator[](std::string_view path) const;
+        ValueAccess operator[](const char* path) const { return (*this)[std::string_view{path}]; }
+        ValueAccess operator[](const std::string& path) const { return (*this)[std::string_view{path}]; }
+        /** The member called @p name, one name whatever it holds ("/", "~") */
+        ValueAccess member(std::string_view name) const;
         /** The array element at @p index */
         ValueAccess operator[](std::size_t index) const;
         ValueAccess operator[](int index) const { return (*this)[std::size_t(index)]; }
@@ -236,6 +241,9 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
 
         /* Originals: storage for OriginalAccess */
         JsonValue* findOriginal(std::string_view section, const FileLink& link);
+        const JsonValue* findOriginal(std::string_view section, const FileLink& link) const {
+            return const_cast<ProjectFile*>(this)->findOriginal(section, link);
+        }
         JsonValue& addOriginalValue(std::string_view section, const FileLink& link);
         JsonAllocator& originalsAllocator() { return _originalsAllocator; }
 

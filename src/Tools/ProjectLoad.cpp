@@ -128,7 +128,7 @@ void decidePluginTrust(ZandelleEditor& editor) {
     ProjectFile& file = editor.data().projectFile();
     for(const std::string& key: file["settings/plugins"].keys()) {
         if(key == "enable" || key == "paths") continue;
-        plugins.setEnabled(key, file["settings/plugins"][key]["enable"].asBool());
+        plugins.setEnabled(key, file["settings/plugins"].member(key)["enable"].asBool());
     }
     plugins.watch(*editor.fileWatch);
 }

@@ -7,24 +7,13 @@
 #include <string_view>
 
 #include "Editor/ProjectFile.h"
+#include "Editor/RecordView.h"
 
 namespace ZandelleEngine { namespace Migration { namespace Implementation {
 
-/* A JSON Pointer token for a record key ("~" and "/" escaped) */
-inline std::string pointerToken(std::string_view key) {
-    std::string out;
-    out.reserve(key.size());
-    for(char c: key) {
-        if(c == '~') out += "~0";
-        else if(c == '/') out += "~1";
-        else out += c;
-    }
-    return out;
-}
-
 /* The member @p key of @p section, whatever it holds */
 inline ValueAccess memberOf(const ProjectSection& section, std::string_view key) {
-    return ValueAccess{&section.file(), section.path() + "/" + pointerToken(key)};
+    return section.member(key);
 }
 
 /* The record @p key of @p section when the document holds it as an object.
@@ -33,11 +22,9 @@ inline ValueAccess memberOf(const ProjectSection& section, std::string_view key)
    of addressing the section itself or a member below some other record. */
 inline std::optional<ValueAccess> recordOf(const ProjectSection& section, std::string_view key) {
     if(key.empty()) return {};
-    const JsonValue* records = section.readValue();
-    if(!records || !records->IsObject()) return {};
-    auto found = records->FindMember(JsonValue{rapidjson::StringRef(key.data(), rapidjson::SizeType(key.size()))});
-    if(found == records->MemberEnd() || !found->value.IsObject()) return {};
-    return memberOf(section, key);
+    const JsonValue* record = RecordView::byKey(section.file(), section.name(), key).record();
+    if(!record || !record->IsObject()) return {};
+    return section.member(key);
 }
 
 /* The records of a section that are objects, in document order */

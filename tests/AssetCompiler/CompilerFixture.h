@@ -44,7 +44,7 @@ class CompilerTest: public ::testing::Test {
             JsonDocument parsed;
             parsed.Parse(json.data(), json.size());
             ASSERT_FALSE(parsed.HasParseError()) << json;
-            file()[std::string{section} + "/" + std::string{key}].setValue(parsed);
+            file()[section].member(key).setValue(parsed);
         }
 
         Data::Id object(std::string_view key) { return compiler().objectId(key); }

@@ -4,6 +4,8 @@
 #include "CompilerFixture.h"
 #include "Engine/Components.h"
 #include "Support/LogCapture.h"
+#include "Tools/Migrations.h"
+#include "Tools/ProjectMigrationsHelpers.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -32,6 +34,43 @@ TEST_F(ObjectsTest, ChildBeforeParentGetsItsParentOnTheSamePass) {
     /* Ancestors were created top-down by the pre-pass */
     EXPECT_LT(object("root"), object("middle"));
     EXPECT_LT(object("middle"), object("child"));
+}
+
+/* Record keys are member names, whatever they hold: the document, the
+   compile steps and the migrations address the same member, never a nested
+   one or one spelled with the escapes */
+TEST_F(ObjectsTest, KeysHoldingSlashAndTildeAddressTheSameMember) {
+    setSection("objects", R"({
+        "p/~q": {"name": "Parent"},
+        "a/b~c": {"name": "Child", "parent": "p/~q"},
+        "a~1b~0c": {"name": "Escaped spelling"},
+        "a": {"b~c": {"name": "Nested"}}
+    })");
+    ProjectSection& objects = file().objects();
+    objects.member("a/b~c")["name"].setString("Written by the document");
+    EXPECT_EQ(objects[JsonPointer::escape("a/b~c") + "/name"].asString(), "Written by the document");
+
+    ASSERT_TRUE(compiler().compileObject("a/b~c"));
+    ASSERT_NE(object("a/b~c"), 0);
+    EXPECT_EQ(scene().parent(object("a/b~c")), object("p/~q"));
+    EXPECT_EQ(scene().names().get(object("a/b~c")), "Written by the document");
+    EXPECT_EQ(scene().keys().get(object("a/b~c")), "a/b~c");
+
+    const std::optional<ValueAccess> record = Migration::Implementation::recordOf(objects, "a/b~c");
+    ASSERT_TRUE(record);
+    EXPECT_EQ((*record)["name"].asString(), "Written by the document");
+    (*record)["name"].setString("Written by a migration");
+    (*record)["deleted"].setBool(true);
+    EXPECT_EQ(RecordView::byKey(file(), "objects", "a/b~c")["name"].asString(), "Written by a migration");
+    compiler().compileObjects(true);
+    EXPECT_EQ(scene().names().get(object("a/b~c")), "Written by a migration");
+    EXPECT_EQ(scene().objectCount(), 4u);
+
+    /* The migration finds the deleted record by its key and removes it alone */
+    Migration::migration_0_9_0_deletedObjects(file());
+    EXPECT_EQ(objects.keys(), (std::vector<std::string>{"p/~q", "a~1b~0c", "a"}));
+    EXPECT_EQ(objects.member("a~1b~0c")["name"].asString(), "Escaped spelling");
+    EXPECT_EQ(objects["a/b~c/name"].asString(), "Nested");
 }
 
 TEST_F(ObjectsTest, RecompilationKeepsIdsAndReparents) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Editor/JsonPointer.h"
 #include "Editor/ProjectFile.h"
 #include "Support/LogCapture.h"
 
@@ -225,4 +226,27 @@ TEST(ProjectFile, RecordLookupFollowsChangesOfLargeSections) {
     ASSERT_TRUE(file.parse(R"({"objects": {"x": {"name": "only"}}})"));
     EXPECT_FALSE(file.objects()["57"].hasValue());
     EXPECT_EQ(file.objects()["x"]["name"].asString(), "only");
+}
+
+TEST(JsonPointer, TokensAndLookups) {
+    const struct { const char* name; const char* token; } Escapes[]{
+        {"plain", "plain"}, {"a/b", "a~1b"}, {"~", "~0"}, {"~1", "~01"}, {"/~/", "~1~0~1"}, {"", ""}};
+    for(const auto& e: Escapes) {
+        EXPECT_EQ(JsonPointer::escape(e.name), e.token) << e.name;
+        EXPECT_EQ(JsonPointer::unescape(e.token), e.name) << e.token;
+    }
+    /* A "~" that starts no escape stays, and so does what follows it */
+    EXPECT_EQ(JsonPointer::unescape("a~2b~"), "a~2b~");
+
+    JsonDocument d;
+    d.Parse(R"({"a/b": {"~": [10, {"": 7}]}, "a": {"b": 1}, "a~1b": 2})");
+    const struct { const char* pointer; const char* expected; } Finds[]{
+        {"a~1b/~0/0", "10"}, {"/a~1b/~0/1/", "7"}, {"a/b", "1"}, {"a~01b", "2"},
+        {"a~1b/~0/2", nullptr}, {"a~1b/~0/x", nullptr}, {"a/b/c", nullptr}, {"missing", nullptr}};
+    for(const auto& f: Finds) {
+        const JsonValue* v = JsonPointer::find(&d, f.pointer);
+        if(!f.expected) EXPECT_EQ(v, nullptr) << f.pointer;
+        else EXPECT_EQ(v ? Json::toString(*v, 0).value_or("?") : "null", f.expected) << f.pointer;
+    }
+    EXPECT_EQ(JsonPointer::find(&d, ""), &d);
 }
