@@ -16,9 +16,13 @@ for exe in "$build"/bin/fuzz-*; do
   name=${exe##*/fuzz-}
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
+  # Seed directories are read as they are; single seed files are copied in
   seeds=()
   if [ -f "$build/fuzz/$name.seeds" ]; then
-    IFS=';' read -r -a seeds < "$build/fuzz/$name.seeds"
+    IFS=';' read -r -a listed < "$build/fuzz/$name.seeds"
+    for seed in "${listed[@]}"; do
+      if [ -d "$seed" ]; then seeds+=("$seed"); elif [ -f "$seed" ]; then cp "$seed" "$corpus/"; fi
+    done
   fi
   log="$build/fuzz-$name.log"
   "$exe" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -max_len=1048576 \

@@ -101,14 +101,16 @@ int main(int argc, char** argv) {
     const std::string project = Path::join(work, "project/Soak.zdp");
     Path::make(Path::path(project));
     std::mt19937 random{seed};
-    std::uniform_real_distribution<double> delay{0.0, seconds*1.1};
+    /* Every other kill lands anywhere in the run, the rest in its last
+       third, where the saves happen */
+    std::uniform_real_distribution<double> anywhere{0.0, seconds*1.1}, late{seconds*0.67, seconds*1.05};
     int oldCount = 0, newCount = 0, finished = 0, failures = 0;
     std::size_t mostTemporaries = 0;
     for(int trial = 1; trial <= trials; ++trial) {
         if(!Path::writeAtomic(project, oldText)) return 1;
         const pid_t pid = startUpgrade(zandelle, project);
         if(pid < 0) return 1;
-        std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
+        std::this_thread::sleep_for(std::chrono::duration<double>(trial % 2 ? anywhere(random) : late(random)));
         ::kill(pid, SIGKILL);
         if(exitStatus(pid) == 0) ++finished;
 
