@@ -81,7 +81,10 @@ int runImport(Invocation& invocation) {
     bool imported = true;
     for(std::size_t i = 1; i != invocation.arguments.size(); ++i)
         imported &= loadFile(Path::absolute(invocation.arguments[i]), editor, LoadMode::Reimport, false);
-    editor.jobSystem->waitForIdle();
+    {
+        ProgressBars bars{editor};
+        editor.jobSystem->waitForIdle();
+    }
     if(!saveProject(editor, false)) return 1;
     printSummary(editor, invocation, seconds);
     return imported ? 0 : 1;
@@ -157,6 +160,7 @@ int runNpmInstall(Invocation& invocation) {
         std::fprintf(stderr, "zandelle: no package.json in %s\n", project.root().c_str());
         return 1;
     }
+    ProgressBars bars{editor};
     return editor.jobSystem->wait(*job) == JobResult::Success ? 0 : 1;
 }
 
