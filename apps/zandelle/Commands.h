@@ -26,6 +26,7 @@ struct Invocation {
 void installLogSink(const Invocation& invocation);
 
 int runOpen(Invocation& invocation);
+int runCompile(Invocation& invocation);
 int runImport(Invocation& invocation);
 int runUpgrade(Invocation& invocation);
 int runNew(Invocation& invocation);

@@ -32,6 +32,7 @@ SummaryData collectSummary(ZandelleEditor& editor) {
     if(editor.assetCompiler) {
         s.fontsBuilt = editor.assetCompiler->fontsBuilt.load();
         s.fontsFromCache = editor.assetCompiler->fontsFromCache.load();
+        for(const CompileStepTime& t: editor.assetCompiler->lastCompileTimes) s.stepSeconds.emplace_back(t.step->name, t.seconds);
     }
     for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
     return s;
@@ -72,6 +73,12 @@ std::string summaryToJson(const SummaryData& s) {
     d.AddMember("errors", JsonValue{std::uint64_t(s.errors)}, a);
     JsonValue timings{rapidjson::kObjectType};
     timings.AddMember("loadSeconds", s.loadSeconds, a);
+    if(!s.stepSeconds.empty()) {
+        JsonValue steps{rapidjson::kObjectType};
+        for(const auto& step: s.stepSeconds) steps.AddMember(JsonValue{step.first.c_str(), a}, JsonValue{step.second}, a);
+        timings.AddMember("steps", steps, a);
+    }
+    timings.AddMember("jobsSeconds", s.jobsSeconds, a);
     d.AddMember("timings", timings, a);
     return Json::toString(d, 0).value_or("{}");
 }
@@ -84,6 +91,12 @@ std::string summaryToText(const SummaryData& s) {
     out += fmt::format("\nCompiled: objects {}, meshes {}, skins {}; components:", s.objects, s.meshes, s.skins);
     for(const auto& c: s.components) out += fmt::format(" {} {}", c.first, c.second);
     out += fmt::format("\nWarnings {}, errors {}\nLoaded in {:.3f} s\n", s.warnings, s.errors, s.loadSeconds);
+    return out;
+}
+
+std::string stepTimesToText(const SummaryData& s) {
+    std::string out;
+    for(const auto& step: s.stepSeconds) out += fmt::format("{} {:.1f} ms\n", step.first, step.second*1000.0);
     return out;
 }
 

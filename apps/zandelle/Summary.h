@@ -30,10 +30,16 @@ struct SummaryData {
     std::vector<std::uint32_t> assetTypeCounters;
     std::size_t warnings = 0, errors = 0;
     double loadSeconds = 0.0;
+    /** Time of each compile step of the load's full compile, in step order;
+        time from the end of the finishing job until every job ended */
+    std::vector<std::pair<std::string, double>> stepSeconds;
+    double jobsSeconds = 0.0;
 };
 
 SummaryData collectSummary(ZandelleEditor& editor);
 std::string summaryToJson(const SummaryData& summary);
 std::string summaryToText(const SummaryData& summary);
+/** One line per compile step: "objects 12.4 ms" */
+std::string stepTimesToText(const SummaryData& summary);
 
 }}

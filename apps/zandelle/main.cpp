@@ -56,6 +56,8 @@ const OptionSpec Options[]{
 const CommandSpec Commands[]{
     {"open", "PROJECT.zdp", 1, 1, {"--json"},
         "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
+    {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json"},
+        "Load and compile a project, wait for its background jobs, print the summary; --timings adds the time of each compile step.", runCompile},
     {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json"},
         "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
     {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run"},

@@ -1,5 +1,7 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include <chrono>
+
 #include "Editor/ZandelleEditor.h"
 #include "Engine/MeshOptimizer.h"
 
@@ -30,46 +32,82 @@ void AssetCompiler::initialize(ZandelleEditor& editor) {
 
 ProjectFile& AssetCompiler::projectFile() const { return data().projectFile(); }
 
+/* The steps in dependency order: pipelines need their shaders, materials
+   their pipelines, textures their images, objects their meshes, skins
+   their joint objects, components everything else */
+const std::vector<CompileStep>& AssetCompiler::compileSteps() {
+    using R = const ValueAccessRange&;
+    static const std::vector<CompileStep> steps{
+        {"settings", "settings", AssetType::Settings, [](AssetCompiler& c, R) { return c.compileSettings(); }, false, true},
+        {"shaders", "shaders", AssetType::Shaders, [](AssetCompiler& c, R r) { return c.compileShaders(r); }, false, true},
+        {"pipelines", "pipelines", AssetType::Pipelines, [](AssetCompiler& c, R r) { return c.compilePipelines(r); }, false, true},
+        {"fonts", "fonts", AssetType::Fonts, [](AssetCompiler& c, R r) { return c.compileFonts(r); }, true, true},
+        {"images", "images", AssetType::Images, [](AssetCompiler& c, R r) { return c.compileImages(r); }, true, true},
+        {"textures", "textures", AssetType::Textures, [](AssetCompiler& c, R r) { return c.compileTextures(r); }, false, true},
+        {"materials", "materials", AssetType::Materials, [](AssetCompiler& c, R r) { return c.compileMaterials(r); }, false, true},
+        {"meshes", "meshes", AssetType::Meshes, [](AssetCompiler& c, R r) { return c.compileMeshes(r); }, false, true},
+        {"objects", "objects", AssetType::Objects, [](AssetCompiler& c, R r) { return c.compileObjects(r, false); }, false, true},
+        {"animations", "animations", AssetType::Animations, [](AssetCompiler& c, R r) { return c.compileAnimations(r); }, false, true},
+        {"skins", "skins", AssetType::Skins, [](AssetCompiler& c, R r) { return c.compileSkins(r); }, false, true},
+        {"components", "objects", AssetType::Components, [](AssetCompiler& c, R r) { return c.compileObjects(r, true); }, false, true},
+        {"languages", "languages", AssetType::Languages, [](AssetCompiler& c, R r) { return c.compileLanguages(r); }, false, false},
+    };
+    return steps;
+}
+
+const CompileStep* AssetCompiler::findCompileStep(std::string_view section) {
+    const CompileStep* found = nullptr;
+    /* The last row of a section wins: for objects, the one with components */
+    for(const CompileStep& step: compileSteps()) if(section == step.section) found = &step;
+    return found;
+}
+
+bool AssetCompiler::compileStep(const CompileStep& step) {
+    ProjectSection* section = projectFile().section(step.section);
+    return step.compile(*this, section ? section->range() : ValueAccessRange{});
+}
+
 void AssetCompiler::compileAll() {
-    compileSettings();
-    compileShaders();
-    compilePipelines();
-    compileFonts();
-    compileImages();
-    compileTextures();
-    compileMaterials();
-    compileMeshes();
-    compileObjects(false);
-    compileAnimations();
-    compileSkins();
-    compileObjects(true);
+    lastCompileTimes.clear();
+    for(const CompileStep& step: compileSteps()) {
+        if(!step.inCompileAll) continue;
+        const auto start = std::chrono::steady_clock::now();
+        compileStep(step);
+        lastCompileTimes.push_back({&step, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
+    }
 }
 
 /* Whole sections and single records */
 
-bool AssetCompiler::compileShaders() { return compileShaders(projectFile().shaders().range()); }
+namespace {
+
+bool wholeSection(AssetCompiler& compiler, std::string_view section) {
+    return compiler.compileStep(*AssetCompiler::findCompileStep(section));
+}
+
+}
+
+bool AssetCompiler::compileShaders() { return wholeSection(*this, "shaders"); }
 bool AssetCompiler::compileShader(std::string_view key) { return compileShaders(projectFile().shaders().rangeForKey(key)); }
-bool AssetCompiler::compilePipelines() { return compilePipelines(projectFile().pipelines().range()); }
+bool AssetCompiler::compilePipelines() { return wholeSection(*this, "pipelines"); }
 bool AssetCompiler::compilePipeline(std::string_view key) { return compilePipelines(projectFile().pipelines().rangeForKey(key)); }
-bool AssetCompiler::compileFonts() { return compileFonts(projectFile().fonts().range()); }
+bool AssetCompiler::compileFonts() { return wholeSection(*this, "fonts"); }
 bool AssetCompiler::compileFont(std::string_view key) { return compileFonts(projectFile().fonts().rangeForKey(key)); }
-bool AssetCompiler::compileImages() { return compileImages(projectFile().images().range()); }
+bool AssetCompiler::compileImages() { return wholeSection(*this, "images"); }
 bool AssetCompiler::compileImage(std::string_view key) { return compileImages(projectFile().images().rangeForKey(key)); }
-bool AssetCompiler::compileTextures() { return compileTextures(projectFile().textures().range()); }
+bool AssetCompiler::compileTextures() { return wholeSection(*this, "textures"); }
 bool AssetCompiler::compileTexture(std::string_view key) { return compileTextures(projectFile().textures().rangeForKey(key)); }
-bool AssetCompiler::compileMaterials() { return compileMaterials(projectFile().materials().range()); }
+bool AssetCompiler::compileMaterials() { return wholeSection(*this, "materials"); }
 bool AssetCompiler::compileMaterial(std::string_view key) { return compileMaterials(projectFile().materials().rangeForKey(key)); }
-bool AssetCompiler::compileMeshes() { return compileMeshes(projectFile().meshes().range()); }
+bool AssetCompiler::compileMeshes() { return wholeSection(*this, "meshes"); }
 bool AssetCompiler::compileMesh(std::string_view key) { return compileMeshes(projectFile().meshes().rangeForKey(key)); }
 bool AssetCompiler::compileObjects(bool withComponents) { return compileObjects(projectFile().objects().range(), withComponents); }
 bool AssetCompiler::compileObject(std::string_view key, bool withComponents) { return compileObjects(projectFile().objects().rangeForKey(key), withComponents); }
-bool AssetCompiler::compileAnimations() { return compileAnimations(projectFile().animations().range()); }
+bool AssetCompiler::compileAnimations() { return wholeSection(*this, "animations"); }
 bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnimations(projectFile().animations().rangeForKey(key)); }
-bool AssetCompiler::compileSkins() { return compileSkins(projectFile().skins().range()); }
+bool AssetCompiler::compileSkins() { return wholeSection(*this, "skins"); }
 bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(projectFile().skins().rangeForKey(key)); }
-bool AssetCompiler::compileLanguages() { return compileLanguages(projectFile().languages().range()); }
-/* The record of the key even when it was deleted: compiling a deleted
-   language frees its slot */
-bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(ValueAccessRange{projectFile().languages()[key]}); }
+bool AssetCompiler::compileLanguages() { return wholeSection(*this, "languages"); }
+bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(projectFile().languages().rangeForKey(key)); }
 
 }

@@ -62,8 +62,44 @@ struct ScriptComponentOrigin {
     std::uint32_t componentIndex = 0;
 };
 
+class AssetCompiler;
+enum class AssetType: std::uint8_t;
+
+/** One compile step, described once. compileAll() runs the steps of
+    compileSteps() in table order (the dependency order) and times each; the
+    whole-section and single-record entry points go through the same rows. */
+struct CompileStep {
+    /** Name in timings and summaries: "shaders", "objects", ... */
+    const char* name;
+    /** Document section the step reads ("settings" for the settings) */
+    const char* section;
+    /** Counter the step bumps */
+    AssetType assetType;
+    /** Compiles @p range, records of the step's section */
+    bool (*compile)(AssetCompiler& compiler, const ValueAccessRange& range);
+    /** Part of the step's work runs on job-system workers after the step
+        returns (image compression, font building); the step itself runs on
+        the thread that calls it, like every step */
+    bool offThread;
+    /** Run by compileAll(); the other steps compile on demand only */
+    bool inCompileAll;
+};
+
+/** Time one step took in the last compileAll() */
+struct CompileStepTime {
+    const CompileStep* step;
+    double seconds;
+};
+
 class ZANDELLE_EXPORT AssetCompiler {
     public:
+        /** Every compile step, in dependency order */
+        static const std::vector<CompileStep>& compileSteps();
+        /** The step that compiles the records of @p section ("objects"
+            gives the step with components); null for a section no step
+            reads */
+        static const CompileStep* findCompileStep(std::string_view section);
+
         AssetCompiler();
         ~AssetCompiler();
         AssetCompiler(const AssetCompiler&) = delete;
@@ -76,8 +112,12 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Runs every compile step over its whole section, in dependency order:
             settings, shaders, pipelines, fonts, images, textures, materials,
             meshes, objects without components, animations, skins, objects
-            with components */
+            with components. Fills lastCompileTimes. */
         void compileAll();
+        /** Runs @p step over the whole section */
+        bool compileStep(const CompileStep& step);
+        /** Times of the steps of the last compileAll(), in table order */
+        std::vector<CompileStepTime> lastCompileTimes;
 
         /* Compile steps. The overload without a range compiles the whole
            section; the singular one compiles the record with that key. */

@@ -45,6 +45,18 @@ Data::Id reuseOrAdd(ComponentManager& manager, Data::Id matched, Data::Id object
 }
 
 void AssetCompiler::compileComponents(Data::Id object, std::string_view objectKey, std::string_view objectName, const JsonValue& components) {
+    /* The component rules by type, in the order of the managers */
+    static const std::pair<std::string_view, void (AssetCompiler::*)(const ComponentEntry&)> ComponentRules[]{
+        {"collision", &AssetCompiler::compileCollisionComponent},
+        {"physx", &AssetCompiler::compilePhysXComponent},
+        {"input", &AssetCompiler::compileInputComponent},
+        {"view", &AssetCompiler::compileViewComponent},
+        {"animation", &AssetCompiler::compileAnimationComponent},
+        {"text", &AssetCompiler::compileTextComponent},
+        {"light", &AssetCompiler::compileLightComponent},
+        {"mesh", &AssetCompiler::compileMeshComponent},
+    };
+
     EditorSceneData& sceneData = data().scene();
     DynamicSceneGraph& scene = sceneData.main();
     JavaScriptManager& js = scene.manager<JavaScriptManager>();
@@ -76,15 +88,10 @@ void AssetCompiler::compileComponents(Data::Id object, std::string_view objectKe
         const JsonValue* props = JsonPointer::member(&e, type);
         const ComponentEntry entry{object, objectKey, objectName, type, i, props,
             Json::asBool(member(&e, "active")), matched};
-        if(type == "collision") compileCollisionComponent(entry);
-        else if(type == "physx") compilePhysXComponent(entry);
-        else if(type == "input") compileInputComponent(entry);
-        else if(type == "view") compileViewComponent(entry);
-        else if(type == "animation") compileAnimationComponent(entry);
-        else if(type == "text") compileTextComponent(entry);
-        else if(type == "light") compileLightComponent(entry);
-        else if(type == "mesh") compileMeshComponent(entry);
-        else compileJavaScriptComponent(entry);
+        /* The rule of the type; any other type is a script component */
+        void (AssetCompiler::*rule)(const ComponentEntry&) = &AssetCompiler::compileJavaScriptComponent;
+        for(const auto& [name, typeRule]: ComponentRules) if(type == name) rule = typeRule;
+        (this->*rule)(entry);
     }
 
     if(ids.empty()) {

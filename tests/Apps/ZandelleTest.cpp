@@ -261,3 +261,25 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
         }
     }
 }
+
+TEST_F(Zandelle, CompileTimesEachStepOnceInTableOrder) {
+    const std::string project = dir / "c/Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
+    const std::vector<std::string> steps{"settings", "shaders", "pipelines", "fonts", "images", "textures",
+        "materials", "meshes", "objects", "animations", "skins", "components"};
+
+    const CommandRun text = run("compile " + q(project) + " --timings --quiet");
+    EXPECT_EQ(text.exitCode, 0);
+    std::vector<std::string> lines;
+    for(const std::string& line: String::split(text.out, '\n'))
+        if(String::endsWith(line, " ms")) lines.push_back(line.substr(0, line.find(' ')));
+    EXPECT_EQ(lines, steps) << text.out;
+
+    const CommandRun json = run("compile " + q(project) + " --json --timings --quiet");
+    EXPECT_EQ(json.exitCode, 0);
+    ProjectFile summary;
+    ASSERT_TRUE(summary.parse(json.out)) << json.out;
+    EXPECT_EQ(summary["timings/steps"].keys(), steps);
+    EXPECT_TRUE(summary["timings/steps/objects"].isNumber());
+    EXPECT_EQ(json.out.find(" ms\n"), std::string::npos);
+}
