@@ -108,6 +108,8 @@ bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnima
 bool AssetCompiler::compileSkins() { return wholeSection(*this, "skins"); }
 bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(projectFile().skins().rangeForKey(key)); }
 bool AssetCompiler::compileLanguages() { return wholeSection(*this, "languages"); }
-bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(projectFile().languages().rangeForKey(key)); }
+/* The record of the key even when it was deleted: compiling a deleted
+   language frees its slot */
+bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(ValueAccessRange{projectFile().languages().member(key)}); }
 
 }
