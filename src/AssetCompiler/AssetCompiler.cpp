@@ -64,7 +64,7 @@ const CompileStep* AssetCompiler::findCompileStep(std::string_view section) {
 
 bool AssetCompiler::compileStep(const CompileStep& step) {
     ProjectSection* section = projectFile().section(step.section);
-    return step.compile(*this, section ? section->range() : ValueAccessRange{});
+    return step.compile(*this, counted(step.assetType, section ? section->range() : ValueAccessRange{}));
 }
 
 void AssetCompiler::compileAll() {
@@ -88,28 +88,28 @@ bool wholeSection(AssetCompiler& compiler, std::string_view section) {
 }
 
 bool AssetCompiler::compileShaders() { return wholeSection(*this, "shaders"); }
-bool AssetCompiler::compileShader(std::string_view key) { return compileShaders(projectFile().shaders().rangeForKey(key)); }
+bool AssetCompiler::compileShader(std::string_view key) { return compileShaders(counted(AssetType::Shaders, projectFile().shaders().rangeForKey(key))); }
 bool AssetCompiler::compilePipelines() { return wholeSection(*this, "pipelines"); }
-bool AssetCompiler::compilePipeline(std::string_view key) { return compilePipelines(projectFile().pipelines().rangeForKey(key)); }
+bool AssetCompiler::compilePipeline(std::string_view key) { return compilePipelines(counted(AssetType::Pipelines, projectFile().pipelines().rangeForKey(key))); }
 bool AssetCompiler::compileFonts() { return wholeSection(*this, "fonts"); }
-bool AssetCompiler::compileFont(std::string_view key) { return compileFonts(projectFile().fonts().rangeForKey(key)); }
+bool AssetCompiler::compileFont(std::string_view key) { return compileFonts(counted(AssetType::Fonts, projectFile().fonts().rangeForKey(key))); }
 bool AssetCompiler::compileImages() { return wholeSection(*this, "images"); }
-bool AssetCompiler::compileImage(std::string_view key) { return compileImages(projectFile().images().rangeForKey(key)); }
+bool AssetCompiler::compileImage(std::string_view key) { return compileImages(counted(AssetType::Images, projectFile().images().rangeForKey(key))); }
 bool AssetCompiler::compileTextures() { return wholeSection(*this, "textures"); }
-bool AssetCompiler::compileTexture(std::string_view key) { return compileTextures(projectFile().textures().rangeForKey(key)); }
+bool AssetCompiler::compileTexture(std::string_view key) { return compileTextures(counted(AssetType::Textures, projectFile().textures().rangeForKey(key))); }
 bool AssetCompiler::compileMaterials() { return wholeSection(*this, "materials"); }
-bool AssetCompiler::compileMaterial(std::string_view key) { return compileMaterials(projectFile().materials().rangeForKey(key)); }
+bool AssetCompiler::compileMaterial(std::string_view key) { return compileMaterials(counted(AssetType::Materials, projectFile().materials().rangeForKey(key))); }
 bool AssetCompiler::compileMeshes() { return wholeSection(*this, "meshes"); }
-bool AssetCompiler::compileMesh(std::string_view key) { return compileMeshes(projectFile().meshes().rangeForKey(key)); }
-bool AssetCompiler::compileObjects(bool withComponents) { return compileObjects(projectFile().objects().range(), withComponents); }
-bool AssetCompiler::compileObject(std::string_view key, bool withComponents) { return compileObjects(projectFile().objects().rangeForKey(key), withComponents); }
+bool AssetCompiler::compileMesh(std::string_view key) { return compileMeshes(counted(AssetType::Meshes, projectFile().meshes().rangeForKey(key))); }
+bool AssetCompiler::compileObjects(bool withComponents) { return compileObjects(counted(AssetType::Objects, projectFile().objects().range()), withComponents); }
+bool AssetCompiler::compileObject(std::string_view key, bool withComponents) { return compileObjects(counted(AssetType::Objects, projectFile().objects().rangeForKey(key)), withComponents); }
 bool AssetCompiler::compileAnimations() { return wholeSection(*this, "animations"); }
-bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnimations(projectFile().animations().rangeForKey(key)); }
+bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnimations(counted(AssetType::Animations, projectFile().animations().rangeForKey(key))); }
 bool AssetCompiler::compileSkins() { return wholeSection(*this, "skins"); }
-bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(projectFile().skins().rangeForKey(key)); }
+bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(counted(AssetType::Skins, projectFile().skins().rangeForKey(key))); }
 bool AssetCompiler::compileLanguages() { return wholeSection(*this, "languages"); }
 /* The record of the key even when it was deleted: compiling a deleted
    language frees its slot */
-bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(ValueAccessRange{projectFile().languages().member(key)}); }
+bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(counted(AssetType::Languages, ValueAccessRange{projectFile().languages().member(key)})); }
 
 }

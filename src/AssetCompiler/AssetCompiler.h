@@ -11,6 +11,7 @@
 // warning or error line and the record (or component) is skipped or left
 // inactive; nothing in the document can stop the process.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,7 @@
 
 #include "Base/Assert.h"
 #include "Base/Export.h"
+#include "Editor/EditorSceneData.h"
 #include "Editor/ProjectFile.h"
 #include "Engine/Id.h"
 #include "Engine/Physics.h"
@@ -53,6 +55,12 @@ struct ZANDELLE_EXPORT ResourceIndex {
     static Data::Id lookup(const Map& map, std::string_view key);
 
     void clear();
+};
+
+/** How often one compile step was entered and how many records it was
+    given in all */
+struct StepCount {
+    std::uint64_t calls = 0, records = 0;
 };
 
 /** Where a script component's properties live in the document */
@@ -197,6 +205,10 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Fonts the font jobs built, and those they read from the cache */
         std::atomic<std::uint32_t> fontsBuilt{0}, fontsFromCache{0};
 
+        /** Calls of the whole-section and single-record entry points, per
+            step, indexed by the step's AssetType */
+        std::array<StepCount, AssetTypeCount> stepCounts{};
+
         /** Cooks collision meshes of physics components */
         Physics::Cooking cookingInterface;
 
@@ -212,6 +224,13 @@ class ZANDELLE_EXPORT AssetCompiler {
             return *_editor;
         }
         ProjectFile& projectFile() const;
+        /* Counts one entry of the step of @p type with @p range */
+        const ValueAccessRange& counted(AssetType type, const ValueAccessRange& range) {
+            StepCount& count = stepCounts[std::size_t(type)];
+            ++count.calls;
+            count.records += range.size();
+            return range;
+        }
 
         /* Component pass of one object and the rules per type */
         void compileComponents(Data::Id object, std::string_view objectKey, std::string_view objectName, const JsonValue& components);

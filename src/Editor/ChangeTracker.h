@@ -3,10 +3,17 @@
 // and a registry of handlers per document path. The editor reports each edit
 // with the JSON Pointer of the changed value; every handler registered under
 // one of the pointer's components is called.
+//
+// An edit is either reported at once (change(): a revision of its own) or
+// queued with report() and delivered with the other queued edits under one
+// new revision by dispatch(); setValue() and removeValue() write through the
+// document accessors and queue the edit. Handlers registered for the same
+// path run in registration order.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +53,10 @@ class ZANDELLE_EXPORT FunctionChangeHandler: public ChangeHandler {
 
 class ZANDELLE_EXPORT ChangeTracker {
     public:
+        /** Called around the handlers of one registered path: with @p done
+            false before the first of them, true after the last */
+        using Observer = std::function<void(std::string_view handlerPath, const Change& change, bool done)>;
+
         /** Watches @p document; drops every handler, revision -1, no pending changes */
         void reset(ProjectFile* document);
 
@@ -54,6 +65,31 @@ class ZANDELLE_EXPORT ChangeTracker {
 
         /** Reports an edit: a new revision, then every matching handler */
         void change(std::string_view path, const JsonValue* value);
+
+        /** Queues an edit of the watched document at @p path */
+        void report(std::string_view path);
+        /** Delivers the queued edits, in the order they were reported, under
+            one new revision; each handler gets the value the document holds
+            at the path then (null when it is gone). No revision is used when
+            nothing is queued. */
+        void dispatch();
+        const std::vector<std::string>& pendingChanges() const { return _pendingChanges; }
+
+        /** Whether @p pointer names a record of a section ("/objects/id"), a
+            member below one, or a setting below a group ("/settings/group"
+            and deeper) that @p value can be written to, or with no
+            @p value, that the document holds so it can be removed */
+        bool canEdit(std::string_view pointer, const JsonValue* value) const;
+        /** Writes a copy of @p value at @p pointer (creating missing parent
+            objects) and queues the edit; false, with nothing changed, when
+            canEdit() says no */
+        bool setValue(std::string_view pointer, const JsonValue& value);
+        /** Removes the member at @p pointer and queues the edit; false, with
+            nothing changed, when canEdit() says no */
+        bool removeValue(std::string_view pointer);
+
+        /** Sees every handler call; none by default */
+        void setObserver(Observer observer) { _observer = std::move(observer); }
 
         /** The current revision becomes the saved one */
         void markSaved() { _savedRevision = _currentRevision; }
@@ -65,13 +101,17 @@ class ZANDELLE_EXPORT ChangeTracker {
         /** Paths with handlers, sorted */
         std::vector<std::string> registeredPaths() const;
         std::size_t handlerCount(std::string_view path) const;
+        std::size_t registryCapacity() const { return _registry.capacity(); }
 
     private:
+        void deliver(std::string_view path, const JsonValue* value);
+
         ProjectFile* _document = nullptr;
         std::int32_t _currentRevision = -1;
         std::int32_t _savedRevision = -1;
         StaticMap<std::vector<std::unique_ptr<ChangeHandler>>> _registry;
         std::vector<std::string> _pendingChanges;
+        Observer _observer;
 };
 
 }

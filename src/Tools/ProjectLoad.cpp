@@ -9,6 +9,7 @@
 #include "Devices/RemoteDevices.h"
 #include "Editor/ZandelleEditor.h"
 #include "Shaders/ShaderLoading.h"
+#include "Tools/ChangeHandlers.h"
 #include "Tools/Import.h"
 #include "Tools/Migrations.h"
 #include "Tools/NewProject.h"
@@ -267,11 +268,7 @@ void activateProject(ZandelleEditor& editor, bool restartWatching, bool restartS
 
     scripting.clear();
     scripting.setRuntimeEntryPath(Path::join(root, file["settings/scripting"]["entryPoint"].asString()));
-    for(std::string_view sourcePath: file["settings/scripting/sourcePaths"].asStringViewArray()) {
-        if(!sourcePath.empty() && sourcePath.front() == '/')
-            scripting.addPath(Path::join(editor.resourcesPath, sourcePath.substr(1)));
-        else scripting.addPath(Path::join(root, sourcePath));
-    }
+    addScriptingSourcePaths(editor);
     if(restartWatching || editor.watchScripts) scripting.startWatching(*editor.fileWatch);
     if(restartService || editor.autoStartService) editor.service->start();
     if(editor.listRemoteDevices && editor.remoteDevices) editor.remoteDevices->refresh();
