@@ -1,9 +1,14 @@
 #include "Commands.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+
+#include "AssetCompiler/AssetCompiler.h"
 
 #include "Base/Log.h"
 #include "Base/Path.h"
@@ -13,6 +18,7 @@
 #include "Editor/ZandelleEditor.h"
 #include "ProgressBars.h"
 #include "Summary.h"
+#include "Tools/ChangeHandlers.h"
 #include "Tools/Import.h"
 #include "Tools/NewProject.h"
 #include "Tools/Npm.h"
@@ -230,6 +236,138 @@ int runDemo(Invocation& invocation) {
     double seconds = 0.0;
     if(!loadAndWait(editor, path, seconds)) return 1;
     return printSummary(editor, invocation, seconds);
+}
+
+}}
+
+namespace ZandelleEngine { namespace Cli {
+
+namespace {
+
+/* Step names, indexed by AssetType */
+constexpr const char* StepNames[AssetTypeCount]{"objects", "components", "meshes", "images", "shaders", "pipelines",
+    "pipelineUpdates", "textures", "materials", "animations", "skins", "settings", "sky", "fonts", "languages"};
+
+/* What one handler call did, seen from outside it */
+struct HandlerRun {
+    std::string handler, path;
+    std::vector<std::pair<std::string, std::uint64_t>> compiled;
+    std::vector<std::string> changedObjects, transformedObjects;
+    bool redraw = false;
+};
+
+struct HandlerSnapshot {
+    std::array<StepCount, AssetTypeCount> steps;
+    std::uint32_t settings, settingsRevision;
+    std::size_t changed, moved;
+};
+
+HandlerSnapshot snapshot(ZandelleEditor& editor) {
+    EditorSceneData& scene = editor.data().scene();
+    return {editor.assetCompiler->stepCounts, scene.assetTypeCounter(AssetType::Settings), scene.settingsRevision,
+            editor.changedObjects.size(), editor.transformedObjects.size()};
+}
+
+std::string jsonString(std::string_view text) {
+    JsonValue value{rapidjson::StringRef(text.data(), rapidjson::SizeType(text.size()))};
+    return Json::toString(value, 0).value_or("\"\"");
+}
+
+std::string describe(const HandlerRun& run, bool json) {
+    std::vector<std::string> parts;
+    if(json) {
+        for(const auto& step: run.compiled) parts.push_back(jsonString(step.first) + ": " + std::to_string(step.second));
+        auto list = [](const std::vector<std::string>& ids) {
+            std::vector<std::string> quoted;
+            for(const std::string& id: ids) quoted.push_back(jsonString(id));
+            return "[" + String::join(quoted, ", ") + "]";
+        };
+        return "{\"handler\": " + jsonString(run.handler) + ", \"path\": " + jsonString(run.path) +
+            ", \"compiled\": {" + String::join(parts, ", ") + "}, \"changedObjects\": " + list(run.changedObjects) +
+            ", \"transformedObjects\": " + list(run.transformedObjects) + ", \"redraw\": " + (run.redraw ? "true" : "false") + "}";
+    }
+    for(const auto& step: run.compiled) parts.push_back("compiled " + step.first + " " + std::to_string(step.second));
+    if(!run.changedObjects.empty()) parts.push_back("changed objects " + String::join(run.changedObjects, " "));
+    if(!run.transformedObjects.empty()) parts.push_back("moved objects " + String::join(run.transformedObjects, " "));
+    if(run.redraw) parts.push_back("redraw");
+    return run.handler + " " + run.path + ": " + (parts.empty() ? std::string{"nothing"} : String::join(parts, ", "));
+}
+
+}
+
+int runSet(Invocation& invocation) {
+    const std::vector<std::string>& arguments = invocation.arguments;
+    if(arguments.size() % 2 == 0) {
+        std::fprintf(stderr, "zandelle: %s has no value\n", arguments.back().c_str());
+        return 2;
+    }
+    /* Values are checked before anything is loaded */
+    std::vector<std::optional<JsonDocument>> values;
+    for(std::size_t i = 2; i < arguments.size(); i += 2) {
+        if(arguments[i] == "--remove") {
+            values.emplace_back();
+            continue;
+        }
+        JsonDocument& value = values.emplace_back(std::in_place).value();
+        value.Parse(arguments[i].data(), arguments[i].size());
+        if(value.HasParseError()) {
+            std::fprintf(stderr, "zandelle: the value for %s is not JSON: %s\n", arguments[i - 1].c_str(), arguments[i].c_str());
+            return 2;
+        }
+    }
+
+    ZandelleEditor editor;
+    configureEditor(editor, invocation);
+    double seconds = 0.0;
+    if(!loadAndWait(editor, arguments[0], seconds)) return 1;
+
+    ChangeTracker& tracker = *editor.changeTracker;
+    for(std::size_t i = 0; i != values.size(); ++i) {
+        const std::string& pointer = arguments[1 + 2*i];
+        const bool edited = values[i] ? tracker.setValue(pointer, *values[i]) : tracker.removeValue(pointer);
+        if(!edited) {
+            std::fprintf(stderr, "zandelle: %s does not name a %s\n", pointer.c_str(),
+                values[i] ? "record member that can be set" : "record member to remove");
+            return 2;
+        }
+    }
+
+    std::vector<HandlerRun> runs;
+    HandlerSnapshot before{};
+    tracker.setObserver([&](std::string_view handler, const Change& change, bool done) {
+        if(!done) {
+            before = snapshot(editor);
+            return;
+        }
+        const HandlerSnapshot after = snapshot(editor);
+        HandlerRun& run = runs.emplace_back();
+        run.handler = handler;
+        run.path = change.path;
+        for(std::size_t t = 0; t != AssetTypeCount; ++t)
+            if(const std::uint64_t records = after.steps[t].records - before.steps[t].records)
+                run.compiled.emplace_back(StepNames[t], records);
+        if(after.settings != before.settings) run.compiled.emplace_back("settings", 1);
+        run.changedObjects.assign(editor.changedObjects.begin() + std::min(before.changed, after.changed), editor.changedObjects.end());
+        run.transformedObjects.assign(editor.transformedObjects.begin() + std::min(before.moved, after.moved), editor.transformedObjects.end());
+        run.redraw = after.settingsRevision != before.settingsRevision;
+    });
+    tracker.dispatch();
+    tracker.setObserver({});
+    const ListedObjects objects = compileListedObjects(editor);
+    editor.jobSystem->waitForIdle();
+    if(!saveProject(editor, false)) return 1;
+
+    const bool json = invocation.has("--json");
+    std::vector<std::string> lines;
+    for(const HandlerRun& run: runs) lines.push_back(describe(run, json));
+    if(json) std::printf("{\"handlers\": [%s], \"objects\": {\"changed\": %zu, \"moved\": %zu}}\n",
+        String::join(lines, ", ").c_str(), objects.changed, objects.moved);
+    else {
+        for(const std::string& line: lines) std::printf("%s\n", line.c_str());
+        std::printf("objects: %zu changed, %zu moved\n", objects.changed, objects.moved);
+    }
+    std::fflush(stdout);
+    return 0;
 }
 
 }}

@@ -28,6 +28,7 @@ void installLogSink(const Invocation& invocation);
 int runOpen(Invocation& invocation);
 int runCompile(Invocation& invocation);
 int runImport(Invocation& invocation);
+int runSet(Invocation& invocation);
 int runUpgrade(Invocation& invocation);
 int runNew(Invocation& invocation);
 int runNpmInstall(Invocation& invocation);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Base/Log.h"
@@ -60,6 +61,8 @@ const CommandSpec Commands[]{
         "Load and compile a project, wait for its background jobs, print the summary; --timings adds the time of each compile step.", runCompile},
     {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json"},
         "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
+    {"set", "PROJECT.zdp POINTER JSON [POINTER JSON]...", 3, SIZE_MAX, {"--json"},
+        "Edit values of a project (JSON, or --remove to remove the member), recompile what the edits touch, save, and print what each change handler recompiled.", runSet},
     {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run"},
         "Load a project (migrating it in memory), wait, and save it in place or to --out.", runUpgrade},
     {"new", "PATH.zdp", 1, 1, {"--name", "--package", "--template"},
@@ -149,6 +152,11 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if(arg == "-h") {
             invocation.options["--help"] = "";
+            continue;
+        }
+        /* The value that removes a member in set */
+        if(arg == "--remove" && command && std::string_view{command->name} == "set") {
+            invocation.arguments.push_back(arg);
             continue;
         }
         if(arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
