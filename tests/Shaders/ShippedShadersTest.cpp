@@ -136,9 +136,9 @@ TEST(ShippedShaders, ShadingModelsValidateWithTheirFeatures) {
         {"Physical.frag", {"ALPHA_MASKED", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
             "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE", "WITH_FOG"}},
     };
-    for(const auto& model: models) {
-        const auto& path = model.first;
-        const auto& expectedFeatures = model.second;
+    for(const auto& entry: models) {
+        const auto& path = entry.first;
+        const auto& expectedFeatures = entry.second;
         const auto found = std::find_if(shippedShaders().begin(), shippedShaders().end(),
             [&](const Shader& s) { return s.origin == "editor" && s.path == path; });
         ASSERT_NE(found, shippedShaders().end()) << path;
