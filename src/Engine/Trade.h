@@ -77,16 +77,29 @@ struct MeshData {
     const MeshAttributeData* attribute(MeshAttribute name, std::uint32_t set = 0) const;
 };
 
+/** How a track's value between two keyframes is found */
+enum class AnimationInterpolation: std::uint8_t {
+    /** The value of the keyframe before (a step) */
+    Constant,
+    /** Component-wise linear; rotations are normalised after the blend */
+    Linear,
+    /** Spherical linear, for rotations; other properties blend linearly */
+    Spherical
+};
+
 struct AnimationTrack {
     std::string target;          /**< object link name */
     std::string property;        /**< "translation", "rotation", "scaling" */
-    std::vector<float> times;
-    std::vector<float> values;   /**< times.size() x components */
+    std::vector<float> times;    /**< seconds, ascending */
+    /** times.size() x components: translation and scaling x y z, rotation
+        a quaternion x y z w */
+    std::vector<float> values;
+    AnimationInterpolation interpolation = AnimationInterpolation::Linear;
 };
 
 struct AnimationData {
     std::vector<AnimationTrack> tracks;
-    float duration = 0.0f;
+    float duration = 0.0f;   /**< seconds; the last keyframe time of any track */
 };
 
 struct SkinData {
