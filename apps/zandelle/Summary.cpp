@@ -34,6 +34,7 @@ SummaryData collectSummary(ZandelleEditor& editor) {
         s.fontsFromCache = editor.assetCompiler->fontsFromCache.load();
         for(const CompileStepTime& t: editor.assetCompiler->lastCompileTimes) s.stepSeconds.emplace_back(t.step->name, t.seconds);
     }
+    s.animations = editor.data().scene().animations.size() - 1;
     for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
     return s;
 }
@@ -61,6 +62,7 @@ std::string summaryToJson(const SummaryData& s) {
     counts.AddMember("skins", JsonValue{std::uint64_t(s.skins)}, a);
     counts.AddMember("fonts", JsonValue{std::uint64_t(s.fonts)}, a);
     counts.AddMember("languages", JsonValue{std::uint64_t(s.languages)}, a);
+    counts.AddMember("animations", JsonValue{std::uint64_t(s.animations)}, a);
     d.AddMember("counts", counts, a);
     JsonValue jobs{rapidjson::kObjectType};
     jobs.AddMember("fontsBuilt", JsonValue{std::uint64_t(s.fontsBuilt)}, a);
@@ -88,7 +90,7 @@ std::string summaryToText(const SummaryData& s) {
         s.version[0], s.version[1], s.version[2], s.version[3] ? fmt::format(" prerelease {}", s.version[3]) : "");
     out += "Records:";
     for(const auto& r: s.records) out += fmt::format(" {} {}", r.first, r.second);
-    out += fmt::format("\nCompiled: objects {}, meshes {}, skins {}; components:", s.objects, s.meshes, s.skins);
+    out += fmt::format("\nCompiled: objects {}, meshes {}, skins {}, animations {}; components:", s.objects, s.meshes, s.skins, s.animations);
     for(const auto& c: s.components) out += fmt::format(" {} {}", c.first, c.second);
     out += fmt::format("\nWarnings {}, errors {}\nLoaded in {:.3f} s\n", s.warnings, s.errors, s.loadSeconds);
     return out;

@@ -21,8 +21,9 @@ struct SummaryData {
     /** (section, records in the document) */
     std::vector<std::pair<std::string, std::size_t>> records;
     /** Compiled runtime data: objects of the main scene, live components per
-        manager name (in manager order), compiled meshes and skins */
-    std::size_t objects = 0, meshes = 0, skins = 0;
+        manager name (in manager order), compiled meshes, skins and
+        animations */
+    std::size_t objects = 0, meshes = 0, skins = 0, animations = 0;
     std::vector<std::pair<std::string, std::size_t>> components;
     /** Fonts holding glyph data, compiled languages; fonts the font jobs
         built and those they took from the cache */

@@ -22,6 +22,7 @@ EditorSceneData::EditorSceneData(): _main{std::make_unique<DynamicSceneGraph>()}
     meshBoundingSpheres.emplace_back(0.0f);
     skins.emplace_back();
     animations.emplace_back();
+    runtimeAnimations.emplace_back();
     targetedAnimations.emplace_back();
 }
 

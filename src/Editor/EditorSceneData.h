@@ -13,6 +13,7 @@
 
 #include "Base/Export.h"
 #include "Base/Math.h"
+#include "Engine/Animation.h"
 #include "Engine/AnimationManager.h"
 #include "Engine/DynamicSceneGraph.h"
 #include "Engine/MeshTools.h"
@@ -74,9 +75,11 @@ class ZANDELLE_EXPORT EditorSceneData {
         /** Packed skins (Data::createSkinData) */
         std::vector<Data::ByteArray> skins;
 
-        /** Packed animations (Data::createAnimationData) and the same
-            animations bound to their target objects */
+        /** Packed animations (Data::createAnimationData), the same
+            animations read back for playing, and bound to their target
+            objects; three parallel arrays */
         std::vector<Data::ByteArray> animations;
+        std::vector<Data::Animation> runtimeAnimations;
         std::vector<Data::TargetedAnimation> targetedAnimations;
 
         /** Cooked physics meshes (Data::createPhysXData), indexed by the

@@ -28,4 +28,10 @@ void AnimationManager::setAnimation(Data::Id c, Data::Id animation, std::vector<
     data(c).targets = std::move(targets);
 }
 
+void AnimationManager::update(Data::Id c, float seconds, const Data::Animation& animation, DynamicSceneGraph& scene) {
+    Implementation::AnimationComponent& a = data(c);
+    a.player.advance(seconds, a.speed, animation.duration, a.playCount);
+    Data::applyPose(animation, a.targets, a.player.time(), scene);
+}
+
 }

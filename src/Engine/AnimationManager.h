@@ -1,12 +1,13 @@
 #pragma once
 // Animation components and the player that stands in for the engine's
 // skeletal animation runtime: it keeps time, speed, play count and state,
-// enough for the editor to preview, start and reset animations.
+// and poses the target objects by sampling the animation's tracks.
 
 #include <cstdint>
 #include <vector>
 
 #include "Base/Export.h"
+#include "Engine/Animation.h"
 #include "Engine/ComponentManager.h"
 #include "Engine/Id.h"
 
@@ -77,6 +78,11 @@ class ZANDELLE_EXPORT AnimationManager: public TypedComponentManager<Implementat
         /** Binds animation @p animation with one target object per track */
         void setAnimation(Data::Id c, Data::Id animation, std::vector<Data::Id> targets);
         const std::vector<Data::Id>& targets(Data::Id c) const { return data(c).targets; }
+
+        /** Advances the player of @p c by @p seconds through @p animation
+            (the one its animation id names) and writes the pose at the new
+            time into the target objects of @p scene */
+        void update(Data::Id c, float seconds, const Data::Animation& animation, DynamicSceneGraph& scene);
 };
 
 }

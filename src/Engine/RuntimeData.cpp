@@ -4,36 +4,11 @@
 
 #include <xxhash.h>
 
+#include "Engine/RuntimeDataFormat.h"
+
 namespace ZandelleEngine { namespace Data {
 
-namespace {
-
-constexpr std::size_t HeaderSize = 12;
-
-template<class T> void append(ByteArray& out, const T& value) {
-    const char* bytes = reinterpret_cast<const char*>(&value);
-    out.insert(out.end(), bytes, bytes + sizeof(T));
-}
-
-template<class T> T readAt(std::span<const char> data, std::size_t offset) {
-    T value;
-    std::memcpy(&value, data.data() + offset, sizeof(T));
-    return value;
-}
-
-void appendHeader(ByteArray& out, const char (&magic)[5], std::uint16_t version, std::uint16_t field, std::uint32_t count) {
-    out.insert(out.end(), magic, magic + 4);
-    append(out, version);
-    append(out, field);
-    append(out, count);
-}
-
-bool checkHeader(std::span<const char> data, const char (&magic)[5], std::uint16_t version) {
-    return data.size() >= HeaderSize && std::memcmp(data.data(), magic, 4) == 0 &&
-        readAt<std::uint16_t>(data, 4) == version;
-}
-
-}
+using namespace Implementation;
 
 ByteArray createSkinData(std::span<const DualQuaternion> jointTransforms, std::span<const Vector3> jointScalings, std::span<const Id> jointIds) {
     const std::size_t count = jointTransforms.size();

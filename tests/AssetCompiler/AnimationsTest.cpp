@@ -1,0 +1,194 @@
+#include <cmath>
+
+#include "CompilerFixture.h"
+#include "Engine/Animation.h"
+#include "Engine/AnimationManager.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+using Trade::AnimationInterpolation;
+
+Trade::AnimationTrack track(std::string property, std::vector<float> times, std::vector<float> values,
+    AnimationInterpolation interpolation = AnimationInterpolation::Linear)
+{
+    return Trade::AnimationTrack{"", std::move(property), std::move(times), std::move(values), interpolation};
+}
+
+/* A translation along x from 0 to 2 over a second */
+Trade::AnimationTrack slide() { return track("translation", {0.0f, 1.0f}, {0, 0, 0, 2, 0, 0}); }
+
+class AnimationsTest: public CompilerTest {
+    protected:
+        AnimationsTest() {
+            setSection("objects", R"({"a": {"name": "A"}, "b": {"name": "B"}})");
+            compiler().compileObjects(false);
+        }
+
+        void addAnimation(std::string_view key, Trade::AnimationData animation, std::string_view extra = {}) {
+            editor.data().resources().animations.add(FileLink{"scene.glb", std::string{key}}, std::move(animation));
+            setRecord("animations", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
+                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+        }
+        Data::Id id(std::string_view key) { return ResourceIndex::lookup(compiler().resourceIndex.animations, key); }
+};
+
+TEST_F(AnimationsTest, TargetsMissingAndShortLists) {
+    addAnimation("walk", {{slide(), slide(), slide(), slide(), slide()}, 1.0f},
+        R"("targets": ["a", "", "ghost", "ghost"])");
+    addAnimation("gone", {}, {});
+    editor.data().resources().animations.remove(FileLink{"scene.glb", "gone"});
+    const std::uint32_t runs = counter(AssetType::Animations);
+    LogCapture log;
+    compiler().compileAnimations();
+    /* The fifth track has no entry; "ghost" is reported for each track
+       naming it */
+    EXPECT_EQ(sceneData().targetedAnimations.at(id("walk")).targets,
+        (std::vector<Data::Id>{object("a"), 0, 0, 0, 0xFFFF}));
+    EXPECT_EQ(log.warning(),
+        "AssetCompiler::compileAnimations(): missing animation target ghost in animation walk\n"
+        "AssetCompiler::compileAnimations(): missing animation target ghost in animation walk\n"
+        "AssetCompiler::compileAnimations(): missing animation gone\n");
+    EXPECT_EQ(id("gone"), 0);
+    EXPECT_EQ(counter(AssetType::Animations), runs + 1);
+}
+
+TEST_F(AnimationsTest, SlotsAreStableAndParallel) {
+    addAnimation("one", {{slide()}, 1.0f}, R"("targets": ["a"])");
+    addAnimation("two", {{slide(), slide()}, 1.0f}, R"("targets": ["b", "a"])");
+    const std::uint32_t runs = counter(AssetType::Animations);
+    compiler().compileAnimations();
+    ASSERT_EQ(id("one"), 1);
+    ASSERT_EQ(id("two"), 2);
+
+    setRecord("animations", "one", R"({"link": {"file": "scene.glb", "name": "one"}, "targets": ["b"]})");
+    compiler().compileAnimation("one");
+    EXPECT_EQ(id("one"), 1);
+    EXPECT_EQ(sceneData().animations.size(), 3u);
+    EXPECT_EQ(sceneData().runtimeAnimations.size(), 3u);
+    ASSERT_EQ(sceneData().targetedAnimations.size(), 3u);
+    EXPECT_EQ(sceneData().targetedAnimations[1].animation, 1);
+    EXPECT_EQ(sceneData().targetedAnimations[1].targets, std::vector<Data::Id>{object("b")});
+    EXPECT_EQ(sceneData().targetedAnimations[2].targets, (std::vector<Data::Id>{object("b"), object("a")}));
+    /* What is stored is what the packed bytes read back to */
+    const Data::AnimationData packed{sceneData().animations[2]};
+    ASSERT_TRUE(packed.isValid());
+    EXPECT_EQ(packed.targets(), sceneData().targetedAnimations[2].targets);
+    EXPECT_EQ(packed.animation().tracks.at(1).values, sceneData().runtimeAnimations[2].tracks.at(1).values);
+    EXPECT_EQ(counter(AssetType::Animations), runs + 2);
+}
+
+TEST_F(AnimationsTest, UnusableTracksSkipTheAnimation) {
+    const struct { const char* name; Trade::AnimationTrack bad; const char* error; } data[]{
+        {"rotation off unit length", track("rotation", {0.0f}, {0, 0, 0, 1.0001f}),
+            "Quaternion not normalized in track 1\n"},
+        {"rotation of three values", track("rotation", {0.0f}, {0, 0, 1}),
+            "AssetCompiler::compileAnimations(): unusable keyframes in track 1 of animation bad\n"},
+        {"times out of order", track("scaling", {1.0f, 0.5f}, {1, 1, 1, 2, 2, 2}),
+            "AssetCompiler::compileAnimations(): unusable keyframes in track 1 of animation bad\n"},
+        {"unknown property", track("weights", {0.0f}, {1, 1, 1}),
+            "AssetCompiler::compileAnimations(): unusable keyframes in track 1 of animation bad\n"},
+        {"not a number", track("translation", {0.0f}, {0, NAN, 0}),
+            "AssetCompiler::compileAnimations(): unusable keyframes in track 1 of animation bad\n"},
+    };
+    for(const auto& row: data) {
+        SCOPED_TRACE(row.name);
+        addAnimation("bad", {{track("rotation", {0.0f}, {0, 0, 0.6f, 0.8f}), row.bad}, 1.0f});
+        LogCapture log;
+        compiler().compileAnimation("bad");
+        EXPECT_EQ(log.error(), row.error);
+        EXPECT_EQ(id("bad"), 0);
+    }
+    EXPECT_EQ(sceneData().animations.size(), 1u);
+}
+
+TEST(AnimationSampling, Interpolations) {
+    const float s = std::sqrt(0.5f);
+    /* Identity to a quarter turn about z */
+    const std::vector<float> quarter{0, 0, 0, 1, 0, 0, s, s};
+    const struct { const char* name; Trade::AnimationTrack track; float time; Vector4 expected; } data[]{
+        {"linear translation", track("translation", {1.0f, 3.0f}, {0, 0, 0, 2, 4, -6}), 1.5f, {0.5f, 1.0f, -1.5f, 0.0f}},
+        {"before the first key", track("scaling", {1.0f, 3.0f}, {1, 1, 1, 2, 2, 2}), 0.0f, {1, 1, 1, 0}},
+        {"after the last key", track("scaling", {1.0f, 3.0f}, {1, 1, 1, 2, 2, 2}), 9.0f, {2, 2, 2, 0}},
+        {"constant", track("translation", {0.0f, 1.0f}, {5, 5, 5, 9, 9, 9}, AnimationInterpolation::Constant), 0.99f, {5, 5, 5, 0}},
+        /* A quarter of the way: 22.5 degrees for the spherical blend, a
+           slightly larger angle for the normalised linear one */
+        {"spherical rotation", track("rotation", {0.0f, 1.0f}, quarter, AnimationInterpolation::Spherical), 0.25f,
+            {0, 0, std::sin(0.19634954f), std::cos(0.19634954f)}},
+        {"normalised linear rotation", track("rotation", {0.0f, 1.0f}, quarter), 0.25f,
+            Vector4{0, 0, 0.25f*s, 0.75f + 0.25f*s}/std::sqrt(0.0625f*0.5f + (0.75f + 0.25f*s)*(0.75f + 0.25f*s))},
+        /* -q is the same rotation as q: the blend goes the short way */
+        {"shorter way round", track("rotation", {0.0f, 1.0f}, {0, 0, 0, 1, 0, 0, -s, -s}, AnimationInterpolation::Spherical), 0.5f,
+            {0, 0, std::sin(0.39269908f), std::cos(0.39269908f)}},
+    };
+    for(const auto& row: data) {
+        SCOPED_TRACE(row.name);
+        const Data::ByteArray bytes = Data::createAnimationData({{row.track}, 3.0f}, {}, true);
+        const Data::Animation animation = Data::AnimationData{bytes}.animation();
+        const Vector4 value = animation.tracks.at(0).at(row.time);
+        for(int i = 0; i != 4; ++i) EXPECT_NEAR(value[i], row.expected[i], 1e-6f) << i;
+    }
+}
+
+TEST(AnimationSampling, PackingLeavesOutWhatSamplingGivesBack) {
+    /* A straight run of 100 keys, then a turn */
+    Trade::AnimationTrack line = track("translation", {}, {});
+    for(int k = 0; k != 100; ++k) {
+        line.times.push_back(0.1f*k);
+        line.values.insert(line.values.end(), {0.5f*k, k < 60 ? 0.0f : 0.25f*(k - 59), 1.0f});
+    }
+    const Trade::AnimationData source{{line}, 9.9f};
+    const Data::ByteArray full = Data::createAnimationData(source, {}, true);
+    const Data::ByteArray packed = Data::createAnimationData(source, {}, false);
+    const Data::AnimationData fullView{full}, packedView{packed};
+    EXPECT_FALSE(fullView.isPacked());
+    EXPECT_TRUE(packedView.isPacked());
+    EXPECT_EQ(fullView.animation().tracks.at(0).keyCount(), 100u);
+    EXPECT_EQ(packedView.animation().tracks.at(0).keyCount(), 3u);
+    EXPECT_EQ(packedView.targets(), std::vector<Data::Id>{0xFFFF});
+    const Data::AnimationTrack reduced = packedView.animation().tracks.at(0);
+    for(int k = 0; k != 100; ++k) for(int c = 0; c != 3; ++c)
+        EXPECT_NEAR(reduced.at(line.times[k])[c], line.values[3*k + c], 1e-4f) << k;
+}
+
+TEST(AnimationSampling, DamagedBytesReadAsInvalid) {
+    const Data::ByteArray bytes = Data::createAnimationData({{slide(), track("rotation", {0.0f}, {0, 0, 0, 1})}, 1.0f}, {{7, 8}}, true);
+    ASSERT_TRUE(Data::AnimationData{bytes}.isValid());
+    EXPECT_EQ(Data::AnimationData{bytes}.targets(), (std::vector<Data::Id>{7, 8}));
+    for(std::size_t size = 0; size != bytes.size(); ++size) {
+        const Data::AnimationData cut{std::span<const char>{bytes.data(), size}};
+        EXPECT_FALSE(cut.isValid()) << size;
+        EXPECT_TRUE(cut.animation().tracks.empty());
+        EXPECT_TRUE(cut.targets().empty());
+    }
+    Data::ByteArray longer = bytes;
+    longer.push_back(0);
+    EXPECT_FALSE(Data::AnimationData{longer}.isValid());
+    Data::ByteArray badProperty = bytes;
+    badProperty[12 + 4 + 2] = 3;
+    EXPECT_FALSE(Data::AnimationData{badProperty}.isValid());
+}
+
+TEST_F(AnimationsTest, PlayingPosesTheTargets) {
+    Trade::AnimationTrack turn = track("rotation", {0.0f, 2.0f}, {0, 0, 0, 1, 0, 0, 1, 0}, AnimationInterpolation::Spherical);
+    addAnimation("anim", {{slide(), turn, track("scaling", {0.0f, 2.0f}, {1, 1, 1, 3, 3, 3})}, 2.0f},
+        R"("targets": ["a", "a", "b"])");
+    compiler().compileAnimations();
+    setRecord("objects", "a", R"({"name": "A", "components": [{"type": "animation", "active": true, "animation": {"animation": "anim", "preview": true, "speed": 1}}]})");
+    compiler().compileObject("a");
+
+    AnimationManager& m = scene().manager<AnimationManager>();
+    const Data::Id c = scene().components(object("a")).at(0);
+    ASSERT_TRUE(m.isPlaying(c));
+    m.update(c, 1.0f, sceneData().runtimeAnimations.at(m.animation(c)), scene());
+    /* Half way: the slide ended at x = 2, a quarter turn about z, scaling 2 */
+    const DualQuaternion& local = scene().localTransformation(object("a"));
+    const Quaternion translation = local.dual*glm::conjugate(local.real)*2.0f;
+    EXPECT_NEAR(translation.x, 2.0f, 1e-5f);
+    EXPECT_NEAR(local.real.z, std::sqrt(0.5f), 1e-5f);
+    EXPECT_NEAR(local.real.w, std::sqrt(0.5f), 1e-5f);
+    EXPECT_EQ(scene().localScaling(object("b")), Vector3{2.0f});
+    EXPECT_TRUE(scene().isDirty(object("b")));
+}
+
+}}}
