@@ -243,6 +243,9 @@ class ZANDELLE_EXPORT AssetCompiler {
         void compileLightComponent(const ComponentEntry& entry);
         void compileMeshComponent(const ComponentEntry& entry);
         void compileJavaScriptComponent(const ComponentEntry& entry);
+        /* Writes the app icons when the project is a web app; false when the
+           icon image is not a square of at least 512 pixels */
+        bool compileAppIcons();
         /* Cooks the collision mesh of physics component @p c; false on failure */
         bool cookPhysicsMesh(Data::Id c, std::string_view objectName, std::string_view meshName, bool convex);
         /* Drops the cooked mesh of physics component @p c */

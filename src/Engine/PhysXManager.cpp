@@ -17,4 +17,22 @@ void PhysXManager::initComponents() {
     }
 }
 
+Physics::World& PhysXManager::world() {
+    if(!_world) {
+        _world = std::make_unique<Physics::World>();
+        _world->setVisualization(_visualization);
+    }
+    return *_world;
+}
+
+void PhysXManager::applyHeader() {
+    world().setGravity(_header.gravity);
+    world().setFixedTimestep(_header.maxTimestep);
+}
+
+void PhysXManager::setVisualization(bool enabled) {
+    _visualization = enabled;
+    if(_world) _world->setVisualization(enabled);
+}
+
 }

@@ -12,6 +12,7 @@
 #include "Base/Math.h"
 #include "Engine/ComponentManager.h"
 #include "Engine/Physics.h"
+#include "Engine/PhysicsWorld.h"
 
 namespace ZandelleEngine {
 
@@ -78,10 +79,19 @@ class ZANDELLE_EXPORT PhysXManager: public TypedComponentManager<RigidBodyDescri
             (re)created: clears mesh slots that point past the arrays */
         void initComponents();
 
+        /** The world the components simulate in, created on first use */
+        Physics::World& world();
+        /** Gives the world the gravity and time step of the header */
+        void applyHeader();
+
         bool visualization() const { return _visualization; }
-        void setVisualization(bool enabled) { _visualization = enabled; }
+        void setVisualization(bool enabled);
+        /** Brings the world's bounding boxes and visualisation up to date
+            without simulating */
+        void doFalseUpdate() { world().falseUpdate(); }
 
     private:
+        std::unique_ptr<Physics::World> _world;
         PhysXHeader _header;
         Physics::Cooking _cooking;
         std::vector<std::unique_ptr<Physics::PhysicsMesh>> _triangleMeshes, _convexMeshes;
