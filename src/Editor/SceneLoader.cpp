@@ -427,6 +427,8 @@ struct SceneImport {
                         restRotation.z*channel.mRotationKeys->mValue.z + restRotation.w*channel.mRotationKeys->mValue.w) - 1.0f) < 1e-6f;
                 if(channel.mNumRotationKeys && !restRotationOnly) {
                     Trade::AnimationTrack& t = track("rotation");
+                    /* Assimp blends rotation keys spherically, as glTF does */
+                    t.interpolation = Trade::AnimationInterpolation::Spherical;
                     for(unsigned k = 0; k != channel.mNumRotationKeys; ++k) {
                         const aiQuatKey& key = channel.mRotationKeys[k];
                         /* Unit length, as playback needs; a zero quaternion is no rotation */

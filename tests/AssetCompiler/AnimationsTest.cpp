@@ -1,9 +1,14 @@
 #include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include <rapidjson/document.h>
 
 #include "CompilerFixture.h"
 #include "Engine/Animation.h"
 #include "Engine/AnimationManager.h"
 #include "Support/LogCapture.h"
+#include "Tools/Import.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -189,6 +194,71 @@ TEST_F(AnimationsTest, PlayingPosesTheTargets) {
     EXPECT_NEAR(local.real.w, std::sqrt(0.5f), 1e-5f);
     EXPECT_EQ(scene().localScaling(object("b")), Vector3{2.0f});
     EXPECT_TRUE(scene().isDirty(object("b")));
+}
+
+/* The keyframes of a glTF sampler read straight from the file: its
+   embedded base64 buffer and accessors */
+std::vector<float> gltfAccessorFloats(const rapidjson::Document& gltf, unsigned accessor) {
+    const auto& a = gltf["accessors"][accessor];
+    const auto& view = gltf["bufferViews"][a["bufferView"].GetUint()];
+    const std::string uri = gltf["buffers"][view["buffer"].GetUint()]["uri"].GetString();
+    const std::string text = uri.substr(uri.find(',') + 1);
+    std::string bytes;
+    unsigned bits = 0, buffer = 0;
+    for(const char c: text) {
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* at = std::strchr(alphabet, c);
+        if(!at || c == 0) break;
+        buffer = (buffer << 6) | unsigned(at - alphabet);
+        if((bits += 6) >= 8) bytes += char((buffer >> (bits -= 8)) & 0xFF);
+    }
+    const std::string_view type = a["type"].GetString();
+    const std::size_t components = type == "VEC4" ? 4 : type == "VEC3" ? 3 : 1;
+    std::vector<float> out(a["count"].GetUint()*components);
+    const std::size_t offset = (view.HasMember("byteOffset") ? view["byteOffset"].GetUint() : 0) +
+        (a.HasMember("byteOffset") ? a["byteOffset"].GetUint() : 0);
+    std::memcpy(out.data(), bytes.data() + offset, 4*out.size());
+    return out;
+}
+
+TEST_F(AnimationsTest, ImportedGltfSkinPlaysItsKeyframes) {
+    const std::string path = "/usr/share/assimp/models/glTF2/simple_skin/simple_skin.gltf";
+    std::stringstream text;
+    text << std::ifstream{path}.rdbuf();
+    rapidjson::Document gltf;
+    gltf.Parse(text.str().c_str());
+    ASSERT_FALSE(gltf.HasParseError());
+    /* The file animates one rotation, with keys that are unit only to three
+       digits; imported rotations are normalised */
+    const auto& sampler = gltf["animations"][0]["samplers"][0];
+    ASSERT_STREQ(gltf["animations"][0]["channels"][0]["target"]["path"].GetString(), "rotation");
+    const std::vector<float> times = gltfAccessorFloats(gltf, sampler["input"].GetUint());
+    std::vector<float> values = gltfAccessorFloats(gltf, sampler["output"].GetUint());
+    for(std::size_t k = 0; k != times.size(); ++k) {
+        const float length = std::sqrt(values[4*k]*values[4*k] + values[4*k + 1]*values[4*k + 1] +
+            values[4*k + 2]*values[4*k + 2] + values[4*k + 3]*values[4*k + 3]);
+        for(std::size_t c = 0; c != 4; ++c) values[4*k + c] /= length;
+    }
+    const auto key = [&](std::size_t k) { return Quaternion{values[4*k + 3], values[4*k], values[4*k + 1], values[4*k + 2]}; };
+
+    ASSERT_TRUE(loadScene(path, editor, LoadMode::Reimport, "", false));
+    ASSERT_EQ(sceneData().animations.size(), 2u);
+    const Data::Animation& animation = sceneData().runtimeAnimations[1];
+    const Data::AnimationTrack* rotation = nullptr;
+    for(const Data::AnimationTrack& t: animation.tracks)
+        if(t.property == Data::AnimationProperty::Rotation) rotation = &t;
+    ASSERT_TRUE(rotation);
+    EXPECT_EQ(rotation->times, times);
+    /* Two keys, and a quarter of the way between keys 1 and 2 */
+    const struct { float time; Quaternion expected; } data[]{
+        {times[1], key(1)},
+        {times[4], key(4)},
+        {times[1] + 0.25f*(times[2] - times[1]), glm::slerp(key(1), key(2), 0.25f)},
+    };
+    for(const auto& row: data) {
+        const Quaternion q = rotation->rotationAt(row.time);
+        for(int c = 0; c != 4; ++c) EXPECT_NEAR(q[c], row.expected[c], 1e-5f) << row.time;
+    }
 }
 
 }}}
