@@ -1,13 +1,20 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include <fmt/format.h>
+
 #include "Base/Log.h"
+#include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/ImageTools.h"
 #include "Engine/PhysXManager.h"
 #include "Engine/RuntimeData.h"
 
 namespace ZandelleEngine {
 
 namespace {
+
+/* Square icons of a web app, largest first */
+constexpr int AppIconSizes[]{512, 192, 168, 144, 96, 72, 48};
 
 /* Values below the minimum, and values that are not numbers, become the
    minimum */
@@ -30,13 +37,37 @@ void recreateMeshes(PhysXManager& manager, PhysicsShape shape, const std::vector
 
 }
 
+/* The app icon: the image record named by the settings, compiled first when
+   no step has compiled it yet; its imported pixels are resized to each icon
+   size and written as PNG into the cache directory */
 bool AssetCompiler::compileAppIcons() {
-    ProjectFile& file = projectFile();
+    EditorData& d = data();
+    ProjectFile& file = d.projectFile();
     if(!file["settings/runtime/pwa/enable"].asBool()) return true;
-    const std::string_view icon = file["settings/runtime/pwa/appIcon"].asString();
+    const std::string icon{file["settings/runtime/pwa/appIcon"].asString()};
     if(icon.empty()) {
         Warning{} << "Enabling PWA requires an appIcon to be set";
         return true;
+    }
+
+    if(!ResourceIndex::lookup(resourceIndex.images, icon)) compileImage(icon);
+    Resource<Trade::ImageData> image;
+    for(const ValueAccess& record: file.images().rangeForKey(icon))
+        image = d.resources().images.resolveLink(record.fileLink());
+    if(!image) Warning{} << "AssetCompiler::compileSettings(): Missing app icon image" << icon;
+    if(!image || image->size.x != image->size.y || image->size.x < 512) {
+        Error{} << "App icon needs to be a square image, at least 512x512 pixels";
+        return false;
+    }
+
+    const std::string cache = d.project().cachePath();
+    Path::make(cache);
+    ImageTools::StbResizeImageConverter resizer;
+    for(const int size: AppIconSizes) {
+        resizer.setValue("size", fmt::format("{} {}", size, size));
+        const std::optional<Trade::ImageData> resized = resizer.convert(image.get());
+        if(!resized || !ImageTools::writePng(Path::join(cache, fmt::format("icon{}.png", size)), *resized))
+            Warning{} << "Failed to generate app icon of size" << size;
     }
     return true;
 }

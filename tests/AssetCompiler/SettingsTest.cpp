@@ -2,7 +2,9 @@
 
 #include "CompilerFixture.h"
 #include "Engine/PhysXManager.h"
+#include "Base/Path.h"
 #include "Support/LogCapture.h"
+#include "Support/TempDirectory.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -88,6 +90,60 @@ TEST_F(SettingsTest, RebuildKeepsCookedMeshes) {
     EXPECT_EQ(physx().convexMeshes()[0]->elementCount(), 8u);
     EXPECT_EQ(physx().triangleMeshes()[0]->elementCount(), 12u);
     EXPECT_EQ(log.problems(), "");
+}
+
+/* Width and height from a PNG file's header chunk, read without a decoder */
+Vector2i pngSize(const std::string& path) {
+    const std::optional<std::vector<char>> bytes = Path::read(path);
+    if(!bytes || bytes->size() < 24 || std::string_view{bytes->data() + 12, 4} != "IHDR") return {0, 0};
+    const auto be32 = [&](std::size_t at) {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes->data() + at);
+        return int(b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
+    };
+    return {be32(16), be32(20)};
+}
+
+TEST_F(SettingsTest, AppIcons) {
+    TempDirectory dir;
+    editor.data().project().setRoot(dir.path());
+    const std::string cache = editor.data().project().cachePath();
+    const auto image = [](int width, int height) {
+        Trade::ImageData i{Trade::PixelFormat::RGBA8Unorm, {width, height}, {}};
+        i.data.resize(std::size_t(width)*height*4, 0x7f);
+        return i;
+    };
+    editor.data().resources().images.add(FileLink{"icon.png", "icon.png"}, image(1024, 1024));
+    editor.data().resources().images.add(FileLink{"wide.png", "wide.png"}, image(1024, 512));
+    setSection("images", R"({"icon": {"link": {"file": "icon.png", "name": "icon.png"}},
+        "wide": {"link": {"file": "wide.png", "name": "wide.png"}}, "lost": {"link": {"file": "lost.png", "name": "lost.png"}}})");
+    setSetting("editor/ids", R"("uuid")");
+    setSetting("runtime/pwa", R"({"enable": true, "appIcon": "wide"})");
+
+    const std::uint32_t runs = counter(AssetType::Settings);
+    const struct { const char* icon; bool result; const char* problems; } data[]{
+        {"wide", false, "App icon needs to be a square image, at least 512x512 pixels\n"},
+        {"lost", false, "AssetCompiler::compileSettings(): Missing app icon image lost\n"
+                        "App icon needs to be a square image, at least 512x512 pixels\n"},
+        {"", true, "Enabling PWA requires an appIcon to be set\n"},
+        {"icon", true, ""},
+    };
+    for(const auto& row: data) {
+        SCOPED_TRACE(row.icon);
+        setSetting("runtime/pwa/appIcon", std::string{"\""} + row.icon + "\"");
+        LogCapture log;
+        EXPECT_EQ(compiler().compileSettings(), row.result);
+        EXPECT_EQ(log.problems(), row.problems);
+        /* A rejected icon leaves the id scheme and the counter alone */
+        if(!row.result) {
+            EXPECT_EQ(file().idScheme(), IdScheme::IncrementalNumber);
+            EXPECT_EQ(counter(AssetType::Settings), runs);
+            EXPECT_FALSE(Path::exists(cache + "/icon512.png"));
+        }
+    }
+    EXPECT_EQ(file().idScheme(), IdScheme::Uuid);
+    for(const int size: {512, 192, 168, 144, 96, 72, 48})
+        EXPECT_EQ(pngSize(cache + "/icon" + std::to_string(size) + ".png"), Vector2i(size)) << size;
+    EXPECT_EQ(Path::list(cache)->size(), 7u);
 }
 
 }}}
