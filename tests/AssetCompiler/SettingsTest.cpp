@@ -10,7 +10,11 @@ namespace ZandelleEngine { namespace Testing { namespace {
 
 class SettingsTest: public CompilerTest {
     protected:
-        void setSetting(std::string_view path, std::string_view json) { setRecord("settings", path, json); }
+        void setSetting(std::string_view path, std::string_view json) {
+            JsonDocument parsed;
+            parsed.Parse(json.data(), json.size());
+            file()["settings/" + std::string{path}].setValue(parsed);
+        }
         PhysXManager& physx() { return scene().manager<PhysXManager>(); }
 };
 
