@@ -413,15 +413,19 @@ ProjectFile::ProjectFile(): ValueAccess{this, {}}, _lookups{std::make_unique<Loo
 
 ProjectFile::~ProjectFile() = default;
 
-bool ProjectFile::parse(std::string_view text) {
+bool ProjectFile::parse(std::string_view text, std::string* reason) {
+    /* The reason goes to the caller when it asks for it, else to the log */
+    const auto fail = [reason](std::string message) {
+        if(reason) *reason = std::move(message);
+        else Error{} << "ProjectFile::parse():" << message;
+        return false;
+    };
     JsonDocument parsed;
     if(const std::optional<std::string> error = Json::parse(parsed, text)) {
-        Error{} << "ProjectFile::parse():" << *error;
-        return false;
+        return fail(*error);
     }
     if(!parsed.IsObject()) {
-        Error{} << "ProjectFile::parse(): the document is not a JSON object";
-        return false;
+        return fail("the document is not a JSON object");
     }
     for(const auto& m: parsed.GetObject()) {
         const std::string_view name{m.name.GetString(), m.name.GetStringLength()};
@@ -430,9 +434,8 @@ bool ProjectFile::parse(std::string_view text) {
         const bool ok = name == "files" ? (m.value.IsObject() || m.value.IsArray()) :
             (isSection || name == "settings") ? m.value.IsObject() : true;
         if(!ok) {
-            Error{} << "ProjectFile::parse():" << (name == "settings" ? "settings are" : "section " + std::string{name} + " is")
-                << "not a JSON object";
-            return false;
+            return fail(name == "settings" ? std::string{"settings are not a JSON object"} :
+                "section " + std::string{name} + " is not a JSON object");
         }
     }
     _document.Swap(parsed);

@@ -199,10 +199,11 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         ProjectFile& operator=(const ProjectFile&) = delete;
         ~ProjectFile() override;
 
-        /** Parses project file text. False, with one Error line saying why,
-            on malformed JSON or when the root, a section or "settings" has
-            the wrong kind. Originals are kept. */
-        bool parse(std::string_view text);
+        /** Parses project file text. False on malformed JSON or when the
+            root, a section or "settings" has the wrong kind: the reason goes
+            to @p reason when given, else to one Error line. Originals are
+            kept. */
+        bool parse(std::string_view text, std::string* reason = nullptr);
 
         /** The document for raw changes. A raw change may move records, so
             the record lookup tables start over. */

@@ -4,6 +4,7 @@
 #include "Base/Assert.h"
 #include "Base/Log.h"
 #include "Base/Path.h"
+#include "Devices/RemoteDevices.h"
 #include "Editor/ZandelleEditor.h"
 #include "Shaders/ShaderLoading.h"
 #include "Tools/ChangeHandlers.h"
@@ -70,6 +71,9 @@ bool initProject(ZandelleEditor& editor, std::string_view name, std::string_view
     ProjectFile& file = editor.data().projectFile();
     editor.changeTracker->reset(&file);
     if(!editor.assetCompiler) editor.assetCompiler = std::make_shared<AssetCompiler>();
+    /* Activation refreshes this list when the editor asks for it, so it must
+       exist before the first project is activated */
+    if(!editor.remoteDevices) editor.remoteDevices = std::make_shared<RemoteDevices>();
     editor.assetCompiler->initialize(editor);
 
     registerChangeHandlers(editor);

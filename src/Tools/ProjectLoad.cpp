@@ -35,8 +35,12 @@ std::optional<std::string> readProjectText(const std::string& path) {
 }
 
 bool parseProjectText(ProjectFile& file, const std::string& text, const std::string& path) {
-    if(file.parse(text)) return true;
+    std::string reason;
+    if(file.parse(text, &reason)) return true;
+    /* One Error line for the failure; the parser's reason helps find the
+       fault in the file */
     Error{} << "Failed parsing project from" << path;
+    Debug{} << "ProjectFile::parse():" << reason;
     return false;
 }
 
@@ -115,7 +119,10 @@ void addDefaultImage(ZandelleEditor& editor) {
 void decidePluginTrust(ZandelleEditor& editor) {
     std::vector<std::string> trusted;
     readPluginEnabledProjects(trusted);
-    const std::string projectPath = resolveProjectPath(editor, editor.data().project().filename());
+    /* The list holds normalised absolute paths; a project opened by a
+       relative path or one with "." parts must be spelled the same way before
+       the byte comparison, or trust given to it would never take effect */
+    const std::string projectPath = Path::absolute(resolveProjectPath(editor, editor.data().project().filename()));
     const bool enabled = std::find(trusted.begin(), trusted.end(), projectPath) != trusted.end();
     editor.pluginsEnabled = enabled;
     if(!enabled) {

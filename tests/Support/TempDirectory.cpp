@@ -49,4 +49,13 @@ ScopedAppData::~ScopedAppData() {
     else ::unsetenv("APPDATA");
 }
 
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path): _previous{std::filesystem::current_path().string()} {
+    std::filesystem::current_path(path);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(_previous, ec);
+}
+
 }}

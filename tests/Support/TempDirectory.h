@@ -35,4 +35,13 @@ class ScopedAppData {
         bool _hadPrevious;
 };
 
+/** Makes @p path the working directory for the guard's lifetime */
+class ScopedWorkingDirectory {
+    public:
+        explicit ScopedWorkingDirectory(const std::string& path);
+        ~ScopedWorkingDirectory();
+    private:
+        std::string _previous;
+};
+
 }}

@@ -90,6 +90,17 @@ TEST(Migration1_0, AugmentedRealityFramework) {
         EXPECT_EQ(Path::list(root.path())->size(), 1u);
     }
     {
+        /* A project opened by bare file name: the note lands beside it */
+        Testing::TempDirectory cwd;
+        Testing::ScopedWorkingDirectory scope{cwd.path()};
+        auto file = project(R"({"settings": {"ar": {"8thwall": {"apiToken": "T"}}}})");
+        Testing::LogCapture log;
+        migration_1_0_0_arFramework(*file, "");
+        EXPECT_EQ(log.warning(), "We removed the setting to specify 8thwall API tokens in the editor.\n"
+            "Please see 8thwall_migrate_to_1.0.0.txt for more information.\n");
+        EXPECT_TRUE(Path::exists(cwd / "8thwall_migrate_to_1.0.0.txt"));
+    }
+    {
         auto file = project(R"({"settings": {"ar": {"framework": "none", "8thwall": {"apiToken": ""}}}})");
         Testing::TempDirectory other;
         Testing::LogCapture log;

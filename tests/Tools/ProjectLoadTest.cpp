@@ -96,9 +96,11 @@ TEST_F(ProjectLoad, BadFilesFailWithOneClearLine) {
         const std::string path = writeProject("bad/Bad.zdp", c.text ? std::string{c.text} : std::string(200000, '['));
         Testing::LogCapture log;
         EXPECT_FALSE(loadAndWait(path));
-        std::string expected = c.errors;
-        if(expected.rfind("ProjectFile::parse()", 0) == 0) expected += "Failed parsing project from " + path + "\n";
-        EXPECT_EQ(log.error(), expected);
+        /* A parse failure is one Error line; the parser's reason follows as
+           a Debug line */
+        const bool parseFailure = std::string_view{c.errors}.starts_with("ProjectFile::parse()");
+        EXPECT_EQ(log.error(), parseFailure ? "Failed parsing project from " + path + "\n" : c.errors);
+        if(parseFailure) EXPECT_NE(log.debug().find(c.errors), std::string::npos);
         /* The empty project of initProject stays, pointing at the failed path */
         EXPECT_EQ(editor.data().project().root(), dir / "bad");
         EXPECT_EQ(editor.data().project().filename(), "Bad.zdp");
@@ -179,15 +181,27 @@ TEST_F(ProjectLoad, EditorState) {
     }
 }
 
-TEST_F(ProjectLoad, PluginTrustIsByteExact) {
+TEST_F(ProjectLoad, PluginTrustComparesNormalisedAbsolutePaths) {
     const std::string path = writeProject("game/Game.zdp", minimalProject("[1, 1, 6, 1]",
         R"("plugins": {"enable": true, "paths": ["p"], "first": {"enable": true}, "second": {"enable": false}})"));
-    /* A path that differs only in spelling does not count */
-    setPluginsEnabledForProject(dir / "game//Game.zdp", true);
-    ASSERT_TRUE(loadAndWait(dir / "game/./Game.zdp"));
+    /* A path that differs in case names another file and does not count */
+    setPluginsEnabledForProject(dir / "game/game.zdp", true);
+    ASSERT_TRUE(loadAndWait(path));
     EXPECT_FALSE(editor.pluginsEnabled);
 
-    setPluginsEnabledForProject(path, true);
+    /* Trust given by a relative path holds for a load by another spelling of
+       the same file, and for a load by relative path */
+    {
+        Testing::ScopedWorkingDirectory cwd{dir / "game"};
+        setPluginsEnabledForProject("Game.zdp", true);
+        ASSERT_TRUE(loadAndWait("Game.zdp"));
+        EXPECT_TRUE(editor.pluginsEnabled);
+    }
+    setPluginsEnabledForProject(path, false);
+    setPluginsEnabledForProject(dir / "game//Game.zdp", true);
+    ASSERT_TRUE(loadAndWait(dir / "game/./Game.zdp"));
+    EXPECT_TRUE(editor.pluginsEnabled);
+
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
     EXPECT_TRUE(editor.pluginsEnabled);
@@ -228,6 +242,24 @@ TEST_F(ProjectLoad, DefaultImageResources) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size, Vector2i{2});
     EXPECT_EQ(image->data, (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255}));
+}
+
+TEST_F(ProjectLoad, ActivationRefreshesDevicesOfANewEditor) {
+    /* An editor that was never given a device list makes its own, which runs
+       the adb found on the PATH */
+    dir.write("bin/adb", "#!/bin/sh\n"
+        "case \"$*\" in *' devices'*) printf 'List of devices attached\\nQ1\\tdevice product:hollywood model:Quest device:x\\n';; esac\n");
+    ::chmod((dir / "bin/adb").c_str(), 0755);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir / "bin:" + oldPath).c_str(), 1);
+    const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+    editor.listRemoteDevices = true;
+    const bool loaded = loadAndWait(path);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(editor.remoteDevices);
+    EXPECT_TRUE(editor.remoteDevices->adbUsed());
+    EXPECT_EQ(editor.remoteDevices->deviceCount(), 3u);
 }
 
 TEST_F(ProjectLoad, ActivationRefreshesDevicesWhenAsked) {
