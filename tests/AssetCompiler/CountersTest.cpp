@@ -48,3 +48,26 @@ TEST_F(CountersTest, IndexLookupsAndInitialisation) {
 }
 
 }}}
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+TEST_F(CountersTest, CompileAllRunsItsStepsInDependencyOrder) {
+    /* A populated project: the order matters only when later steps find what
+       earlier ones compiled */
+    editor.data().resources().meshes.add(FileLink{"scene.glb", "m"}, makeCube());
+    setSection("meshes", R"({"m": {"link": {"file": "scene.glb", "name": "m"}}})");
+    setSection("objects", R"({"root": {"name": "Root"},
+        "child": {"name": "Child", "parent": "root", "components": [{"type": "mesh", "mesh": {"mesh": "m"}}]}})");
+    compiler().compileAll();
+
+    std::vector<std::string> order;
+    for(const CompileStepTime& t: compiler().lastCompileTimes) order.emplace_back(t.step->name);
+    EXPECT_EQ(order, (std::vector<std::string>{"settings", "shaders", "pipelines", "fonts", "images", "textures",
+        "materials", "meshes", "objects", "animations", "skins", "components"}));
+    ASSERT_NE(object("child"), 0);
+    EXPECT_EQ(scene().parent(object("child")), object("root"));
+    EXPECT_NE(compiler().meshId("m"), 0);
+    EXPECT_EQ(scene().components(object("child")).size(), 1u);
+}
+
+}}}
