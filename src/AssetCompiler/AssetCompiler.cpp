@@ -27,6 +27,8 @@ void AssetCompiler::initialize(ZandelleEditor& editor) {
     _data = &editor.data();
     resourceIndex.clear();
     scriptComponentOrigins.clear();
+    /* Pipeline id 0 is "none": its placeholder has no parameters */
+    pipelineMaterialDefinitions.assign(1, std::make_shared<const MaterialDefinition>());
     meshOptimizer = std::make_unique<MeshOptimizerSceneConverter>();
 }
 

@@ -26,6 +26,7 @@
 #include "Editor/ProjectFile.h"
 #include "Engine/Id.h"
 #include "Engine/Physics.h"
+#include "Shaders/MaterialDefinition.h"
 
 namespace ZandelleEngine {
 
@@ -139,6 +140,10 @@ class ZANDELLE_EXPORT AssetCompiler {
         bool compilePipelines();
         bool compilePipelines(const ValueAccessRange& range);
         bool compilePipeline(std::string_view key);
+        /** Classifies the compiled pipelines for the renderer (regular, text,
+            sky or not drawn); run by compilePipelines() and after changes of
+            the rendering settings */
+        void updatePipelineKinds();
 
         bool compileFonts();
         bool compileFonts(const ValueAccessRange& range);
@@ -208,6 +213,10 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Calls of the whole-section and single-record entry points, per
             step, indexed by the step's AssetType */
         std::array<StepCount, AssetTypeCount> stepCounts{};
+
+        /** The material layout of each compiled pipeline, by pipeline id;
+            shared with the materials being compiled against it */
+        std::vector<std::shared_ptr<const MaterialDefinition>> pipelineMaterialDefinitions;
 
         /** Cooks collision meshes of physics components */
         Physics::Cooking cookingInterface;

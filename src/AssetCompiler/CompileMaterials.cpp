@@ -1,13 +1,130 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include <algorithm>
+#include <array>
+
+#include "AssetCompiler/CompileHelpers.h"
+#include "Base/Log.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/RuntimeData.h"
+#include "Shaders/Material.h"
 
 namespace ZandelleEngine {
 
-/* Materials: not compiled yet, the step reports an
-   empty run. */
-bool AssetCompiler::compileMaterials(const ValueAccessRange&) {
-    data().scene().setAssetTypeDirty(AssetType::Materials);
+using namespace CompileHelpers;
+
+namespace {
+
+/* Up to four components of a JSON array, zeros where it has fewer */
+template<class T, class Read> std::array<T, 4> components(const JsonValue* value, Read read) {
+    std::array<T, 4> out{};
+    const auto values = read(value);
+    std::copy_n(values.begin(), std::min(values.size(), out.size()), out.begin());
+    return out;
+}
+
+}
+
+bool AssetCompiler::compileMaterials(const ValueAccessRange& range) {
+    using DataType = MaterialDefinition::DataType;
+    EditorData& d = data();
+    EditorSceneData& scene = d.scene();
+    ProjectFile& file = d.projectFile();
+
+    SectionCursor cursor{file, file.materials().readValue()};
+    for(const ValueAccess& r: range) {
+        const std::string key = r.key();
+        const JsonValue* json = cursor.find(key);
+        if(!json) continue;
+        /* The map keeps its nodes in place, so the reference survives the
+           pipeline compilation below */
+        Data::Id& slot = resourceIndex.materials[key];
+        const RecordReader record{file, "materials", r, json};
+
+        const JsonObject pipelineValue = record["pipeline"];
+        if(!pipelineValue.isString()) {
+            Warning{} << "AssetCompiler::compileMaterials(): While compiling material " + std::string{record["name"].asString()} + ": No pipeline set";
+            continue;
+        }
+        const std::string_view pipelineKey = pipelineValue.asString();
+        const Data::Id pipeline = pipelineId(pipelineKey);
+        if(!pipeline) {
+            /* Compiling the pipeline compiles the materials that use it, this
+               one among them */
+            compilePipeline(pipelineKey);
+            continue;
+        }
+
+        /* Values of an earlier compilation are dropped */
+        const std::shared_ptr<const MaterialDefinition> definition = pipelineMaterialDefinitions[pipeline];
+        Material material{*definition};
+        Data::AlphaMask alphaMask;
+
+        const std::string_view shaderKey = file.pipelines()[pipelineKey]["shader"].asString();
+        if(!shaderKey.empty()) {
+            const std::string prefix = std::string{file.shaders()[shaderKey]["name"].asString()} + "/";
+
+            const std::string_view alphaMaskTexture = record[prefix + "alphaMaskTexture"].asString();
+            alphaMask.texture = alphaMaskTexture.empty() ? 0 : resourceIndex.textures[std::string{alphaMaskTexture}];
+            alphaMask.threshold = record[prefix + "alphaMaskThreshold"].asFloat();
+
+            bool samplerStored = false;
+            for(std::size_t i = 0; i != definition->parameterCount(); ++i) {
+                const ParameterType& type = definition->parameterTypes[i];
+                const JsonObject value = record[prefix + definition->parameterNames[i]];
+                const JsonValue* v = value.readValue();
+                const int index = int(i);
+                const bool single = type.componentCount == 1;
+                const bool vector = type.componentCount >= 2 && type.componentCount <= 4 && value.isArray();
+
+                if(type.dataType == DataType::Int) {
+                    if(single && v && v->IsNumber() && !v->IsDouble()) {
+                        const std::int32_t one = value.asInt();
+                        material.setParamValue(index, &one);
+                    } else if(vector)
+                        material.setParamValue(index, components<std::int32_t>(v, Json::asIntArray).data());
+                } else if(type.dataType == DataType::UnsignedInt) {
+                    if(single && v && v->IsNumber() && !v->IsDouble()) {
+                        const std::uint32_t one = value.asUnsignedInt();
+                        material.setParamValue(index, &one);
+                    } else if(vector)
+                        material.setParamValue(index, components<std::uint32_t>(v, Json::asUnsignedIntArray).data());
+                } else if(type.dataType == DataType::Float) {
+                    if(single && value.isNumber()) {
+                        const float one = value.asFloat();
+                        material.setParamValue(index, &one);
+                    } else if(vector)
+                        material.setParamValue(index, components<float>(v, Json::asFloatArray).data());
+                } else if(single && (value.isString() || value.isNull())) {
+                    /* Textures and fonts not compiled yet are 0 until their
+                       step compiles them and this material again */
+                    const std::string_view name = value.asString();
+                    std::array<std::uint32_t, 4> id{};
+                    if(type.dataType == DataType::Sampler) {
+                        id[0] = name.empty() ? 0 : resourceIndex.textures[std::string{name}];
+                        if(!samplerStored && !alphaMask.texture) alphaMask.texture = id[0];
+                        samplerStored = true;
+                    } else if(type.dataType == DataType::Font) id[0] = fontId(name);
+                    else continue;
+                    material.setParamValue(index, id.data());
+                }
+            }
+        }
+
+        Data::ByteArray packed = Data::createMaterialData(pipeline, material.data());
+        if(slot) {
+            scene.materials[slot] = std::move(packed);
+            scene.materialAlphaMasks[slot] = alphaMask;
+        } else if(scene.materials.size() > 0xFFFF) {
+            Error{} << "AssetCompiler::compileMaterials(): No id left for material" << key;
+        } else {
+            slot = Data::Id(scene.materials.size());
+            scene.materials.push_back(std::move(packed));
+            scene.materialAlphaMasks.push_back(alphaMask);
+        }
+    }
+
+    scene.setAssetTypeDirty(AssetType::Materials);
     return true;
 }
 

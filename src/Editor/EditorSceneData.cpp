@@ -24,6 +24,14 @@ EditorSceneData::EditorSceneData(): _main{std::make_unique<DynamicSceneGraph>()}
     animations.emplace_back();
     runtimeAnimations.emplace_back();
     targetedAnimations.emplace_back();
+    shaders.emplace_back();
+    shaderSources.emplace_back();
+    includeShaders.emplace_back();
+    pipelines.emplace_back();
+    pipelineAttributes.push_back(0);
+    pipelineKinds.emplace_back();
+    materials.emplace_back();
+    materialAlphaMasks.emplace_back();
 }
 
 EditorSceneData::~EditorSceneData() = default;

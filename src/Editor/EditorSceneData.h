@@ -87,6 +87,28 @@ class ZANDELLE_EXPORT EditorSceneData {
             placeholder slot */
         std::vector<Data::ByteArray> physxTriangleMeshes, physxConvexMeshes;
 
+        /** Shaders (Data::createShaderData) and, in parallel, their sources
+            with every include spliced in */
+        std::vector<Data::ByteArray> shaders;
+        std::vector<std::string> shaderSources;
+        /** Included files (Data::createShaderData, include stage), indexed by
+            their own include index */
+        std::vector<Data::ByteArray> includeShaders;
+
+        /** Pipelines (Data::createPipelineData) and, in parallel, the vertex
+            attributes each needs (bits: 1 position, 2 texture coordinates,
+            4 normal, 8 tangent, 0x80 color, 0x100 texture coordinates 1) */
+        std::vector<Data::ByteArray> pipelines;
+        std::vector<std::uint32_t> pipelineAttributes;
+        /** The union of all pipelines' attributes, as last compiled */
+        std::uint32_t pipelineAttributeUnion = 0;
+        /** How the renderer draws each pipeline; slot 0 is a placeholder */
+        std::vector<Data::PipelineKind> pipelineKinds;
+
+        /** Materials (Data::createMaterialData) and their alpha masks */
+        std::vector<Data::ByteArray> materials;
+        std::vector<Data::AlphaMask> materialAlphaMasks;
+
     private:
         std::unique_ptr<DynamicSceneGraph> _main;
 };

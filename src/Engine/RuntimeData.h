@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "Base/Export.h"
@@ -31,6 +33,9 @@ using ByteArray = std::vector<char>;
 
 constexpr std::uint16_t SkinDataVersion = 1;
 constexpr std::uint16_t PhysXDataVersion = 1;
+constexpr std::uint16_t ShaderDataVersion = 1;
+constexpr std::uint16_t PipelineDataVersion = 1;
+constexpr std::uint16_t MaterialDataVersion = 1;
 
 /** Packs a skin; the three spans must have the same length */
 ZANDELLE_EXPORT ByteArray createSkinData(std::span<const DualQuaternion> jointTransforms,
@@ -55,5 +60,86 @@ struct PhysXDataView {
     std::span<const char> cooked;
 };
 ZANDELLE_EXPORT std::optional<PhysXDataView> readPhysXData(std::span<const char> data);
+
+enum class ShaderStage: std::uint8_t { Vertex = 0, Fragment = 1, Include = 2 };
+
+/** Packs a shader's source. @p type indexes the shader types of shader
+    loading (0 screenspace quad ... 6 mesh visualizer); @p flags are program
+    flags, none defined yet. */
+ZANDELLE_EXPORT ByteArray createShaderData(std::string_view name, std::string_view source,
+    std::uint32_t flags, std::uint8_t type, ShaderStage stage);
+
+struct ShaderDataView {
+    ShaderStage stage;
+    std::uint8_t type;
+    std::uint32_t flags;
+    std::string_view name, source;
+};
+ZANDELLE_EXPORT std::optional<ShaderDataView> readShaderData(std::span<const char> data);
+
+/** Render state of a pipeline, 64 bytes with natural alignment. The fields
+    marked fixed always hold the values given here. */
+struct Pipeline {
+    /** Index of the fragment shader, 0 when it is not compiled */
+    std::uint32_t shader = 0;
+    std::uint8_t doubleSided = 0, castShadows = 0, depthTest = 1, depthWrite = 1;
+    std::uint8_t reserved0 = 0;                     /* fixed */
+    std::uint32_t reserved1 = 1;                    /* fixed */
+    std::uint8_t reserved2[2]{0x00, 0xFF};          /* fixed */
+    std::uint8_t reserved3[8]{};                    /* fixed */
+    std::uint32_t reserved4 = 0;                    /* fixed */
+    /** 0 never, 1 always, 2 less, 3 less or equal, 4 equal, 5 not equal,
+        6 greater or equal, 7 greater */
+    std::uint32_t depthFunction = 2;
+    std::uint8_t blending = 0, sampleAlphaToCoverage = 0;
+    std::uint8_t reserved5 = 0;                     /* fixed */
+    /** Blend factors: 0 zero, 1 one, 4 source color, 5 one minus source
+        color, 6 source alpha, 7 source alpha saturate, 8 one minus source
+        alpha, 9 destination color, 10 one minus destination color,
+        11 destination alpha, 12 one minus destination alpha */
+    std::uint32_t blendSrcRgb = 1, blendSrcAlpha = 1, blendDestRgb = 0, blendDestAlpha = 0;
+    /** Blend equations: 0 add, 1 subtract, 2 reverse subtract, 3 min, 4 max */
+    std::uint32_t blendEqRgb = 0, blendEqAlpha = 0;
+};
+static_assert(sizeof(Pipeline) == 64, "the pipeline description is 64 bytes");
+
+/** Packs a pipeline: its description, its index, whether it is alpha
+    masked, the names of its enabled features and its view vertex shader */
+ZANDELLE_EXPORT ByteArray createPipelineData(std::string_view name, const Pipeline& pipeline,
+    std::uint32_t index, bool alphaMasked, std::span<const std::string> features, std::uint32_t viewVertexShader);
+
+struct PipelineDataView {
+    Pipeline pipeline;
+    std::uint32_t index, viewVertexShader;
+    bool alphaMasked;
+    std::string_view name;
+    std::vector<std::string_view> features;
+};
+ZANDELLE_EXPORT std::optional<PipelineDataView> readPipelineData(std::span<const char> data);
+
+/** Packs the parameter bytes of a material of pipeline @p pipeline */
+ZANDELLE_EXPORT ByteArray createMaterialData(Id pipeline, std::span<const std::uint8_t> parameters);
+
+struct MaterialDataView {
+    Id pipeline;
+    std::span<const std::uint8_t> parameters;
+};
+ZANDELLE_EXPORT std::optional<MaterialDataView> readMaterialData(std::span<const char> data);
+
+/** Alpha mask of a material: texture index, threshold, eight zero bytes */
+struct AlphaMask {
+    std::uint32_t texture = 0;
+    float threshold = 0.0f;
+    std::uint32_t reserved[2]{};
+};
+static_assert(sizeof(AlphaMask) == 16, "an alpha mask entry is 16 bytes");
+
+/** How the renderer draws a pipeline: 0 not drawn, 1 regular, 2 text, 3 sky */
+struct PipelineKind {
+    std::uint32_t kind = 0;
+    std::uint32_t pipeline = 0;
+    /** The pipeline index again, or for the sky the index of its material */
+    std::uint32_t value = 0;
+};
 
 }}

@@ -21,6 +21,7 @@ class CompilerTest: public ::testing::Test {
     protected:
         CompilerTest() {
             editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
+            editor.shaderDirectory = ZANDELLE_RESOURCES_DIR "/shaders";
             initProject(editor, "", "");
             /* Caches go to a directory of the test's own */
             editor.data().project().setRoot(projectDirectory.path());

@@ -24,8 +24,10 @@ TEST_F(CountersTest, CompileAllOnNewProjectBumpsEveryStepOnce) {
         2, /* objects: once per pass */
         0, /* components: no object */
         1, 1, 1, 1,
-        0, /* pipeline updates */
-        1, 1, 1, 1, 1,
+        1, /* pipeline kinds, at the end of the pipeline step */
+        1,
+        2, /* materials: the Text material again after its pipeline */
+        1, 1, 1,
         0, /* sky */
         1,
         0  /* languages are not part of compileAll */

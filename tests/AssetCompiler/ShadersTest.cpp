@@ -1,0 +1,104 @@
+#include "CompilerFixture.h"
+#include "Engine/RuntimeData.h"
+#include "Shaders/ShaderLoading.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+class ShadersTest: public CompilerTest {
+    protected:
+        /* A shader source under ("default", path) and its record */
+        void addShader(std::string_view key, std::string_view path, std::string_view stage, std::string source) {
+            editor.data().resources().shaderSources.add(FileLink{"default", std::string{path}}, std::move(source));
+            setRecord("shaders", key, R"({"link": {"file": "default", "name": ")" + std::string{path} +
+                R"("}, "name": "x", "stage": ")" + std::string{stage} + R"(", "type": "forward"})");
+        }
+        Data::ShaderDataView shader(std::string_view key) {
+            return *Data::readShaderData(sceneData().shaders.at(compiler().resourceIndex.shaders.at(std::string{key})));
+        }
+        Data::ShaderDataView include(std::string_view key) {
+            return *Data::readShaderData(sceneData().includeShaders.at(compiler().resourceIndex.includeShaders.at(std::string{key})));
+        }
+        const std::string& fullSource(std::string_view key) {
+            return sceneData().shaderSources.at(compiler().resourceIndex.shaders.at(std::string{key}));
+        }
+};
+
+TEST_F(ShadersTest, ShippedShadersCompile) {
+    LogCapture log;
+    compiler().compileShaders();
+    EXPECT_EQ(log.problems(), "");
+
+    std::size_t compiled = 0;
+    for(const ValueAccess& r: file().shaders().range()) {
+        const std::string stage{r["stage"].asString()};
+        if(stage == "include") continue;
+        const Data::ShaderDataView data = shader(r.key());
+        EXPECT_EQ(data.name, r.fileLink().name);
+        EXPECT_EQ(ShaderStageNames[std::size_t(data.stage)], stage);
+        EXPECT_EQ(fullSource(r.key()).find("#include"), std::string::npos) << r.fileLink().name;
+        ++compiled;
+    }
+    /* Text.frag and Text.vert at least, every shading model of the editor
+       directory and the compiled-in vertex shaders */
+    EXPECT_GE(compiled, 14u);
+    EXPECT_EQ(sceneData().shaders.size(), compiled + 1);
+    EXPECT_EQ(include(file().shaders().firstResourceWithLink(FileLink{"default", "lib/Compatibility.frag"})).name, "lib/Compatibility.frag");
+}
+
+TEST_F(ShadersTest, IncludesTwiceSharedMissingAndEdited) {
+    addShader("inc", "lib/Math.glsl", "include", "float twice(float x) { return 2.0*x; }\n");
+    addShader("a", "A.frag", "fragment", "#include \"lib/Math.glsl\"\nvoid a() {}\n#include \"lib/Math.glsl\"\n");
+    addShader("b", "B.frag", "fragment", "#include \"lib/Math.glsl\"\nvoid b() {}\n");
+    compiler().compileShaders();
+
+    /* Spliced in at both places; the engine gets the shader's own text */
+    const std::string& full = fullSource("a");
+    EXPECT_NE(full.find("twice"), full.rfind("twice"));
+    EXPECT_EQ(shader("a").source, "#include \"lib/Math.glsl\"\nvoid a() {}\n#include \"lib/Math.glsl\"\n");
+    /* One include entry for both shaders */
+    const std::size_t includes = sceneData().includeShaders.size();
+    const Data::Id includeId = compiler().resourceIndex.includeShaders.at("inc");
+    EXPECT_EQ(include("inc").name, "lib/Math.glsl");
+    EXPECT_EQ(include("inc").stage, Data::ShaderStage::Include);
+
+    /* A shader whose include is gone keeps what it had */
+    const Data::Id bId = compiler().resourceIndex.shaders.at("b");
+    const std::string before = fullSource("b");
+    addShader("b", "B.frag", "fragment", "#include \"lib/Gone.glsl\"\nvoid changed() {}\n");
+    {
+        LogCapture log;
+        compiler().compileShaders(file().shaders().rangeForKey("b"));
+        EXPECT_EQ(log.error(),
+            "AssetCompiler::compileShaders(): #include 'lib/Gone.glsl' not found.\n"
+            "AssetCompiler::compileShaders(): Skipping compilation for shader B.frag containing missing #include that couldn't be resolved.\n");
+    }
+    EXPECT_EQ(compiler().resourceIndex.shaders.at("b"), bId);
+    EXPECT_EQ(fullSource("b"), before);
+
+    /* An edited include is rewritten under its index when its own record is
+       compiled */
+    editor.data().resources().shaderSources.add(FileLink{"default", "lib/Math.glsl"}, "float thrice(float x);\n");
+    compiler().compileShaders();
+    EXPECT_EQ(compiler().resourceIndex.includeShaders.at("inc"), includeId);
+    EXPECT_EQ(sceneData().includeShaders.size(), includes);
+    EXPECT_EQ(include("inc").source, "float thrice(float x);\n");
+}
+
+TEST_F(ShadersTest, RecordProblems) {
+    setSection("shaders", "{}");
+    addShader("geometry", "G.geom", "geometry", "void main() {}\n");
+    addShader("quote", "Q.frag", "fragment", "#include \"lib/Open.glsl\n");
+    setRecord("shaders", "missing", R"({"link": {"file": "default", "name": "Nowhere.frag"}, "stage": "fragment"})");
+    LogCapture log;
+    const std::uint32_t before = counter(AssetType::Shaders);
+    compiler().compileShaders();
+    EXPECT_EQ(log.all(),
+        "AssetCompiler::compileShaders(): Invalid stage 'geometry' for shader G.geom from file default\n"
+        "AssetCompiler::compileShaders(): Parsing #include failed for shader Q.frag \nError: Missing closing double quote after #include\n"
+        "AssetCompiler::compileShaders(): Missing shader Nowhere.frag from file default\n");
+    EXPECT_EQ(sceneData().shaders.size(), 1u);
+    EXPECT_EQ(counter(AssetType::Shaders), before + 1);
+}
+
+}}}
