@@ -28,10 +28,10 @@ void addResourceUnlessNamed(ProjectFile& file, std::string_view name) {
         file.pipelines().addResource(FileLink{"default", std::string{name}});
 }
 
-/* Every feature of the shader listed and switched off; features a shader
-   no longer has do not linger from an earlier load */
+/* Every feature of the shader listed and switched off. Other keys stay as
+   they are: a user or a plug-in may have set them. */
 void resetFeatures(OriginalAccess& record, const std::vector<std::string>& features) {
-    record["features"].writeValue().SetObject();
+    if(JsonValue& object = record["features"].writeValue(); !object.IsObject()) object.SetObject();
     for(const std::string& feature: features) record["features"][feature].setBool(false);
 }
 

@@ -137,10 +137,12 @@ std::size_t passLine(const Text& t, std::size_t i) {
     }
 }
 
+/* Digits with an optional leading "-" and trailing "u" or "i"; a lone "-"
+   is an operator, not a number */
 bool isNumber(std::string_view text) {
     if(!text.empty() && text.front() == '-') text.remove_prefix(1);
     if(!text.empty() && (text.back() == 'u' || text.back() == 'i')) text.remove_suffix(1);
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 /* Reads like atol: optional sign, decimal digits, the rest ignored. Wraps to

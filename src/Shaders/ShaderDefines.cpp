@@ -32,9 +32,7 @@ std::vector<std::string> shaderFeatures(const Preprocessor& preprocessor) {
     if(!preprocessor.isOk()) return features;
     for(const auto& entry: preprocessor.defines()) {
         if(!String::beginsWith(entry.first, "FEATURE_")) continue;
-        std::string name = entry.first.substr(8);
-        /* A feature defined twice is still one feature */
-        if(features.empty() || features.back() != name) features.push_back(std::move(name));
+        features.push_back(entry.first.substr(8));
     }
     return features;
 }

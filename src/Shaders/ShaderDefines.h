@@ -28,7 +28,8 @@ ZANDELLE_EXPORT std::string pipelineDefines(std::uint8_t flags, std::uint32_t li
 ZANDELLE_EXPORT std::string featureDefines(const std::vector<std::string>& names);
 
 /** Names of the defines that begin with "FEATURE_", without that prefix, in
-    sorted order and each once; empty when @p preprocessor is not ok. */
+    sorted order; a feature defined twice is listed twice. Empty when
+    @p preprocessor is not ok. */
 ZANDELLE_EXPORT std::vector<std::string> shaderFeatures(const Preprocessor& preprocessor);
 
 /** A preprocessor that has processed the pipeline defines, the feature

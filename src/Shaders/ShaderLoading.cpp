@@ -248,13 +248,10 @@ void loadShaders(ZandelleEditor& editor, const std::shared_ptr<ReloadState>& rel
             Warning{} << "Cannot apply shader resource configuration" << configuration;
     } else overrideEditorShaderGroup({});
 
-    /* Without a project root the path would be relative to whatever the
-       working directory is */
-    std::string projectDirectory;
-    if(!data.project().root().empty()) {
-        projectDirectory = data.project().shadersPath();
-        if(!Path::isDirectory(projectDirectory)) projectDirectory.clear();
-    }
+    /* A project opened by bare file name has an empty root: its shaders
+       directory is then relative to the current directory */
+    std::string projectDirectory = data.project().shadersPath();
+    if(!Path::isDirectory(projectDirectory)) projectDirectory.clear();
 
     std::vector<ShaderFile> files = candidateFiles(editorDirectory, projectDirectory);
     if(!projectDirectory.empty())

@@ -56,8 +56,9 @@ ZANDELLE_EXPORT bool isShaderFile(std::string_view path);
 
 /** Loads every shader source again. Problems with single files are log
     lines; the file concerned is left out. Records are added to the shaders
-    and pipelines sections but never removed. The project's directory is
-    used only once the project has a root. Replaces the editor's three shader
+    and pipelines sections but never removed. The project's "shaders"
+    directory is below its root, or the current directory when the root is
+    empty. Replaces the editor's three shader
     watches: a changed shader or "internal/resources.conf" in the editor
     directory starts a "Reloading shaders" job that loads again and
     recompiles shaders and pipelines. */

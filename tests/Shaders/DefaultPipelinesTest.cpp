@@ -176,13 +176,15 @@ TEST(DefaultPipelines, UserPipelinesStay) {
     EXPECT_EQ(file.pipelines().resourcesWithLink(FileLink{"default", "Phong Normalmapped"}).size(), 1u);
 }
 
-TEST(DefaultPipelines, FeaturesFollowTheShader) {
-    /* A feature the shader dropped does not stay in its pipelines */
+TEST(DefaultPipelines, FeatureKeysOfOthersStay) {
+    /* Only the shader's features are written; a key set by a user or a
+       plug-in, or one the shader no longer lists, survives a reload */
     ProjectFile file;
     addShaderDefaultPipelines(file, "Custom", "s", {"TEXTURED", "WITH_GLOW"});
+    file.pipelines().getOriginal(FileLink{"default", "Custom"})["features/MINE"].setBool(true);
     addShaderDefaultPipelines(file, "Custom", "s", {"TEXTURED"});
-    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom")]), "TEXTURED=0 ");
-    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom Textured")]), "TEXTURED=1 ");
+    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom")]), "TEXTURED=0 WITH_GLOW=0 MINE=1 ");
+    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom Textured")]), "TEXTURED=1 WITH_GLOW=0 ");
     EXPECT_EQ(file.pipelines().size(), 2u);
 }
 

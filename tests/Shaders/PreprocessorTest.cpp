@@ -62,6 +62,8 @@ const ProcessCase ProcessCases[]{
         "Preprocessor: failed to parse #if. Unexpected token \\0. Skipping evaluation.\n", ""},
     {"missing operand", "#if\nx\n#endif\nz\n", "z\n", {}, {},
         "Preprocessor: failed to parse #if. Unexpected token \\n. Skipping evaluation.\n", ""},
+    {"a lone minus is an operator, not a number", "#define X -\n#if X\nx\n#endif\n", "", {"X"}, {},
+        "Preprocessor: failed to parse #if. Unexpected token \\0. Skipping evaluation.\n", ""},
     {"plus is not an operator", "#if +1\nx\n#endif\n", "", {}, {},
         "Preprocessor: failed to parse #if. Unexpected token +. Skipping evaluation.\n", ""},
     {"second comparison is left over", "#if 1 < 2 < 3\nx\n#endif\n", "", {}, {},

@@ -328,3 +328,15 @@ TEST(ShaderLoading, IsShaderFile) {
 }
 
 }
+
+TEST_F(ShaderLoadingTest, EmptyRootIsTheCurrentDirectory) {
+    /* A project opened by bare file name */
+    dir.write("project/shaders/Custom.frag", "// custom\n");
+    editor.data().project().setRoot("Project.zdp");
+    ASSERT_EQ(editor.data().project().root(), "");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::string{dir / "project"});
+    loadShaders(editor);
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(source("Custom.frag"), "// custom\n");
+}
