@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   rapidjson-dev libxxhash-dev libfmt-dev libglm-dev
   libassimp-dev libstb-dev libpng-dev libwebp-dev libmeshoptimizer-dev
-  libbullet-dev libbullet-extras-dev libfreetype-dev
+  libbullet-dev libbullet-extras-dev libfreetype-dev glslang-dev glslang-tools
   assimp-testmodels fonts-dejavu-core fonts-cantarell fonts-wqy-microhei
 )
 

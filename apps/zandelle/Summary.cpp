@@ -27,6 +27,9 @@ SummaryData collectSummary(ZandelleEditor& editor) {
     /* Slot 0 of the compiled arrays is the "none" placeholder */
     s.meshes = editor.data().scene().meshes.size() - 1;
     s.skins = editor.data().scene().skins.size() - 1;
+    s.shaders = editor.data().scene().shaders.size() - 1;
+    s.pipelines = editor.data().scene().pipelines.size() - 1;
+    s.materials = editor.data().scene().materials.size() - 1;
     s.fonts = scene.fonts().filledCount();
     s.languages = scene.languages().languages.size() - 1;
     if(editor.assetCompiler) {
@@ -60,6 +63,9 @@ std::string summaryToJson(const SummaryData& s) {
     counts.AddMember("components", components, a);
     counts.AddMember("meshes", JsonValue{std::uint64_t(s.meshes)}, a);
     counts.AddMember("skins", JsonValue{std::uint64_t(s.skins)}, a);
+    counts.AddMember("shaders", JsonValue{std::uint64_t(s.shaders)}, a);
+    counts.AddMember("pipelines", JsonValue{std::uint64_t(s.pipelines)}, a);
+    counts.AddMember("materials", JsonValue{std::uint64_t(s.materials)}, a);
     counts.AddMember("fonts", JsonValue{std::uint64_t(s.fonts)}, a);
     counts.AddMember("languages", JsonValue{std::uint64_t(s.languages)}, a);
     counts.AddMember("animations", JsonValue{std::uint64_t(s.animations)}, a);

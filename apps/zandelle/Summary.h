@@ -24,6 +24,8 @@ struct SummaryData {
         manager name (in manager order), compiled meshes, skins and
         animations */
     std::size_t objects = 0, meshes = 0, skins = 0, animations = 0;
+    /** Compiled shaders (vertex and fragment), pipelines and materials */
+    std::size_t shaders = 0, pipelines = 0, materials = 0;
     std::vector<std::pair<std::string, std::size_t>> components;
     /** Fonts holding glyph data, compiled languages; fonts the font jobs
         built and those they took from the cache */

@@ -81,6 +81,11 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     /* The default font: built, or read from the cache that creating the
        project left; the second time from the cache */
     EXPECT_EQ(summary["counts/fonts"].asInt(-1), 1);
+    /* Every shipped shader; MeshVisualizer and the Text pipeline of the
+       default font's material */
+    EXPECT_GE(summary["counts/shaders"].asInt(-1), 14);
+    EXPECT_EQ(summary["counts/pipelines"].asInt(-1), 2);
+    EXPECT_EQ(summary["counts/materials"].asInt(-1), 1);
     EXPECT_EQ(summary["jobs/fontsBuilt"].asInt(-1) + summary["jobs/fontsFromCache"].asInt(-1), 1);
     ProjectFile second;
     ASSERT_TRUE(second.parse(run("open " + q(project) + " --json --quiet").out));

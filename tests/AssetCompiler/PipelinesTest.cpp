@@ -1,0 +1,151 @@
+#include "CompilerFixture.h"
+#include "Engine/RuntimeData.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+class PipelinesTest: public CompilerTest {
+    protected:
+        std::string pipeline(std::string_view name) { return file().pipelines().resourceByName(name); }
+        Data::PipelineDataView compiled(std::string_view name) {
+            return *Data::readPipelineData(sceneData().pipelines.at(compiler().pipelineId(pipeline(name))));
+        }
+        std::vector<std::uint8_t> materialBytes(std::string_view key) {
+            const Data::MaterialDataView view = *Data::readMaterialData(sceneData().materials.at(compiler().materialId(key)));
+            return {view.parameters.begin(), view.parameters.end()};
+        }
+        void addMaterial(std::string_view key, std::string_view pipelineName, std::string_view phong = "{}") {
+            setRecord("materials", key, R"({"name": ")" + std::string{key} + R"(", "pipeline": ")" +
+                pipeline(pipelineName) + R"(", "Phong": )" + std::string{phong} + "}");
+        }
+};
+
+TEST_F(PipelinesTest, OnlyNeededPipelinesCompile) {
+    setSection("materials", "{}");
+    compiler().compileShaders();
+    compiler().compilePipelines();
+    EXPECT_NE(compiler().pipelineId(pipeline("MeshVisualizer")), 0);
+    EXPECT_EQ(compiler().pipelineId(pipeline("Phong Opaque")), 0);
+    EXPECT_EQ(sceneData().pipelines.size(), 2u);
+
+    file()["settings/runtime/enableRuntimeGltf"].setBool(true);
+    compiler().compilePipelines();
+    for(const char* name: {"Flat Opaque", "Flat Opaque Textured", "Phong Opaque", "Phong Opaque Textured",
+                           "Physical Opaque", "Physical Opaque Textured"})
+        EXPECT_NE(compiler().pipelineId(pipeline(name)), 0) << name;
+    EXPECT_EQ(compiler().pipelineId(pipeline("Foliage")), 0);
+}
+
+TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
+    const std::string phong = file().shaders().resourceByName("Phong");
+    setRecord("pipelines", "custom", R"({"name": "Custom", "shader": ")" + phong + R"(",
+        "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
+        "blendEqAlpha": "max", "doubleSided": true, "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
+    addMaterial("m", "Custom");
+    file().defaults()["materials"].RemoveMember("Phong");
+    compiler().compileAll();
+
+    const Data::PipelineDataView view = compiled("Custom");
+    EXPECT_EQ(view.name, "Custom");
+    EXPECT_EQ(view.index, compiler().pipelineId("custom"));
+    EXPECT_TRUE(view.alphaMasked);
+    EXPECT_EQ(view.features, (std::vector<std::string_view>{"ALPHA_MASKED", "TEXTURED"}));
+    const Data::Pipeline& p = view.pipeline;
+    EXPECT_EQ(p.shader, compiler().resourceIndex.shaders.at(phong));
+    EXPECT_EQ(p.blendSrcRgb, 8u);
+    EXPECT_EQ(p.blendDestRgb, 0u);
+    EXPECT_EQ(p.blendSrcAlpha, 1u); /* from the project defaults */
+    EXPECT_EQ(p.depthFunction, 7u);
+    EXPECT_EQ(p.blendEqAlpha, 4u);
+    EXPECT_EQ(p.doubleSided, 1);
+    EXPECT_EQ(p.reserved1, 1u);
+    EXPECT_EQ(p.reserved2[1], 0xFF);
+    /* Texture coordinates, normals */
+    EXPECT_EQ(sceneData().pipelineAttributes[view.index], 0x7u);
+
+    /* Defaults a Phong material falls back to */
+    const std::optional<std::string> defaults = Json::toString(file().defaults()["materials"]["Phong"], 0);
+    EXPECT_EQ(*defaults, R"({"ambientColor":[0,0,0,1],"diffuseColor":[0,0,0,1],"specularColor":[0,0,0,1],)"
+        R"("emissiveColor":[0,0,0,1],"fogColor":[0,0,0,1],"lightmapFactor":0,"shininess":0,"alphaMaskThreshold":0})");
+}
+
+TEST_F(PipelinesTest, AttributeUnionRecompilesMeshesOnce) {
+    editor.data().resources().meshes.add(FileLink{"scene.glb", "m"}, makeCube());
+    setRecord("meshes", "m", R"({"link": {"file": "scene.glb", "name": "m"}})");
+    compiler().compileAll();
+    const std::uint32_t meshes = counter(AssetType::Meshes);
+    EXPECT_FALSE(sceneData().meshLayout >= MeshTools::MeshDataFlag::Tangents);
+
+    addMaterial("bumpy", "Phong Normalmapped");
+    compiler().compileMaterial("bumpy");
+    EXPECT_EQ(counter(AssetType::Meshes), meshes + 1);
+    EXPECT_TRUE(sceneData().meshLayout >= MeshTools::MeshDataFlag::Tangents);
+    compiler().compilePipeline(pipeline("Phong Normalmapped"));
+    EXPECT_EQ(counter(AssetType::Meshes), meshes + 1);
+}
+
+TEST_F(PipelinesTest, SkyKind) {
+    addMaterial("sky", "Sky");
+    file()["settings/rendering/sky/material"].setString("sky");
+    compiler().compileAll();
+    const Data::Id sky = compiler().pipelineId(pipeline("Sky"));
+    const Data::Id text = compiler().pipelineId(pipeline("Text"));
+    auto kindOf = [&](Data::Id id) {
+        for(const Data::PipelineKind& k: sceneData().pipelineKinds) if(k.pipeline == id) return k;
+        return Data::PipelineKind{99, 0, 0};
+    };
+    EXPECT_EQ(kindOf(sky).kind, 0u);
+    EXPECT_EQ(kindOf(text).kind, 2u);
+    EXPECT_EQ(kindOf(text).value, text);
+
+    file()["settings/rendering/sky/enabled"].setBool(true);
+    compiler().updatePipelineKinds();
+    EXPECT_EQ(kindOf(sky).kind, 3u);
+    EXPECT_EQ(kindOf(sky).value, compiler().materialId("sky"));
+}
+
+TEST_F(PipelinesTest, MaterialValues) {
+    compiler().compileAll();
+    compiler().resourceIndex.textures["tex"] = 7;
+    addMaterial("orange", "Phong Opaque", R"({"diffuseColor": [1, 0.5, 0, 1], "shininess": 3.5, "diffuseTexture": "tex",
+        "ambientColor": "red", "specularColor": [1, 1]})");
+    addMaterial("plain", "Phong Opaque", R"({"shininess": 9, "alphaMaskTexture": "tex", "alphaMaskThreshold": 0.25})");
+    /* Nobody used this pipeline before: compiling it compiles the material */
+    addMaterial("textured", "Phong Opaque Textured", R"({"emissiveTexture": "tex"})");
+    compiler().compileMaterials();
+
+    const std::vector<std::uint8_t> orange = materialBytes("orange");
+    ASSERT_EQ(orange.size(), 30u);
+    EXPECT_EQ((std::vector<std::uint8_t>(orange.begin(), orange.begin() + 12)),
+        (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 127, 0, 255, 255, 255, 0, 0}));
+    EXPECT_EQ(orange[20], 7);   /* diffuse texture, two bytes */
+    EXPECT_EQ(orange[29], 0);   /* shininess is not an integer */
+    EXPECT_EQ(sceneData().materialAlphaMasks[compiler().materialId("orange")].texture, 7u);
+
+    const std::vector<std::uint8_t> plain = materialBytes("plain");
+    EXPECT_EQ(plain[7], 255);   /* the default diffuse colour is opaque black */
+    EXPECT_EQ(plain[29], 9);
+    const Data::AlphaMask& mask = sceneData().materialAlphaMasks[compiler().materialId("plain")];
+    EXPECT_EQ(mask.texture, 7u);
+    EXPECT_EQ(mask.threshold, 0.25f);
+    /* A later texture never supplies the alpha mask */
+    EXPECT_EQ(sceneData().materialAlphaMasks[compiler().materialId("textured")].texture, 0u);
+    EXPECT_EQ(materialBytes("textured")[22], 7);
+
+    /* A recompiled pipeline recompiles exactly its materials */
+    for(Data::ByteArray& data: sceneData().materials) data.clear();
+    compiler().compilePipeline(pipeline("Phong Opaque"));
+    std::size_t recompiled = 0;
+    for(const Data::ByteArray& data: sceneData().materials) recompiled += !data.empty();
+    EXPECT_EQ(recompiled, 2u);
+
+    /* Without a pipeline of its own or by default */
+    file().defaults()["materials"]["pipeline"].SetNull();
+    setRecord("materials", "lost", R"({"name": "Lost"})");
+    LogCapture log;
+    compiler().compileMaterial("lost");
+    EXPECT_EQ(log.warning(), "AssetCompiler::compileMaterials(): While compiling material Lost: No pipeline set\n");
+    EXPECT_EQ(compiler().materialId("lost"), 0);
+}
+
+}}}
