@@ -64,7 +64,8 @@ TEST_F(ChangeHandlersTest, RecompilesTheEditedRecordOnly) {
         {"/fonts/1/characters", R"("abc")", "fonts 1"},
         {"/fonts/1/name", R"("Renamed")", ""},
         {"/materials/m2/name", R"("Renamed")", ""},
-        {"/materials/m2/Phong/diffuseColor", "[1, 0, 0, 1]", "materials 1"},
+        /* Its pipeline is not compiled yet: compiling that compiles the material */
+        {"/materials/m2/Phong/diffuseColor", "[1, 0, 0, 1]", "pipelines 1 materials 1"},
         {"/settings/rendering/usePreZ", "true", "pipelines " + pipelines},
         {"/settings/rendering/textureAtlasSize", "[4096, 4096]", "images " + images},
         {"/settings/editor/cache/maxCacheSize", "100", "images " + images},
@@ -97,7 +98,8 @@ TEST_F(ChangeHandlersTest, ObjectsRemovedMovedAndChanged) {
 }
 
 TEST_F(ChangeHandlersTest, MaterialPipelineAndFontReListUsers) {
-    EXPECT_EQ(edit("/materials/m1/pipeline", R"("2")"), "materials 1");
+    /* A pipeline not compiled yet is compiled, and it compiles the material */
+    EXPECT_EQ(edit("/materials/m1/pipeline", R"("2")"), "pipelines 1 materials 1");
     EXPECT_EQ(editor.changedObjects, (std::vector<std::string>{"a", "b"}));
     editor.changedObjects.clear();
     /* A font change lists the text users only, and compiles the new font */
