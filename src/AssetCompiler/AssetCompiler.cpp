@@ -3,6 +3,8 @@
 #include <chrono>
 
 #include "Editor/ZandelleEditor.h"
+#include "Engine/Basis.h"
+#include "Engine/ImageTools.h"
 #include "Engine/MeshOptimizer.h"
 
 namespace ZandelleEngine {
@@ -30,6 +32,7 @@ void AssetCompiler::initialize(ZandelleEditor& editor) {
     /* Pipeline id 0 is "none": its placeholder has no parameters */
     pipelineMaterialDefinitions.assign(1, std::make_shared<const MaterialDefinition>());
     meshOptimizer = std::make_unique<MeshOptimizerSceneConverter>();
+    initializeImageCompression();
 }
 
 ProjectFile& AssetCompiler::projectFile() const { return data().projectFile(); }

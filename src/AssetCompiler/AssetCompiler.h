@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,7 @@
 
 #include "Base/Assert.h"
 #include "Base/Export.h"
+#include "Base/Math.h"
 #include "Editor/EditorSceneData.h"
 #include "Editor/ProjectFile.h"
 #include "Engine/Id.h"
@@ -33,6 +35,12 @@ namespace ZandelleEngine {
 class ZandelleEditor;
 class EditorData;
 class MeshOptimizerSceneConverter;
+class BasisImageConverter;
+class BasisImporter;
+class JobSystem;
+class Progress;
+namespace ImageTools { class StbResizeImageConverter; }
+namespace Trade { struct ImageData; enum class CompressedPixelFormat: std::uint8_t; }
 
 /** Maps from record key to the runtime id a step gave it; 0 is "not
     compiled" */
@@ -221,6 +229,33 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Cooks collision meshes of physics components */
         Physics::Cooking cookingInterface;
 
+        /* Image compression (CompressImages.cpp) */
+
+        /** Queues background compression of the images of @p keys, already
+            compiled into their slots; called by compileImages */
+        void compressImages(const std::vector<std::string>& keys);
+
+        /** Cache file name (without extension) of a tile: the XXH3 128-bit
+            hash of its pixel bytes as 32 hexadecimal digits, low half first;
+            for UASTC the same hash of that text followed by "uastc" */
+        static std::string tileCacheName(const Trade::ImageData& tile, bool uastc);
+        /** Mip levels below level 0 of an image of @p size: the smallest
+            one's larger side lies between 129 and 256 pixels */
+        static int extraMipLevels(Vector2i size);
+        /** Tiles over level 0 and its extra mip levels */
+        static std::uint32_t workUnits(Vector2i size);
+
+        /** Per job-system worker: resizing converter, Basis encoder and
+            Basis importer, indexed by JobSystem::workerId(); the resize
+            converter has one more entry, used on threads that are no
+            worker */
+        std::vector<std::unique_ptr<ImageTools::StbResizeImageConverter>> workerImageConverters;
+        std::vector<std::unique_ptr<BasisImageConverter>> workerBasisConverters;
+        std::vector<std::unique_ptr<BasisImporter>> workerBasisImporters;
+
+        /** Finished compression jobs and their tiles, for the summary */
+        std::atomic<std::uint32_t> imagesCompressed{0}, tilesEncoded{0}, tilesFromCache{0};
+
     private:
         struct ComponentEntry;
 
@@ -259,6 +294,20 @@ class ZANDELLE_EXPORT AssetCompiler {
         bool cookPhysicsMesh(Data::Id c, std::string_view objectName, std::string_view meshName, bool convex);
         /* Drops the cooked mesh of physics component @p c */
         void releaseCookedMesh(Data::Id c);
+
+        struct ImageJob;
+        /* Target format and per-worker instances, created where missing */
+        void initializeImageCompression();
+        /* Job bodies of image compression and the end of a job chain */
+        void generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        void compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);
+        /* The GPU format tiles are transcoded to; empty for plain pixels */
+        static std::optional<Trade::CompressedPixelFormat> compressedTarget();
+        /* The resize converter of the calling thread */
+        ImageTools::StbResizeImageConverter& resizeConverter();
+        /* Writes the uncompressed image of @p key to the cache */
+        void writeUncompressedImage(std::string_view key, const Trade::ImageData& image);
 
         ZandelleEditor* _editor = nullptr;
         EditorData* _data = nullptr;

@@ -32,6 +32,9 @@ EditorSceneData::EditorSceneData(): _main{std::make_unique<DynamicSceneGraph>()}
     pipelineKinds.emplace_back();
     materials.emplace_back();
     materialAlphaMasks.emplace_back();
+    images.emplace_back();
+    streamedImages.push_back(false);
+    textures.emplace_back();
 }
 
 EditorSceneData::~EditorSceneData() = default;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "Base/Math.h"
 #include "Engine/Animation.h"
 #include "Engine/AnimationManager.h"
+#include "Engine/Basis.h"
 #include "Engine/DynamicSceneGraph.h"
 #include "Engine/MeshTools.h"
 #include "Engine/RuntimeData.h"
@@ -108,6 +110,29 @@ class ZANDELLE_EXPORT EditorSceneData {
         /** Materials (Data::createMaterialData) and their alpha masks */
         std::vector<Data::ByteArray> materials;
         std::vector<Data::AlphaMask> materialAlphaMasks;
+
+        /** A compiled image. The pixel image is moved out while a job
+            compresses it; revision counts the compilations of the slot, so a
+            job can tell that its image was replaced while it ran. */
+        struct CompiledImage {
+            Trade::ImageData image;
+            /** Data::createImageData: the cached PNG's name, or the tiles */
+            Data::ByteArray imageData;
+            /** Basis files of the tiles, level by level in tile order */
+            std::vector<std::vector<char>> basisTiles;
+            /** The same tiles transcoded to the editor's GPU format */
+            std::vector<Trade::CompressedImageData> compressedTiles;
+            std::uint32_t revision = 0;
+        };
+        /** Compiled images by image id; guarded by imagesMutex, since image
+            jobs write their slots from workers */
+        std::vector<CompiledImage> images;
+        /** Bit per image id: set for images the runtime streams */
+        std::vector<bool> streamedImages;
+        std::mutex imagesMutex;
+
+        /** Packed textures (Data::createTextureData) by texture id */
+        std::vector<Data::ByteArray> textures;
 
     private:
         std::unique_ptr<DynamicSceneGraph> _main;

@@ -100,6 +100,10 @@ class ZANDELLE_EXPORT ZandelleEditor {
         std::atomic<bool> npmInstallRunning{false};
         /** Set by a successful npm install job */
         std::atomic<bool> dependenciesInstalled{false};
+        /** GPU format compressed images are transcoded to, numbered as
+            Trade::CompressedPixelFormat (7 BC3, 15 BC7, 25 ETC2, 27 ASTC
+            4x4); any other value keeps plain RGBA pixels */
+        std::uint32_t compressedTextureFormat = 7;
         /** The npm executable the npm runner starts */
         std::string npmExecutable = "npm";
         /** How long one npm run may take before it is ended */

@@ -15,13 +15,21 @@ namespace ZandelleEngine { namespace ImageTools {
 PixelLayout pixelLayout(Trade::PixelFormat format) {
     using F = Trade::PixelFormat;
     switch(format) {
-        case F::R8Unorm: return {1, 1, false};
-        case F::RG8Unorm: return {2, 1, false};
-        case F::RGB8Unorm: return {3, 1, false};
-        case F::RGBA8Unorm: return {4, 1, false};
-        case F::RGBA32F: return {4, 4, false};
-        default: return {};
+        case F::R8Unorm: case F::R8Srgb: case F::R8UI: return {1, 1, false};
+        case F::RG8Unorm: case F::RG8Srgb: case F::RG8UI: return {2, 1, false};
+        case F::RGB8Unorm: case F::RGB8Srgb: case F::RGB8UI: return {3, 1, false};
+        case F::RGBA8Unorm: case F::RGBA8Srgb: case F::RGBA8UI: return {4, 1, false};
+        case F::R16Unorm: case F::R16UI: return {1, 2, false};
+        case F::RG16Unorm: case F::RG16UI: return {2, 2, false};
+        case F::RGB16Unorm: case F::RGB16UI: return {3, 2, false};
+        case F::RGBA16Unorm: case F::RGBA16UI: return {4, 2, false};
+        case F::R32F: return {1, 4, true};
+        case F::RG32F: return {2, 4, true};
+        case F::RGB32F: return {3, 4, true};
+        case F::RGBA32F: return {4, 4, true};
+        case F::RGBA16F: return {};
     }
+    return {};
 }
 
 std::optional<Trade::ImageData> resize(const Trade::ImageData& image, Vector2i size) {

@@ -48,7 +48,7 @@ ByteArray createSkinData(std::span<const DualQuaternion> jointTransforms, std::s
         for(float f: {s.x, s.y, s.z}) append(out, f);
     }
     for(std::size_t i = 0; i != count; ++i) append(out, i < jointIds.size() ? jointIds[i] : Id(0));
-    while(out.size() % 4) out.push_back(0);
+    padToFour(out);
     return out;
 }
 
@@ -181,6 +181,49 @@ std::optional<PipelineDataView> readPipelineData(std::span<const char> data) {
     return view;
 }
 
+namespace {
+
+ByteArray imageData(const Vector3i& size, std::uint16_t field, std::span<const std::string_view> names) {
+    ByteArray out;
+    appendHeader(out, "ZIMG", ImageDataVersion, field, std::uint32_t(names.size()));
+    for(int i = 0; i != 3; ++i) append(out, std::uint32_t(size[i]));
+    for(std::string_view name: names) {
+        append(out, std::uint16_t(name.size()));
+        out.insert(out.end(), name.begin(), name.end());
+    }
+    padToFour(out);
+    return out;
+}
+
+}
+
+ByteArray createImageData(const Vector3i& size, std::string_view fileName) {
+    return imageData(size, 0, {&fileName, 1});
+}
+
+ByteArray createImageData(const Vector3i& size, std::span<const std::string> tileNames) {
+    std::vector<std::string_view> names(tileNames.begin(), tileNames.end());
+    return imageData(size, 1, names);
+}
+
+std::optional<ImageDataView> readImageData(std::span<const char> data) {
+    if(!checkHeader(data, "ZIMG", ImageDataVersion) || data.size() < HeaderSize + 12) return {};
+    ImageDataView view;
+    view.tiled = readAt<std::uint16_t>(data, 6) == 1;
+    for(int i = 0; i != 3; ++i) view.size[i] = int(readAt<std::uint32_t>(data, HeaderSize + 4*i));
+    const std::size_t count = readAt<std::uint32_t>(data, 8);
+    std::size_t offset = HeaderSize + 12;
+    for(std::size_t i = 0; i != count; ++i) {
+        if(data.size() - offset < 2) return {};
+        const std::size_t length = readAt<std::uint16_t>(data, offset);
+        offset += 2;
+        if(data.size() - offset < length) return {};
+        view.names.emplace_back(data.data() + offset, length);
+        offset += length;
+    }
+    return view;
+}
+
 ByteArray createMaterialData(Id pipeline, std::span<const std::uint8_t> parameters) {
     ByteArray out;
     out.reserve(HeaderSize + parameters.size() + 3);
@@ -198,4 +241,29 @@ std::optional<MaterialDataView> readMaterialData(std::span<const char> data) {
         std::span<const std::uint8_t>{reinterpret_cast<const std::uint8_t*>(data.data() + HeaderSize), size}};
 }
 
+ByteArray createTextureData(const TextureInfo& info) {
+    ByteArray out;
+    appendHeader(out, "ZTEX", TextureDataVersion, 0, 0);
+    for(std::int32_t v: {info.type, info.minFilter, info.magFilter, info.mipFilter, info.wrapping[0], info.wrapping[1], info.wrapping[2]})
+        append(out, v);
+    append(out, info.image);
+    padToFour(out);
+    return out;
+}
+
+void setTextureDataId(ByteArray& data, Id id) {
+    if(data.size() >= HeaderSize) std::memcpy(data.data() + 6, &id, 2);
+}
+
+std::optional<TextureDataView> readTextureData(std::span<const char> data) {
+    if(!checkHeader(data, "ZTEX", TextureDataVersion) || data.size() < HeaderSize + 7*4 + 2) return {};
+    TextureDataView view;
+    view.id = readAt<Id>(data, 6);
+    std::int32_t v[7];
+    for(int i = 0; i != 7; ++i) v[i] = readAt<std::int32_t>(data, HeaderSize + 4*i);
+    view.info = TextureInfo{v[0], v[1], v[2], v[3], {v[4], v[5], v[6]}, readAt<Id>(data, HeaderSize + 28)};
+    return view;
+}
+
 }}
+

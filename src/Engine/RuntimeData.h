@@ -142,4 +142,36 @@ struct PipelineKind {
     std::uint32_t value = 0;
 };
 
+constexpr std::uint16_t ImageDataVersion = 1;
+constexpr std::uint16_t TextureDataVersion = 1;
+
+/** An uncompressed image stored in the file @p fileName */
+ZANDELLE_EXPORT ByteArray createImageData(const Vector3i& size, std::string_view fileName);
+/** A compressed image made of the tiles named @p tileNames */
+ZANDELLE_EXPORT ByteArray createImageData(const Vector3i& size, std::span<const std::string> tileNames);
+
+struct ImageDataView {
+    Vector3i size;
+    bool tiled;
+    std::vector<std::string> names;
+};
+/** Empty when the bytes are not image data of this version */
+ZANDELLE_EXPORT std::optional<ImageDataView> readImageData(std::span<const char> data);
+
+struct TextureInfo {
+    std::int32_t type = 0, minFilter = 0, magFilter = 0, mipFilter = 0;
+    std::int32_t wrapping[3]{0, 0, 0};
+    Id image = 0;
+};
+/** Packs a texture; its own id (the header's second 16-bit field) is 0
+    until the caller writes it with setTextureDataId() */
+ZANDELLE_EXPORT ByteArray createTextureData(const TextureInfo& info);
+ZANDELLE_EXPORT void setTextureDataId(ByteArray& data, Id id);
+
+struct TextureDataView {
+    Id id;
+    TextureInfo info;
+};
+ZANDELLE_EXPORT std::optional<TextureDataView> readTextureData(std::span<const char> data);
+
 }}

@@ -1,0 +1,335 @@
+#include "AssetCompiler/AssetCompiler.h"
+
+#include <bit>
+#include <cstring>
+
+#include <xxhash.h>
+
+#include "Base/Format.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Editor/ZandelleEditor.h"
+#include "Engine/Basis.h"
+#include "Engine/EnvironmentConvolution.h"
+#include "Engine/ImageTools.h"
+
+namespace ZandelleEngine {
+
+namespace {
+
+constexpr int TileSize = 256;
+constexpr int TileBorder = 2;
+
+/* Solid magenta 4x4 blocks of the four GPU formats, in memory order */
+const char* placeholderBlock(Trade::CompressedPixelFormat format) {
+    switch(format) {
+        case Trade::CompressedPixelFormat::Astc4x4RGBAUnorm: return "\xfc\xfd\xff\xff\xff\xff\xff\xff\xff\xff\x00\x00\xff\xff\xff\xff";
+        case Trade::CompressedPixelFormat::Bc3RGBAUnorm: return "\x00\xff\x49\x92\x24\x49\x92\x24\x1f\xf8\x1f\xf8\xaa\xaa\xaa\xaa";
+        case Trade::CompressedPixelFormat::Bc7RGBAUnorm: return "\x04\xbe\xff\xfe\x7b\xe0\x81\x07\xfe\xfb\xef\xbf\x07\x00\x00\x00";
+        case Trade::CompressedPixelFormat::Etc2RGBA8Unorm: return "\xff\x00\x00\x00\x00\x00\x00\x00\x7e\x81\xfb\xff\x01\xff\xe0\x3f";
+    }
+    return nullptr;
+}
+
+Trade::CompressedImageData placeholderTile(Trade::CompressedPixelFormat format, Vector2i size) {
+    Trade::CompressedImageData out{format, size, {}};
+    const std::size_t blocks = std::size_t((size.x + 3)/4)*((size.y + 3)/4);
+    out.data.resize(blocks*16);
+    for(std::size_t i = 0; i != blocks; ++i) std::memcpy(out.data.data() + 16*i, placeholderBlock(format), 16);
+    return out;
+}
+
+std::string hashName(const void* data, std::size_t size) {
+    const XXH128_hash_t hash = XXH3_128bits(data, size);
+    return format("{:016x}{:016x}", hash.low64, hash.high64);
+}
+
+}
+
+/* What one image's job chain works on */
+struct AssetCompiler::ImageJob {
+    std::string key;
+    Data::Id id;
+    /* Revision of the image slot when the chain started */
+    std::uint32_t revision;
+    bool uastc;
+    /* Level 0 came out of the slot and goes back there */
+    bool ownsSlotImage = false;
+    std::vector<Trade::ImageData> levels;
+    std::shared_ptr<Progress> progress;
+    std::optional<ProgressReference> reference;
+    /* Progress steps this chain added to the total and counted so far */
+    std::uint32_t progressShare = 0, progressCounted = 0;
+    bool finished = false;
+
+    void step(std::uint32_t count = 1) {
+        progressCounted += count;
+        progress->done += count;
+    }
+};
+
+void AssetCompiler::initializeImageCompression() {
+    ZandelleEditor& e = editor();
+    switch(e.compressedTextureFormat) {
+        case 7: BasisImporter::setGlobalValue("format", "Bc3RGBA"); break;
+        case 15: BasisImporter::setGlobalValue("format", "Bc7RGBA"); break;
+        case 25: BasisImporter::setGlobalValue("format", "Etc2RGBA"); break;
+        case 27: BasisImporter::setGlobalValue("format", "Astc4x4RGBA"); break;
+        default: BasisImporter::setGlobalValue("format", "RGBA");
+    }
+    /* Every job was cancelled and drained before the editor data was reset */
+    pendingImageJobs = 0;
+
+    const std::size_t workers = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1));
+    if(workerImageConverters.size() < workers + 1) workerImageConverters.resize(workers + 1);
+    for(auto& c: workerImageConverters) if(!c) c = std::make_unique<ImageTools::StbResizeImageConverter>();
+    workerBasisConverters.resize(std::max(workerBasisConverters.size(), workers));
+    for(auto& c: workerBasisConverters) if(!c) {
+        c = std::make_unique<BasisImageConverter>();
+        c->setValue("compression_level", "2");
+        c->setValue("threads", "1");
+        c->setValue("mip_gen", "false");
+        c->setValue("mip_filter", "box");
+        c->setValue("y_flip", "true");
+        c->setValue("mip_srgb", "true");
+    }
+    workerBasisImporters.resize(std::max(workerBasisImporters.size(), workers));
+    for(auto& c: workerBasisImporters) if(!c) c = std::make_unique<BasisImporter>();
+}
+
+std::string AssetCompiler::tileCacheName(const Trade::ImageData& tile, bool uastc) {
+    const std::string name = hashName(tile.data.data(), tile.data.size());
+    if(!uastc) return name;
+    const std::string text = format("{}uastc", name);
+    return hashName(text.data(), text.size());
+}
+
+int AssetCompiler::extraMipLevels(Vector2i size) {
+    const unsigned larger = unsigned(std::max({size.x, size.y, 1}));
+    /* ceil(log2(larger)) */
+    const int log2 = larger <= 1 ? 0 : 32 - std::countl_zero(larger - 1);
+    return std::max(log2 - 8, 0);
+}
+
+std::uint32_t AssetCompiler::workUnits(Vector2i size) {
+    const int tilesX = (std::max(size.x, 0) + TileSize - 1)/TileSize;
+    const int tilesY = (std::max(size.y, 0) + TileSize - 1)/TileSize;
+    std::uint32_t units = 0;
+    for(int l = 0, extra = extraMipLevels(size); l <= extra; ++l)
+        units += std::uint32_t(std::max(tilesX >> l, 1))*std::uint32_t(std::max(tilesY >> l, 1));
+    return units;
+}
+
+void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
+    if(keys.empty()) return;
+    Debug{} << "Compressing" << keys.size() << "images";
+    const std::string cache = data().project().cachePath();
+    Path::make(cache);
+    std::shared_ptr<Progress> progress = editor().addTask("Compressing textures", 1);
+    JobSystem& jobs = *editor().jobSystem;
+    EditorSceneData& scene = data().scene();
+
+    for(const std::string& key: keys) {
+        const ValueAccess record = projectFile().images()[key];
+        auto job = std::make_shared<ImageJob>();
+        job->key = key;
+        job->id = ResourceIndex::lookup(resourceIndex.images, key);
+        job->uastc = record["compression"].asString() == "uastc";
+        job->progress = progress;
+        job->reference.emplace(*progress);
+        Vector2i size;
+        {
+            std::lock_guard<std::mutex> lock{scene.imagesMutex};
+            const EditorSceneData::CompiledImage& slot = scene.images[job->id];
+            job->revision = slot.revision;
+            size = slot.image.size;
+        }
+        const bool specular = record["isSpecularProbe"].asBool();
+        const bool irradiance = record["isProbe"].asBool();
+        job->progressShare = 3*workUnits(size);
+        progress->total += job->progressShare;
+
+        if(!specular && !irradiance) {
+            jobs.dispatchFunc([this, job](JobSystem& jobs, int) {
+                generateMipsAndCompress(jobs, job);
+                return JobResult::Success;
+            });
+            continue;
+        }
+
+        /* Probes: pre-filtered levels, from the cache when every level is
+           there with the right size */
+        const int levelCount = specular ? 5 : 1;
+        for(int l = 0; l != levelCount; ++l) {
+            std::optional<Trade::ImageData> level = ImageTools::readPng(Path::join(cache, format("{}-mip-{}.png", key, l)));
+            if(!level || level->size != glm::max(Vector2i{size.x >> l, size.y >> l}, Vector2i{1})) {
+                job->levels.clear();
+                break;
+            }
+            job->levels.push_back(std::move(*level));
+        }
+        if(job->levels.empty()) {
+            Trade::ImageData source;
+            {
+                std::lock_guard<std::mutex> lock{scene.imagesMutex};
+                source = scene.images[job->id].image;
+            }
+            if(specular) {
+                Debug{} << "Generating specular environment pyramid for image:" << key;
+                job->levels = GLTools::convoluteSpecularEnvironment(source, levelCount);
+            } else {
+                Debug{} << "Generating irradiance environment for image:" << key;
+                job->levels.push_back(GLTools::convoluteEnvironment(source));
+            }
+            for(std::size_t l = 0; l != job->levels.size(); ++l)
+                ImageTools::writePng(Path::join(cache, format("{}-mip-{}.png", key, l)), job->levels[l]);
+        }
+        jobs.dispatchFunc([this, job](JobSystem& jobs, int) {
+            compressImage(jobs, job);
+            return JobResult::Success;
+        });
+    }
+    progress->done += 1;
+}
+
+void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    EditorSceneData& scene = data().scene();
+    try {
+        bool replaced;
+        {
+            std::lock_guard<std::mutex> lock{scene.imagesMutex};
+            EditorSceneData::CompiledImage& slot = scene.images[job->id];
+            replaced = slot.revision != job->revision;
+            if(!replaced) {
+                job->levels.push_back(std::move(slot.image));
+                slot.image = {};
+                job->ownsSlotImage = true;
+            }
+        }
+        if(!replaced) {
+            std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
+                extraMipLevels(job->levels.front().size), *workerImageConverters[JobSystem::workerId()]);
+            for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
+            job->step();
+            std::lock_guard<std::mutex> lock{scene.imagesMutex};
+            replaced = scene.images[job->id].revision != job->revision;
+        }
+        /* The image was compiled again while this ran: its own job does
+           the work */
+        if(replaced) {
+            job->step(2);
+            job->levels.clear();
+            finishImageJob(jobs, job, {});
+            return;
+        }
+        compressImage(jobs, job);
+    } catch(...) {
+        if(!job->finished) finishImageJob(jobs, job, {});
+    }
+}
+
+void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    if(job->levels.empty()) {
+        Error{} << "Image compression failed: attempting to compress 0 mips";
+        finishImageJob(jobs, job, {});
+        return;
+    }
+    EditorSceneData& scene = data().scene();
+    const std::size_t worker = std::size_t(std::max(JobSystem::workerId(), 0));
+    BasisImageConverter& converter = *workerBasisConverters[worker];
+    BasisImporter& importer = *workerBasisImporters[worker];
+    const std::string cache = data().project().cachePath();
+
+    std::vector<std::string> names;
+    std::vector<std::vector<char>> basisTiles;
+    std::vector<Trade::CompressedImageData> compressedTiles;
+    bool cancelled = false;
+    for(const Trade::ImageData& level: job->levels) {
+        const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
+        for(int y = 0; y < tilesY && !cancelled; ++y) for(int x = 0; x < tilesX; ++x) {
+            if(jobs.cancelled()) {
+                cancelled = true;
+                break;
+            }
+            const Trade::ImageData tile = ImageTools::tile(level, x, y, TileSize, TileBorder);
+            const std::string name = tileCacheName(tile, job->uastc);
+            names.push_back(name);
+            const std::string path = Path::join(cache, name + ".basis");
+
+            std::optional<std::vector<char>> bytes;
+            bool opened = false;
+            if(Path::exists(path)) {
+                bytes = Path::read(path);
+                opened = bytes && importer.openData(*bytes);
+                if(opened) ++tilesFromCache;
+                else Warning{} << "Failed loading image cache file:" << path << Debug::nospace << ", re-compressing";
+            }
+            if(!opened) {
+                converter.setValue("uastc", job->uastc ? "true" : "false");
+                bytes = converter.convertToData(tile);
+                ++tilesEncoded;
+                opened = bytes && importer.openData(*bytes);
+                if(!opened) {
+                    Error{} << "Image compression failed: could not transcode basis image";
+                    bytes.reset();
+                } else if(!Path::make(cache) || !Path::writeAtomic(path, std::string_view{bytes->data(), bytes->size()}))
+                    Error{} << "Failed writing cache file:" << path;
+            }
+
+            basisTiles.push_back(bytes ? std::move(*bytes) : std::vector<char>{});
+            if(const std::optional<Trade::CompressedImageData>& transcoded = importer.image(); opened && transcoded)
+                compressedTiles.push_back(*transcoded);
+            else if(const std::optional<Trade::CompressedPixelFormat> target = compressedTarget())
+                compressedTiles.push_back(placeholderTile(*target, tile.size));
+            job->step();
+        }
+    }
+
+    std::vector<char> imageData;
+    {
+        std::lock_guard<std::mutex> lock{scene.imagesMutex};
+        EditorSceneData::CompiledImage& slot = scene.images[job->id];
+        const bool current = slot.revision == job->revision;
+        if(!cancelled && current) {
+            slot.basisTiles = std::move(basisTiles);
+            slot.compressedTiles = std::move(compressedTiles);
+            const Vector3i size = Data::readImageData(slot.imageData).value_or(Data::ImageDataView{Vector3i{job->levels.front().size, 1}, false, {}}).size;
+            imageData = Data::createImageData(size, names);
+        }
+        if(job->ownsSlotImage && current && slot.image.size == Vector2i{0}) slot.image = std::move(job->levels.front());
+    }
+    job->levels.clear();
+    finishImageJob(jobs, job, std::move(imageData));
+}
+
+std::optional<Trade::CompressedPixelFormat> AssetCompiler::compressedTarget() {
+    const std::string name = BasisImporter::globalValue("format");
+    if(name == "Bc3RGBA") return Trade::CompressedPixelFormat::Bc3RGBAUnorm;
+    if(name == "Bc7RGBA") return Trade::CompressedPixelFormat::Bc7RGBAUnorm;
+    if(name == "Etc2RGBA") return Trade::CompressedPixelFormat::Etc2RGBA8Unorm;
+    if(name == "Astc4x4RGBA") return Trade::CompressedPixelFormat::Astc4x4RGBAUnorm;
+    return {};
+}
+
+void AssetCompiler::finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData) {
+    job->finished = true;
+    auto data = std::make_shared<std::vector<char>>(std::move(imageData));
+    jobs.dispatchFunc([this, job, data](JobSystem&, int) {
+        EditorSceneData& scene = this->data().scene();
+        if(!data->empty() && projectFile().images()[job->key].isSetInProject()) {
+            std::lock_guard<std::mutex> lock{scene.imagesMutex};
+            EditorSceneData::CompiledImage& slot = scene.images[job->id];
+            if(slot.revision == job->revision) {
+                slot.imageData = std::move(*data);
+                ++imagesCompressed;
+            }
+        }
+        /* The chain's share of the progress total is used up */
+        if(job->progressCounted < job->progressShare) job->step(job->progressShare - job->progressCounted);
+        job->reference.reset();
+        if(--pendingImageJobs == 0) scene.setAssetTypeDirty(AssetType::Images);
+        return JobResult::Success;
+    }, {}, JobFlagHighPriority);
+}
+
+}

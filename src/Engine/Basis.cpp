@@ -1,0 +1,223 @@
+#include "Engine/Basis.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Engine/ImageTools.h"
+
+extern char** environ;
+
+namespace ZandelleEngine {
+
+namespace {
+
+/* A fresh directory of the system's temporary directory; empty on failure */
+std::string makeScratchDirectory() {
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec)/"zandelle-basis-XXXXXX").string();
+    if(ec) pattern = "/tmp/zandelle-basis-XXXXXX";
+    if(!::mkdtemp(pattern.data())) return {};
+    return pattern;
+}
+
+void removeScratchDirectory(const std::string& directory) {
+    if(directory.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(directory, ec);
+}
+
+/* Runs @p executable with @p arguments in @p directory, its output dropped;
+   the exit code, -1 when it could not start or did not exit normally */
+int run(const std::string& executable, const std::vector<std::string>& arguments, const std::string& directory) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for(const std::string& a: arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if(spawned != 0) return -1;
+    int status = 0;
+    while(::waitpid(pid, &status, 0) < 0)
+        if(errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool isExecutable(const std::string& path) {
+    return !path.empty() && ::access(path.c_str(), X_OK) == 0 && !Path::isDirectory(path);
+}
+
+std::uint32_t readU32(std::span<const char> data, std::size_t offset) {
+    std::uint32_t v;
+    std::memcpy(&v, data.data() + offset, 4);
+    return v;
+}
+
+struct TargetFormat {
+    std::string_view name;
+    int basisFormat;                   /* the executable's -format_only code */
+    std::optional<Trade::CompressedPixelFormat> format;
+};
+
+constexpr TargetFormat TargetFormats[]{
+    {"Etc2RGBA", 1, Trade::CompressedPixelFormat::Etc2RGBA8Unorm},
+    {"Bc3RGBA", 3, Trade::CompressedPixelFormat::Bc3RGBAUnorm},
+    {"Bc7RGBA", 6, Trade::CompressedPixelFormat::Bc7RGBAUnorm},
+    {"Astc4x4RGBA", 10, Trade::CompressedPixelFormat::Astc4x4RGBAUnorm},
+    {"RGBA", 13, {}},
+};
+
+std::mutex globalMutex;
+std::map<std::string, std::string, std::less<>> globalConfiguration{{"format", "RGBA"}};
+
+}
+
+std::string basisExecutable() {
+    if(const char* path = std::getenv("ZANDELLE_BASISU"); path && *path) return path;
+#ifdef ZANDELLE_BASISU_PATH
+    return ZANDELLE_BASISU_PATH;
+#else
+    return {};
+#endif
+}
+
+BasisImageConverter::BasisImageConverter(std::string executable): _executable{std::move(executable)} {}
+
+BasisImageConverter::~BasisImageConverter() { removeScratchDirectory(_directory); }
+
+bool BasisImageConverter::available() const { return isExecutable(_executable); }
+
+void BasisImageConverter::setValue(std::string_view key, std::string_view value) {
+    _configuration.insert_or_assign(std::string{key}, std::string{value});
+}
+
+std::string_view BasisImageConverter::value(std::string_view key) const {
+    auto found = _configuration.find(key);
+    return found == _configuration.end() ? std::string_view{} : std::string_view{found->second};
+}
+
+std::optional<std::vector<char>> BasisImageConverter::convertToData(const Trade::ImageData& image) {
+    if(!available()) {
+        Error{} << "Trade::BasisImageConverter::convertToData(): basisu executable not found at" << _executable;
+        return {};
+    }
+    if(_directory.empty()) _directory = makeScratchDirectory();
+    const std::string input = Path::join(_directory, "tile.png");
+    const std::string output = Path::join(_directory, "tile.basis");
+    if(_directory.empty() || !ImageTools::writePng(input, image)) {
+        Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
+        return {};
+    }
+    Path::remove(output);
+
+    std::vector<std::string> arguments;
+    if(!value("compression_level").empty()) arguments.insert(arguments.end(), {"-comp_level", std::string{value("compression_level")}});
+    if(value("threads") == "1") arguments.push_back("-no_multithreading");
+    if(value("mip_gen") == "true") {
+        arguments.push_back("-mipmap");
+        if(!value("mip_filter").empty()) arguments.insert(arguments.end(), {"-mip_filter", std::string{value("mip_filter")}});
+        arguments.push_back(value("mip_srgb") == "true" ? "-mip_srgb" : "-mip_linear");
+    }
+    if(value("y_flip") == "true") arguments.push_back("-y_flip");
+    if(value("uastc") == "true") arguments.push_back("-uastc");
+    arguments.insert(arguments.end(), {"-file", "tile.png", "-output_file", "tile.basis"});
+
+    ++_encodes;
+    const int code = run(_executable, arguments, _directory);
+    std::optional<std::vector<char>> data = code == 0 ? Path::read(output) : std::nullopt;
+    if(!data || data->empty()) {
+        Error{} << "Trade::BasisImageConverter::convertToData(): encoding failed with exit code" << code;
+        return {};
+    }
+    return data;
+}
+
+void BasisImporter::setGlobalValue(std::string_view key, std::string_view value) {
+    std::lock_guard<std::mutex> lock{globalMutex};
+    globalConfiguration.insert_or_assign(std::string{key}, std::string{value});
+}
+
+std::string BasisImporter::globalValue(std::string_view key) {
+    std::lock_guard<std::mutex> lock{globalMutex};
+    auto found = globalConfiguration.find(key);
+    return found == globalConfiguration.end() ? std::string{} : found->second;
+}
+
+BasisImporter::BasisImporter(std::string executable): _executable{std::move(executable)} {}
+
+BasisImporter::~BasisImporter() { removeScratchDirectory(_directory); }
+
+bool BasisImporter::available() const { return isExecutable(_executable); }
+
+bool BasisImporter::openData(std::span<const char> data) {
+    _opened = false;
+    _image.reset();
+    if(!available()) {
+        Error{} << "Trade::BasisImporter::openData(): basisu executable not found at" << _executable;
+        return false;
+    }
+    const std::string formatName = globalValue("format");
+    const TargetFormat* target = nullptr;
+    for(const TargetFormat& f: TargetFormats) if(f.name == formatName) target = &f;
+    if(!target) {
+        Error{} << "Trade::BasisImporter::openData(): unknown format" << formatName;
+        return false;
+    }
+
+    if(_directory.empty()) _directory = makeScratchDirectory();
+    const std::string unpack = Path::join(_directory, "unpack");
+    std::error_code ec;
+    std::filesystem::remove_all(unpack, ec);
+    if(_directory.empty() || !Path::make(unpack) ||
+       !Path::writeAtomic(Path::join(_directory, "in.basis"), std::string_view{data.data(), data.size()})) {
+        Error{} << "Trade::BasisImporter::openData(): cannot write a scratch file";
+        return false;
+    }
+
+    const int code = run(_executable, {"-unpack", "-ktx_only", "-format_only", std::to_string(target->basisFormat),
+        "-file", "../in.basis"}, unpack);
+    if(code != 0) return false;
+
+    if(target->format) {
+        /* The executable names its output after the input and the format */
+        std::optional<std::pair<Vector2i, std::vector<char>>> level;
+        for(const std::string& name: Path::list(unpack).value_or(std::vector<std::string>{}))
+            if(name.ends_with(".ktx"))
+                if(std::optional<std::vector<char>> ktx = Path::read(Path::join(unpack, name)))
+                    level = readKtxLevel0(*ktx);
+        if(!level) return false;
+        _image = Trade::CompressedImageData{*target->format, level->first, std::move(level->second)};
+    }
+    _opened = true;
+    return true;
+}
+
+std::optional<std::pair<Vector2i, std::vector<char>>> readKtxLevel0(std::span<const char> data) {
+    static constexpr unsigned char Identifier[12]{0xAB, 'K', 'T', 'X', ' ', '1', '1', 0xBB, '\r', '\n', 0x1A, '\n'};
+    if(data.size() < 64 || std::memcmp(data.data(), Identifier, 12) != 0 || readU32(data, 12) != 0x04030201)
+        return {};
+    const Vector2i size{int(readU32(data, 36)), int(readU32(data, 40))};
+    const std::size_t keyValueBytes = readU32(data, 60);
+    if(keyValueBytes > data.size() - 64 || data.size() - 64 - keyValueBytes < 4) return {};
+    const std::size_t at = 64 + keyValueBytes;
+    const std::size_t imageSize = readU32(data, at);
+    if(imageSize > data.size() - at - 4) return {};
+    return std::pair{size, std::vector<char>(data.begin() + at + 4, data.begin() + at + 4 + imageSize)};
+}
+
+}

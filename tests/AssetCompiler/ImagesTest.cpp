@@ -1,0 +1,236 @@
+#include <cstring>
+
+#include <xxhash.h>
+
+#include "CompilerFixture.h"
+#include "Base/Path.h"
+#include "Engine/Basis.h"
+#include "Engine/ImageTools.h"
+#include "Engine/RuntimeData.h"
+#include "Support/LogCapture.h"
+#include "Support/TempDirectory.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+using Trade::ImageData;
+using Trade::PixelFormat;
+
+ImageData solid(Vector2i size, std::array<std::uint8_t, 4> rgba, PixelFormat format = PixelFormat::RGBA8Unorm) {
+    ImageData image{format, size, {}};
+    for(int i = 0; i != size.x*size.y; ++i) image.data.insert(image.data.end(), rgba.begin(), rgba.end());
+    return image;
+}
+
+/* Pixels that differ everywhere, so every tile has its own name */
+ImageData noise(Vector2i size, std::uint32_t seed = 1) {
+    ImageData image{PixelFormat::RGBA8Unorm, size, std::vector<std::uint8_t>(std::size_t(size.x)*size.y*4)};
+    for(std::uint8_t& b: image.data) { seed = seed*1664525u + 1013904223u; b = std::uint8_t(seed >> 24); }
+    return image;
+}
+
+class ImagesTest: public CompilerTest {
+    protected:
+        ImagesTest() { editor.data().project().setRoot(dir.path()); }
+
+        void addImage(std::string_view key, ImageData image, std::string_view extra = R"("compression": "none")") {
+            editor.data().resources().images.add(FileLink{"pictures.png", std::string{key}}, std::move(image));
+            setRecord("images", key, R"({"name": ")" + std::string{key} + R"(", "link": {"file": "pictures.png", "name": ")" +
+                std::string{key} + R"("})" + (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+        }
+        Data::Id id(std::string_view key) { return ResourceIndex::lookup(compiler().resourceIndex.images, key); }
+        EditorSceneData::CompiledImage& slot(std::string_view key) { return sceneData().images.at(id(key)); }
+        std::string cache(std::string_view file) { return dir/("cache/" + std::string{file}); }
+        void waitForJobs() {
+            editor.jobSystem->waitForIdle();
+            ASSERT_EQ(compiler().pendingImageJobs.load(), 0u);
+        }
+        bool basisAvailable() { return BasisImageConverter{}.available(); }
+
+        TempDirectory dir;
+};
+
+TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
+    addImage("big", solid({4096, 2048}, {10, 20, 30, 40}), R"("compression": "none", "maxSize": [1024, 1024], "stream": false)");
+    ImageData deep{PixelFormat::RGBA16Unorm, {2, 1}, {}};
+    for(std::uint16_t v: {std::uint16_t(0), std::uint16_t(257), std::uint16_t(65535), std::uint16_t(32896),
+                          std::uint16_t(514), std::uint16_t(128), std::uint16_t(65279), std::uint16_t(1)}) {
+        deep.data.push_back(std::uint8_t(v & 0xff));
+        deep.data.push_back(std::uint8_t(v >> 8));
+    }
+    addImage("deep", deep);
+    addImage("srgb", solid({3, 2}, {1, 2, 3, 4}, PixelFormat::RGBA8Srgb));
+    addImage("empty", ImageData{PixelFormat::RGBA8Unorm, {0, 5}, {}});
+    setRecord("images", "lost", R"({"name": "lost", "link": {"file": "gone.png", "name": "lost"}})");
+    setSection("textures", R"({"t1": {"image": "big", "wrapping": [1, 2, 3], "minFilter": 4, "magFilter": 5, "mipFilter": 6, "type": 7},
+                              "t2": {"image": "empty"}, "t3": {"image": "deep"}})");
+
+    LogCapture log;
+    compiler().compileImages();
+    compiler().compileTextures();
+
+    /* 4096 x 2048 within 1024 x 1024: the converter got "1024 1024" */
+    EXPECT_EQ(slot("big").image.size, Vector2i(1024, 1024));
+    EXPECT_EQ(compiler().workerImageConverters.back()->value("size"), "1024 1024");
+    EXPECT_EQ(slot("big").image.data, solid({1024, 1024}, {10, 20, 30, 40}).data);
+    const std::optional<ImageData> png = ImageTools::readPng(cache("big.png"));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->size, Vector2i(1024, 1024));
+    EXPECT_EQ(Data::readImageData(slot("big").imageData)->names, std::vector<std::string>{"big.png"});
+    EXPECT_FALSE(sceneData().streamedImages[id("big")]);
+    EXPECT_TRUE(sceneData().streamedImages[id("deep")]);
+
+    EXPECT_EQ(slot("deep").image.format, PixelFormat::RGBA8Unorm);
+    EXPECT_EQ(slot("deep").image.data, (std::vector<std::uint8_t>{0, 1, 255, 128, 2, 0, 254, 0}));
+    EXPECT_EQ(slot("srgb").image.data, solid({3, 2}, {255, 0, 255, 255}).data);
+    EXPECT_EQ(id("empty"), 0);
+
+    EXPECT_EQ(log.problems(),
+        "Converted image deep from pixel format PixelFormat::RGBA16Unorm to PixelFormat::RGBA8Unorm\n"
+        "Cannot compile image srgb - unsupported pixel format PixelFormat::RGBA8Srgb\n"
+        "Cannot compile image empty - image is empty\n"
+        "AssetCompiler::compileImages(): Missing image lost from file gone.png\n"
+        "Image for texture t2 not compiled, skipping.\n");
+    const std::string debug = log.debug();
+    EXPECT_EQ(debug.find("Wrote uncompressed image " + cache("big.png") + " in "), 0u) << debug;
+    EXPECT_NE(debug.find(" s\n"), std::string::npos);
+
+    const std::optional<Data::TextureDataView> t1 = Data::readTextureData(sceneData().textures.at(compiler().resourceIndex.textures.at("t1")));
+    ASSERT_TRUE(t1);
+    EXPECT_EQ(t1->id, compiler().resourceIndex.textures.at("t1"));
+    EXPECT_EQ(t1->info.image, id("big"));
+    EXPECT_EQ((std::vector<int>{t1->info.type, t1->info.minFilter, t1->info.magFilter, t1->info.mipFilter, t1->info.wrapping[0], t1->info.wrapping[2]}),
+              (std::vector<int>{7, 4, 5, 6, 1, 3}));
+
+    /* Recompiling keeps every id */
+    const Data::Id deepId = id("deep"), textureId = compiler().resourceIndex.textures.at("t3");
+    compiler().compileImage("deep");
+    compiler().compileTexture("t3");
+    EXPECT_EQ(id("deep"), deepId);
+    EXPECT_EQ(compiler().resourceIndex.textures.at("t3"), textureId);
+    EXPECT_EQ(Data::readTextureData(sceneData().textures[textureId])->id, textureId);
+}
+
+TEST_F(ImagesTest, TileNames) {
+    /* Known answer of XXH3-128 for no bytes: high 99aa06d3014798d8, low
+       6001c324468d497f; the name writes the low half first */
+    EXPECT_EQ(AssetCompiler::tileCacheName(ImageData{}, false), "6001c324468d497f99aa06d3014798d8");
+
+    const ImageData tile = ImageTools::tile(noise({300, 100}), 1, 0);
+    const XXH128_hash_t hash = XXH3_128bits(tile.data.data(), tile.data.size());
+    char expected[33];
+    std::snprintf(expected, sizeof(expected), "%016llx%016llx", (unsigned long long)hash.low64, (unsigned long long)hash.high64);
+    EXPECT_EQ(AssetCompiler::tileCacheName(tile, false), expected);
+    const std::string text = std::string{expected} + "uastc";
+    const XXH128_hash_t uastc = XXH3_128bits(text.data(), text.size());
+    std::snprintf(expected, sizeof(expected), "%016llx%016llx", (unsigned long long)uastc.low64, (unsigned long long)uastc.high64);
+    EXPECT_EQ(AssetCompiler::tileCacheName(tile, true), expected);
+
+    /* 300 x 100 follows the algorithm: ceil(log2(300)) - 8 = 1 extra level
+       (150 x 50), so 2 x 1 tiles at level 0 and one tile below it */
+    EXPECT_EQ(AssetCompiler::extraMipLevels({300, 100}), 1);
+    EXPECT_EQ(AssetCompiler::workUnits({300, 100}), 3u);
+    EXPECT_EQ(AssetCompiler::extraMipLevels({256, 256}), 0);
+    EXPECT_EQ(AssetCompiler::workUnits({2048, 2048}), 64u + 16u + 4u + 1u);
+    EXPECT_EQ(AssetCompiler::workUnits({4096, 64}), 16u + 8u + 4u + 2u + 1u);
+}
+
+TEST_F(ImagesTest, CompressionAndItsCache) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    addImage("photo", noise({300, 100}), R"("compression": "etc1s")");
+    LogCapture log;
+    const std::uint32_t images = counter(AssetType::Images);
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(log.problems(), "");
+    EXPECT_EQ(log.debug(), "Compressing 1 images\n");
+    /* compileImages and the last job each bump the counter */
+    EXPECT_EQ(counter(AssetType::Images), images + 2);
+
+    EXPECT_EQ(slot("photo").basisTiles.size(), 3u);
+    ASSERT_EQ(slot("photo").compressedTiles.size(), 3u);
+    EXPECT_EQ(slot("photo").compressedTiles[0].format, Trade::CompressedPixelFormat::Bc3RGBAUnorm);
+    EXPECT_EQ(slot("photo").compressedTiles[0].data.size(), 65u*65u*16u);
+    EXPECT_EQ(slot("photo").image.size, Vector2i(300, 100));
+    const std::optional<Data::ImageDataView> view = Data::readImageData(slot("photo").imageData);
+    ASSERT_TRUE(view && view->tiled);
+    EXPECT_EQ(view->size, Vector3i(300, 100, 1));
+    ASSERT_EQ(view->names.size(), 3u);
+    EXPECT_EQ(view->names[0], AssetCompiler::tileCacheName(ImageTools::tile(noise({300, 100}), 0, 0), false));
+    EXPECT_EQ(compiler().tilesEncoded.load(), 3u);
+    EXPECT_EQ(compiler().imagesCompressed.load(), 1u);
+    const std::shared_ptr<Progress> progress = editor.tasks().back();
+    EXPECT_EQ(progress->title(), "Compressing textures");
+    EXPECT_EQ(progress->done.load(), progress->total.load());
+
+    /* Unchanged: everything from the cache */
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(compiler().tilesEncoded.load(), 3u);
+    EXPECT_EQ(compiler().tilesFromCache.load(), 3u);
+
+    /* A cut cache file is reported and written again */
+    const std::string damaged = cache(view->names[1] + ".basis");
+    const std::string bytes = *Path::readString(damaged);
+    ASSERT_TRUE(Path::writeAtomic(damaged, bytes.substr(0, bytes.size()/2)));
+    log.clear();
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(log.problems(), "Failed loading image cache file: " + damaged + ", re-compressing\n");
+    EXPECT_EQ(compiler().tilesEncoded.load(), 4u);
+    EXPECT_EQ(*Path::readString(damaged), bytes);
+}
+
+TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    addImage("photo", noise({600, 300}), R"("compression": "etc1s")");
+    compiler().compileImages();
+    /* The first job is still encoding: its result must not land */
+    editor.data().resources().images.add(FileLink{"pictures.png", "photo"}, noise({300, 100}, 7));
+    compiler().compileImage("photo");
+    waitForJobs();
+    EXPECT_EQ(compiler().imagesCompressed.load(), 1u);
+    EXPECT_EQ(slot("photo").image.size, Vector2i(300, 100));
+    EXPECT_EQ(Data::readImageData(slot("photo").imageData)->names.size(), 3u);
+    EXPECT_EQ(slot("photo").basisTiles.size(), 3u);
+}
+
+TEST_F(ImagesTest, WithoutTheEncoderImagesStayUncompressed) {
+    for(auto& c: compiler().workerBasisConverters) c = std::make_unique<BasisImageConverter>("/nonexistent/basisu");
+    addImage("a", solid({4, 4}, {1, 2, 3, 4}), R"("compression": "etc1s")");
+    addImage("b", solid({4, 4}, {1, 2, 3, 4}), R"("compression": "uastc")");
+    LogCapture log;
+    compiler().compileImages();
+    EXPECT_EQ(compiler().pendingImageJobs.load(), 0u);
+    EXPECT_EQ(log.error(),
+        "Cannot compress image a - Basis encoder not found at " + basisExecutable() + "\n"
+        "Cannot compress image b - Basis encoder not found at " + basisExecutable() + "\n");
+    EXPECT_TRUE(Path::exists(cache("a.png")));
+    EXPECT_EQ(slot("b").image.size, Vector2i(4, 4));
+}
+
+TEST_F(ImagesTest, ProbeLevelsAreCachedAsPng) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    addImage("sky", noise({64, 32}), R"("compression": "etc1s", "isSpecularProbe": true)");
+    addImage("light", solid({32, 16}, {90, 120, 200, 255}), R"("compression": "etc1s", "isProbe": true)");
+    LogCapture log;
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(log.debug(),
+        "Compressing 2 images\n"
+        "Generating specular environment pyramid for image: sky\n"
+        "Generating irradiance environment for image: light\n");
+    for(int l = 0; l != 5; ++l)
+        EXPECT_EQ(ImageTools::readPng(cache("sky-mip-" + std::to_string(l) + ".png"))->size, Vector2i(64 >> l, 32 >> l));
+    /* A uniform sky lights every direction with its own colour */
+    const std::optional<ImageData> irradiance = ImageTools::readPng(cache("light-mip-0.png"));
+    ASSERT_TRUE(irradiance);
+    for(int c = 0; c != 3; ++c) EXPECT_NEAR(irradiance->data[4*100 + c], (std::array{90, 120, 200})[c], 4);
+    EXPECT_EQ(slot("sky").basisTiles.size(), 5u);
+
+    log.clear();
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(log.debug(), "Compressing 2 images\n");
+}
+
+}}}
