@@ -1,5 +1,7 @@
 #include "Summary.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 #include <rapidjson/document.h>
 
@@ -36,6 +38,15 @@ SummaryData collectSummary(ZandelleEditor& editor) {
         s.fontsBuilt = editor.assetCompiler->fontsBuilt.load();
         s.fontsFromCache = editor.assetCompiler->fontsFromCache.load();
         for(const CompileStepTime& t: editor.assetCompiler->lastCompileTimes) s.stepSeconds.emplace_back(t.step->name, t.seconds);
+        s.imagesCompressed = editor.assetCompiler->imagesCompressed.load();
+        s.tilesEncoded = editor.assetCompiler->tilesEncoded.load();
+        s.tilesFromCache = editor.assetCompiler->tilesFromCache.load();
+        /* Keys that failed to compile stay in the index with id 0 */
+        auto compiled = [](const ResourceIndex::Map& map) {
+            return std::size_t(std::count_if(map.begin(), map.end(), [](const auto& entry) { return entry.second != 0; }));
+        };
+        s.images = compiled(editor.assetCompiler->resourceIndex.images);
+        s.textures = compiled(editor.assetCompiler->resourceIndex.textures);
     }
     s.animations = editor.data().scene().animations.size() - 1;
     for(const auto& counter: editor.data().scene().assetTypeGenerations) s.assetTypeCounters.push_back(counter.load());
@@ -69,10 +80,15 @@ std::string summaryToJson(const SummaryData& s) {
     counts.AddMember("fonts", JsonValue{std::uint64_t(s.fonts)}, a);
     counts.AddMember("languages", JsonValue{std::uint64_t(s.languages)}, a);
     counts.AddMember("animations", JsonValue{std::uint64_t(s.animations)}, a);
+    counts.AddMember("images", JsonValue{std::uint64_t(s.images)}, a);
+    counts.AddMember("textures", JsonValue{std::uint64_t(s.textures)}, a);
     d.AddMember("counts", counts, a);
     JsonValue jobs{rapidjson::kObjectType};
     jobs.AddMember("fontsBuilt", JsonValue{std::uint64_t(s.fontsBuilt)}, a);
     jobs.AddMember("fontsFromCache", JsonValue{std::uint64_t(s.fontsFromCache)}, a);
+    jobs.AddMember("imagesCompressed", JsonValue{std::uint64_t(s.imagesCompressed)}, a);
+    jobs.AddMember("tilesEncoded", JsonValue{std::uint64_t(s.tilesEncoded)}, a);
+    jobs.AddMember("tilesFromCache", JsonValue{std::uint64_t(s.tilesFromCache)}, a);
     d.AddMember("jobs", jobs, a);
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);

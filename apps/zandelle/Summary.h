@@ -30,6 +30,9 @@ struct SummaryData {
     /** Fonts holding glyph data, compiled languages; fonts the font jobs
         built and those they took from the cache */
     std::size_t fonts = 0, languages = 0, fontsBuilt = 0, fontsFromCache = 0;
+    /** Compiled images and textures; images the compression jobs finished,
+        tiles they encoded and tiles they took from the cache */
+    std::size_t images = 0, textures = 0, imagesCompressed = 0, tilesEncoded = 0, tilesFromCache = 0;
     std::vector<std::uint32_t> assetTypeCounters;
     std::size_t warnings = 0, errors = 0;
     double loadSeconds = 0.0;

@@ -1,0 +1,144 @@
+#include <algorithm>
+#include <bit>
+
+#include <gtest/gtest.h>
+
+#include "Engine/Basis.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+using Colour = std::array<int, 4>;
+
+/* Minimal decoders of the first pixel of a 16-byte block, enough to read back
+   a solid colour; a block mode they do not handle fails the test */
+
+int expand(int value, int bits) { return (value << (8 - bits)) | (value >> (2*bits - 8)); }
+
+Colour decodeBc3(const std::uint8_t* b) {
+    const int a0 = b[0], a1 = b[1], ai = b[2] & 7;
+    int alpha = ai == 0 ? a0 : ai == 1 ? a1 : a0 > a1 ? ((8 - ai)*a0 + (ai - 1)*a1)/7 :
+        ai == 6 ? 0 : ai == 7 ? 255 : ((6 - ai)*a0 + (ai - 1)*a1)/5;
+    const int c0 = b[8] | b[9] << 8, c1 = b[10] | b[11] << 8, ci = b[12] & 3;
+    Colour out{0, 0, 0, alpha};
+    const int shifts[3]{11, 5, 0}, bits[3]{5, 6, 5};
+    for(int c = 0; c != 3; ++c) {
+        const int e0 = expand((c0 >> shifts[c]) & ((1 << bits[c]) - 1), bits[c]);
+        const int e1 = expand((c1 >> shifts[c]) & ((1 << bits[c]) - 1), bits[c]);
+        out[c] = ci == 0 ? e0 : ci == 1 ? e1 : ci == 2 ? (2*e0 + e1)/3 : (e0 + 2*e1)/3;
+    }
+    return out;
+}
+
+Colour decodeEtc2(const std::uint8_t* b) {
+    static constexpr int Tables[8][2]{{2, 8}, {5, 17}, {9, 29}, {13, 42}, {18, 60}, {24, 80}, {33, 106}, {47, 183}};
+    const std::uint8_t* c = b + 8;
+    Colour out{0, 0, 0, b[0]};   /* the alpha block's base value */
+    int base[3];
+    if(c[3] & 2) {
+        for(int i = 0; i != 3; ++i) {
+            const int value = c[i] >> 3, delta = (c[i] & 7) > 3 ? (c[i] & 7) - 8 : c[i] & 7;
+            if(value + delta < 0 || value + delta > 31) { ADD_FAILURE() << "T, H or planar block"; return out; }
+            base[i] = expand(value, 5);
+        }
+    } else for(int i = 0; i != 3; ++i) base[i] = (c[i] >> 4)*17;
+    /* Pixel (0, 0): its index bits are the lowest of the last two 16-bit words */
+    const int msb = c[5] & 1, lsb = c[7] & 1;
+    const int* table = Tables[c[3] >> 5];
+    const int modifier = (msb ? -1 : 1)*table[lsb];
+    for(int i = 0; i != 3; ++i) out[i] = std::clamp(base[i] + modifier, 0, 255);
+    return out;
+}
+
+Colour decodeAstc(const std::uint8_t* b) {
+    if(b[0] != 0xfc || (b[1] & 1) != 1) { ADD_FAILURE() << "not a void-extent block"; return {}; }
+    Colour out;
+    for(int i = 0; i != 4; ++i) out[i] = b[8 + 2*i + 1];
+    return out;
+}
+
+Colour decodeBc7(const std::uint8_t* b) {
+    std::size_t at = 0;
+    auto bits = [&](int count) {
+        int v = 0;
+        for(int i = 0; i != count; ++i, ++at) v |= ((b[at/8] >> (at%8)) & 1) << i;
+        return v;
+    };
+    const int mode = std::countr_zero(unsigned(b[0]));
+    bits(mode + 1);
+    Colour e0, e1, out;
+    if(mode == 5) {
+        if(bits(2) != 0) { ADD_FAILURE() << "rotated block"; return {}; }
+        for(int c = 0; c != 3; ++c) { e0[c] = expand(bits(7), 7); e1[c] = expand(bits(7), 7); }
+        e0[3] = bits(8); e1[3] = bits(8);
+        const int ci = bits(1); bits(30);
+        const int ai = bits(1);
+        static constexpr int W2[4]{0, 21, 43, 64};
+        for(int c = 0; c != 4; ++c) {
+            const int w = W2[c == 3 ? ai : ci];
+            out[c] = ((64 - w)*e0[c] + w*e1[c] + 32) >> 6;
+        }
+    } else if(mode == 6) {
+        for(int c = 0; c != 4; ++c) { e0[c] = bits(7) << 1; e1[c] = bits(7) << 1; }
+        const int p0 = bits(1), p1 = bits(1), index = bits(3);
+        static constexpr int W4[16]{0, 4, 9, 13, 17, 21, 26, 30, 34, 38, 43, 47, 51, 55, 60, 64};
+        for(int c = 0; c != 4; ++c) out[c] = ((64 - W4[index])*(e0[c] | p0) + W4[index]*(e1[c] | p1) + 32) >> 6;
+    } else ADD_FAILURE() << "mode" << mode;
+    return out;
+}
+
+TEST(Basis, SolidTilesTranscodeToTheirColourInEveryTarget) {
+    BasisImageConverter converter;
+    if(!converter.available()) GTEST_SKIP() << "no Basis encoder installed";
+    converter.setValue("compression_level", "2");
+    converter.setValue("threads", "1");
+    converter.setValue("y_flip", "true");
+    Trade::ImageData tile{Trade::PixelFormat::RGBA8Unorm, {260, 260}, {}};
+    const Colour colour{200, 30, 60, 255};
+    for(int i = 0; i != 260*260; ++i) for(int c: colour) tile.data.push_back(std::uint8_t(c));
+    const std::optional<std::vector<char>> basis = converter.convertToData(tile);
+    ASSERT_TRUE(basis);
+
+    const struct {
+        const char* name;
+        Trade::CompressedPixelFormat format;
+        Colour (*decode)(const std::uint8_t*);
+    } targets[]{
+        {"Bc3RGBA", Trade::CompressedPixelFormat::Bc3RGBAUnorm, decodeBc3},
+        {"Bc7RGBA", Trade::CompressedPixelFormat::Bc7RGBAUnorm, decodeBc7},
+        {"Etc2RGBA", Trade::CompressedPixelFormat::Etc2RGBA8Unorm, decodeEtc2},
+        {"Astc4x4RGBA", Trade::CompressedPixelFormat::Astc4x4RGBAUnorm, decodeAstc},
+    };
+    BasisImporter importer;
+    for(const auto& target: targets) {
+        SCOPED_TRACE(target.name);
+        BasisImporter::setGlobalValue("format", target.name);
+        ASSERT_TRUE(importer.openData(*basis));
+        ASSERT_TRUE(importer.image());
+        EXPECT_EQ(importer.image()->format, target.format);
+        EXPECT_EQ(importer.image()->size, Vector2i(260, 260));
+        ASSERT_EQ(importer.image()->data.size(), 65u*65u*16u);
+        const Colour decoded = target.decode(reinterpret_cast<const std::uint8_t*>(importer.image()->data.data()));
+        for(int c = 0; c != 4; ++c) EXPECT_NEAR(decoded[c], colour[c], 8) << c;
+    }
+
+    /* Plain pixels: validated, nothing kept; damage is refused */
+    BasisImporter::setGlobalValue("format", "RGBA");
+    EXPECT_TRUE(importer.openData(*basis));
+    EXPECT_FALSE(importer.image());
+    EXPECT_FALSE(importer.openData(std::span<const char>{basis->data(), basis->size()/2}));
+}
+
+TEST(Basis, MissingExecutable) {
+    LogCapture log;
+    BasisImageConverter converter{"/nonexistent/basisu"};
+    EXPECT_FALSE(converter.available());
+    EXPECT_FALSE(converter.convertToData(Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {1, 1}, {0, 0, 0, 0}}));
+    BasisImporter importer{"/nonexistent/basisu"};
+    EXPECT_FALSE(importer.openData(std::vector<char>(4)));
+    EXPECT_EQ(log.error(),
+        "Trade::BasisImageConverter::convertToData(): basisu executable not found at /nonexistent/basisu\n"
+        "Trade::BasisImporter::openData(): basisu executable not found at /nonexistent/basisu\n");
+}
+
+}}}
