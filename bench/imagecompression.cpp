@@ -1,0 +1,108 @@
+// Image compression of one 2048 x 2048 photo-like image: the tiled path (85
+// tiles over four levels, encoded by the job workers) against one encoder run
+// on the whole image with the same settings; then the same compile with a warm
+// tile cache; then after changing a 64 x 64 region. Each phase runs once (a
+// cold compile takes tens of seconds); the ratios are the figures to quote.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cmath>
+#include <filesystem>
+
+#include <benchmark/benchmark.h>
+
+#include "AssetCompiler/AssetCompiler.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Editor/ZandelleEditor.h"
+#include "Engine/Basis.h"
+#include "Tools/ProjectFiles.h"
+
+using namespace ZandelleEngine;
+
+namespace {
+
+/* Smooth gradients and a little grain, like a photograph */
+Trade::ImageData photo(int size) {
+    Trade::ImageData image{Trade::PixelFormat::RGBA8Unorm, {size, size}, {}};
+    image.data.resize(std::size_t(size)*size*4);
+    std::uint32_t seed = 7;
+    for(int y = 0; y != size; ++y) for(int x = 0; x != size; ++x) {
+        std::uint8_t* p = image.data.data() + (std::size_t(y)*size + x)*4;
+        seed = seed*1664525u + 1013904223u;
+        const float grain = float(seed >> 28) - 8.0f;
+        p[0] = std::uint8_t(std::clamp(128.0f + 100.0f*std::sin(x*0.004f + y*0.002f) + grain, 0.0f, 255.0f));
+        p[1] = std::uint8_t(std::clamp(128.0f + 90.0f*std::cos(y*0.005f) + grain, 0.0f, 255.0f));
+        p[2] = std::uint8_t(std::clamp(64.0f + 60.0f*std::sin((x + y)*0.01f) + grain, 0.0f, 255.0f));
+        p[3] = 255;
+    }
+    return image;
+}
+
+double seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void tiledCompression(benchmark::State& state) {
+    BasisImageConverter single;
+    if(!single.available()) {
+        state.SkipWithError("no Basis encoder installed");
+        return;
+    }
+    std::string root = (std::filesystem::temp_directory_path()/"zandelle-bench-XXXXXX").string();
+    if(!::mkdtemp(root.data())) {
+        state.SkipWithError("no temporary directory");
+        return;
+    }
+    ZandelleEditor editor{2};
+    editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
+    initProject(editor, "", "");
+    editor.data().project().setRoot(root);
+    AssetCompiler& compiler = *editor.assetCompiler;
+    Trade::ImageData image = photo(2048);
+    editor.data().projectFile()["images/photo/name"].setString("photo");
+    editor.data().projectFile()["images/photo/compression"].setString("etc1s");
+    editor.data().projectFile()["images/photo/link/file"].setString("photo.png");
+    editor.data().projectFile()["images/photo/link/name"].setString("photo");
+
+    auto compile = [&]() {
+        editor.data().resources().images.add(FileLink{"photo.png", "photo"}, image);
+        const auto start = std::chrono::steady_clock::now();
+        compiler.compileImage("photo");
+        editor.jobSystem->waitForIdle();
+        return seconds(start);
+    };
+
+    for(auto _: state) {
+        single.setValue("compression_level", "2");
+        single.setValue("threads", "1");
+        single.setValue("y_flip", "true");
+        auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(single.convertToData(image));
+        const double singleRun = seconds(start);
+
+        const double cold = compile();
+        const std::uint32_t coldEncodes = compiler.tilesEncoded;
+        const double warm = compile();
+        const std::uint32_t warmEncodes = compiler.tilesEncoded - coldEncodes;
+
+        /* A 64 x 64 region in the middle of tile (3, 3) of level 0 */
+        for(int y = 800; y != 864; ++y) for(int x = 800; x != 864; ++x) image.data[(std::size_t(y)*2048 + x)*4] ^= 0xff;
+        const double region = compile();
+
+        state.counters["singleRunSeconds"] = singleRun;
+        state.counters["coldSeconds"] = cold;
+        state.counters["tiledOverSingleRun"] = cold/singleRun;
+        state.counters["coldEncodes"] = coldEncodes;
+        state.counters["warmEncodes"] = warmEncodes;
+        state.counters["warmOverCold"] = warm/cold;
+        state.counters["regionEncodes"] = compiler.tilesEncoded - coldEncodes - warmEncodes;
+        state.counters["regionOverCold"] = region/cold;
+    }
+    std::filesystem::remove_all(root);
+}
+
+}
+
+BENCHMARK(tiledCompression)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
