@@ -106,3 +106,5 @@ void tiledCompression(benchmark::State& state) {
 }
 
 BENCHMARK(tiledCompression)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+BENCHMARK_MAIN();
