@@ -1,9 +1,14 @@
 # Build, run, test and measure. Every target installs missing dependencies first.
 BUILD ?= build
 SANITIZE ?=
+comma := ,
 ifneq ($(SANITIZE),)
-BUILD := build-sanitize
+# One tree per sanitizer set (build-thread, build-address-undefined): thread
+# and address objects cannot be mixed
+BUILD := build-$(subst $(comma),-,$(SANITIZE))
 CMAKE_EXTRA := -DZANDELLE_SANITIZE=$(SANITIZE) -DCMAKE_BUILD_TYPE=Debug
+# A data race fails the test that runs into it
+export TSAN_OPTIONS ?= halt_on_error=1 second_deadlock_stack=1
 endif
 # Another compiler (make test CXX=clang++) builds in a tree of its own
 ifeq ($(origin CXX),command line)
@@ -55,4 +60,4 @@ soak: build
 	@$(BUILD)/bin/zandelle-soak $(BUILD)/bin/zandelle $(BUILD)/soak $(TRIALS)
 
 clean:
-	rm -rf build build-sanitize $(FUZZ_BUILD)
+	rm -rf build build-sanitize build-thread build-address* $(FUZZ_BUILD)

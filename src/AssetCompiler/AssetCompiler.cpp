@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "Base/Assert.h"
+
 #include "Editor/ZandelleEditor.h"
 #include "Engine/Basis.h"
 #include "Engine/ImageTools.h"
@@ -67,12 +69,38 @@ const CompileStep* AssetCompiler::findCompileStep(std::string_view section) {
     return found;
 }
 
+/* Marks the calling thread as the one inside a compile step; nested steps
+   of the same thread are fine, a second thread is a broken contract */
+class AssetCompiler::StepScope {
+    public:
+        explicit StepScope(AssetCompiler& compiler): _compiler{compiler} {
+            const std::thread::id self = std::this_thread::get_id();
+            std::thread::id none{};
+            if(_compiler._stepThread.load() != self && !_compiler._stepThread.compare_exchange_strong(none, self))
+                fatal("AssetCompiler: a compile step was entered while another thread runs one");
+            ++_compiler._stepDepth;
+        }
+        ~StepScope() {
+            if(--_compiler._stepDepth == 0) _compiler._stepThread.store(std::thread::id{});
+        }
+    private:
+        AssetCompiler& _compiler;
+};
+
 bool AssetCompiler::compileStep(const CompileStep& step) {
+    StepScope scope{*this};
     ProjectSection* section = projectFile().section(step.section);
     return step.compile(*this, counted(step.assetType, section ? section->range() : ValueAccessRange{}));
 }
 
+bool AssetCompiler::compileRecord(std::string_view section, std::string_view key) {
+    StepScope scope{*this};
+    const CompileStep& step = *findCompileStep(section);
+    return step.compile(*this, counted(step.assetType, projectFile().section(section)->rangeForKey(key)));
+}
+
 void AssetCompiler::compileAll() {
+    StepScope scope{*this};
     lastCompileTimes.clear();
     for(const CompileStep& step: compileSteps()) {
         if(!step.inCompileAll) continue;
@@ -84,37 +112,39 @@ void AssetCompiler::compileAll() {
 
 /* Whole sections and single records */
 
-namespace {
-
-bool wholeSection(AssetCompiler& compiler, std::string_view section) {
-    return compiler.compileStep(*AssetCompiler::findCompileStep(section));
+bool AssetCompiler::compileShaders() { return compileStep(*findCompileStep("shaders")); }
+bool AssetCompiler::compileShader(std::string_view key) { return compileRecord("shaders", key); }
+bool AssetCompiler::compilePipelines() { return compileStep(*findCompileStep("pipelines")); }
+bool AssetCompiler::compilePipeline(std::string_view key) { return compileRecord("pipelines", key); }
+bool AssetCompiler::compileFonts() { return compileStep(*findCompileStep("fonts")); }
+bool AssetCompiler::compileFont(std::string_view key) { return compileRecord("fonts", key); }
+bool AssetCompiler::compileImages() { return compileStep(*findCompileStep("images")); }
+bool AssetCompiler::compileImage(std::string_view key) { return compileRecord("images", key); }
+bool AssetCompiler::compileTextures() { return compileStep(*findCompileStep("textures")); }
+bool AssetCompiler::compileTexture(std::string_view key) { return compileRecord("textures", key); }
+bool AssetCompiler::compileMaterials() { return compileStep(*findCompileStep("materials")); }
+bool AssetCompiler::compileMaterial(std::string_view key) { return compileRecord("materials", key); }
+bool AssetCompiler::compileMeshes() { return compileStep(*findCompileStep("meshes")); }
+bool AssetCompiler::compileMesh(std::string_view key) { return compileRecord("meshes", key); }
+bool AssetCompiler::compileObjects(bool withComponents) {
+    StepScope scope{*this};
+    return compileObjects(counted(AssetType::Objects, projectFile().objects().range()), withComponents);
+}
+bool AssetCompiler::compileObject(std::string_view key, bool withComponents) {
+    StepScope scope{*this};
+    return compileObjects(counted(AssetType::Objects, projectFile().objects().rangeForKey(key)), withComponents);
 }
 
-}
-
-bool AssetCompiler::compileShaders() { return wholeSection(*this, "shaders"); }
-bool AssetCompiler::compileShader(std::string_view key) { return compileShaders(counted(AssetType::Shaders, projectFile().shaders().rangeForKey(key))); }
-bool AssetCompiler::compilePipelines() { return wholeSection(*this, "pipelines"); }
-bool AssetCompiler::compilePipeline(std::string_view key) { return compilePipelines(counted(AssetType::Pipelines, projectFile().pipelines().rangeForKey(key))); }
-bool AssetCompiler::compileFonts() { return wholeSection(*this, "fonts"); }
-bool AssetCompiler::compileFont(std::string_view key) { return compileFonts(counted(AssetType::Fonts, projectFile().fonts().rangeForKey(key))); }
-bool AssetCompiler::compileImages() { return wholeSection(*this, "images"); }
-bool AssetCompiler::compileImage(std::string_view key) { return compileImages(counted(AssetType::Images, projectFile().images().rangeForKey(key))); }
-bool AssetCompiler::compileTextures() { return wholeSection(*this, "textures"); }
-bool AssetCompiler::compileTexture(std::string_view key) { return compileTextures(counted(AssetType::Textures, projectFile().textures().rangeForKey(key))); }
-bool AssetCompiler::compileMaterials() { return wholeSection(*this, "materials"); }
-bool AssetCompiler::compileMaterial(std::string_view key) { return compileMaterials(counted(AssetType::Materials, projectFile().materials().rangeForKey(key))); }
-bool AssetCompiler::compileMeshes() { return wholeSection(*this, "meshes"); }
-bool AssetCompiler::compileMesh(std::string_view key) { return compileMeshes(counted(AssetType::Meshes, projectFile().meshes().rangeForKey(key))); }
-bool AssetCompiler::compileObjects(bool withComponents) { return compileObjects(counted(AssetType::Objects, projectFile().objects().range()), withComponents); }
-bool AssetCompiler::compileObject(std::string_view key, bool withComponents) { return compileObjects(counted(AssetType::Objects, projectFile().objects().rangeForKey(key)), withComponents); }
-bool AssetCompiler::compileAnimations() { return wholeSection(*this, "animations"); }
-bool AssetCompiler::compileAnimation(std::string_view key) { return compileAnimations(counted(AssetType::Animations, projectFile().animations().rangeForKey(key))); }
-bool AssetCompiler::compileSkins() { return wholeSection(*this, "skins"); }
-bool AssetCompiler::compileSkin(std::string_view key) { return compileSkins(counted(AssetType::Skins, projectFile().skins().rangeForKey(key))); }
-bool AssetCompiler::compileLanguages() { return wholeSection(*this, "languages"); }
+bool AssetCompiler::compileAnimations() { return compileStep(*findCompileStep("animations")); }
+bool AssetCompiler::compileAnimation(std::string_view key) { return compileRecord("animations", key); }
+bool AssetCompiler::compileSkins() { return compileStep(*findCompileStep("skins")); }
+bool AssetCompiler::compileSkin(std::string_view key) { return compileRecord("skins", key); }
+bool AssetCompiler::compileLanguages() { return compileStep(*findCompileStep("languages")); }
 /* The record of the key even when it was deleted: compiling a deleted
    language frees its slot */
-bool AssetCompiler::compileLanguage(std::string_view key) { return compileLanguages(counted(AssetType::Languages, ValueAccessRange{projectFile().languages().member(key)})); }
+bool AssetCompiler::compileLanguage(std::string_view key) {
+    StepScope scope{*this};
+    return compileLanguages(counted(AssetType::Languages, ValueAccessRange{projectFile().languages().member(key)}));
+}
 
 }

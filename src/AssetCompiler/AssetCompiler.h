@@ -10,6 +10,15 @@
 // stays open, then bumps the step's AssetType counter once. Bad input is one
 // warning or error line and the record (or component) is skipped or left
 // inactive; nothing in the document can stop the process.
+//
+// Threads: a step reads the project document and writes the compiled data
+// and the indices, so it runs on the data's owner (see JobSystem.h): the
+// main thread for edits and imports, the finishing job's worker inside a
+// load. One thread at a time: compileAll(), compileStep() and the
+// whole-section and single-record entry points end the process when entered
+// while another thread is inside one. Work a step hands to job-system
+// workers (CompileStep::offThread) writes only what that step reserved for
+// it and reports through the atomic counters below.
 
 #include <array>
 #include <atomic>
@@ -18,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -258,6 +268,10 @@ class ZANDELLE_EXPORT AssetCompiler {
 
     private:
         struct ComponentEntry;
+        class StepScope;
+
+        /* Runs the step of @p section on the record @p key */
+        bool compileRecord(std::string_view section, std::string_view key);
 
         EditorData& data() const {
             ZE_ASSERT(_data != nullptr);
@@ -311,6 +325,9 @@ class ZANDELLE_EXPORT AssetCompiler {
 
         ZandelleEditor* _editor = nullptr;
         EditorData* _data = nullptr;
+        /* The thread inside a compile step, and how deep */
+        std::atomic<std::thread::id> _stepThread{};
+        int _stepDepth = 0;
 };
 
 }

@@ -11,7 +11,7 @@ ZandelleEditor::ZandelleEditor(int workerCount):
     fileWatch{std::make_unique<FileWatch>()},
     service{std::make_unique<EditorService>()},
     scripting{std::make_unique<JavaScripting>()},
-    sceneLoader{std::make_shared<SceneLoader>()},
+    sceneLoader{std::make_unique<SceneLoader>()},
     changeTracker{std::make_unique<ChangeTracker>()},
     dialogs{std::make_unique<HeadlessDialogs>()}
 {
@@ -25,6 +25,8 @@ ZandelleEditor::~ZandelleEditor() {
         jobSystem->cancelAll();
         jobSystem->waitForIdle();
     }
+    /* The objects of the layers above go before the editor data they use */
+    tools.reset();
 }
 
 void ZandelleEditor::resetData() {

@@ -27,6 +27,7 @@
 namespace ZandelleEngine {
 
 class AssetCompiler;
+class EditorTools;
 class RemoteDevices;
 class SceneLoader;
 
@@ -55,16 +56,24 @@ class ZANDELLE_EXPORT ZandelleEditor {
 
         std::unique_ptr<JobSystem> jobSystem;
         std::unique_ptr<FileWatch> fileWatch;
-        std::shared_ptr<RemoteDevices> remoteDevices;
+        /** Owned by tools; null until the Tools layer sets them */
+        RemoteDevices* remoteDevices = nullptr;
         std::unique_ptr<EditorService> service;
         std::unique_ptr<JavaScripting> scripting;
-        std::shared_ptr<SceneLoader> sceneLoader;
+        std::unique_ptr<SceneLoader> sceneLoader;
         std::unique_ptr<ChangeTracker> changeTracker;
-        std::shared_ptr<AssetCompiler> assetCompiler;
+        AssetCompiler* assetCompiler = nullptr;
         std::unique_ptr<Dialogs> dialogs;
+        /** The owner of the objects of the layers above the editor
+            (assetCompiler, remoteDevices); the Tools layer creates it with
+            its deleter */
+        std::unique_ptr<EditorTools, void(*)(EditorTools*)> tools{nullptr, nullptr};
 
         std::vector<Listener> projectLoadedListeners;
         std::vector<Listener> projectSavedListeners;
+        /** Called on the reload job's worker after shaders were loaded again
+            from disk */
+        std::vector<Listener> shadersReloadedListeners;
 
         /** (title, text) messages the editor shows to the user */
         std::vector<std::pair<std::string, std::string>> userMessages;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Base/Assert.h"
+
 namespace ZandelleEngine {
 
 namespace {
@@ -121,6 +123,8 @@ void JobSystem::cancelAll() {
 }
 
 void JobSystem::waitForIdle() {
+    if(currentSystem == this)
+        fatal("JobSystem::waitForIdle(): called from a worker of the same job system, which would wait for itself");
     std::unique_lock<std::mutex> lock{_mutex};
     _jobEnded.wait(lock, [this]{ return _jobs.empty(); });
 }

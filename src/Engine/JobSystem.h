@@ -6,6 +6,23 @@
 // that never existed, count as ended). cancelAll() drops every job that has
 // not started and marks the running ones cancelled; a long job polls
 // cancelled() and returns early. No thread is started per job.
+//
+// Threading contract of the editor data. The project document (ProjectFile),
+// the compiled arrays and the scene of EditorSceneData and the asset
+// compiler's indices have one owner at a time, and only the owner reads or
+// writes them:
+// - the calling (main) thread, for edits, imports, saves and single
+//   recompiles, while no load's finishing job is queued or running;
+// - the finishing job of a load, on a worker, from its start to its end; the
+//   main thread waits for it (wait() or waitForIdle()) before touching the
+//   data again.
+// Other jobs (image compression, font building, shader reloads, npm) never
+// write the document. They publish results through what they alone write:
+// an atomic counter or flag, a slot of a compiled array reserved for them
+// before they were dispatched, or a follow-up job that runs as the owner.
+// Checked where it is cheap: waitForIdle() on one of this system's workers
+// ends the process (it would wait for itself), and so does a compile step
+// entered while another thread runs one.
 
 #include <atomic>
 #include <condition_variable>
@@ -54,8 +71,9 @@ class ZANDELLE_EXPORT JobSystem {
             ones cancelled. Jobs dispatched afterwards run normally. */
         void cancelAll();
 
-        /** Blocks until no job is queued, waiting or running. Must not be
-            called from a worker. */
+        /** Blocks until no job is queued, waiting or running. Called from
+            a worker of this job system it ends the process, as it would
+            wait for itself forever. */
         void waitForIdle();
 
         /** Blocks until job @p id has ended; its result (Success for an id

@@ -7,7 +7,6 @@
 #include <system_error>
 #include <vector>
 
-#include "AssetCompiler/AssetCompiler.h"
 #include "Base/Log.h"
 #include "Base/Path.h"
 #include "Base/String.h"
@@ -136,10 +135,7 @@ FileWatch::Callback reloadHandler(std::shared_ptr<ReloadState> reloads) {
             Debug{} << "Reloading shaders";
             loadShaders(editor, hold->reloads);
             ++progress.done;
-            if(AssetCompiler* compiler = editor.assetCompiler.get()) {
-                compiler->compileShaders();
-                compiler->compilePipelines();
-            }
+            for(const ZandelleEditor::Listener& listener: editor.shadersReloadedListeners) listener(editor);
             ++progress.done;
             return JobResult::Success;
         }, previous ? std::vector<int>{previous} : std::vector<int>{});

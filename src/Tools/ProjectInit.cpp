@@ -8,6 +8,7 @@
 #include "Editor/ZandelleEditor.h"
 #include "Shaders/ShaderLoading.h"
 #include "Tools/ChangeHandlers.h"
+#include "Tools/EditorTools.h"
 #include "Tools/NewProject.h"
 #include "Tools/ProjectFiles.h"
 
@@ -70,10 +71,10 @@ bool initProject(ZandelleEditor& editor, std::string_view name, std::string_view
 
     ProjectFile& file = editor.data().projectFile();
     editor.changeTracker->reset(&file);
-    if(!editor.assetCompiler) editor.assetCompiler = std::make_shared<AssetCompiler>();
+    if(!editor.assetCompiler) editorTools(editor).setAssetCompiler(std::make_unique<AssetCompiler>());
     /* Activation refreshes this list when the editor asks for it, so it must
        exist before the first project is activated */
-    if(!editor.remoteDevices) editor.remoteDevices = std::make_shared<RemoteDevices>();
+    if(!editor.remoteDevices) editorTools(editor).setRemoteDevices(std::make_unique<RemoteDevices>());
     editor.assetCompiler->initialize(editor);
 
     registerChangeHandlers(editor);

@@ -91,3 +91,11 @@ TEST(JobSystem, HighPriorityJumpsTheQueue) {
     jobs.waitForIdle();
     EXPECT_EQ(order, (std::vector<int>{2, 1}));
 }
+
+/* The threading contract's cheap checks end the process instead of hanging */
+TEST(JobSystem, WaitForIdleOnOwnWorkerIsFatal) {
+    EXPECT_DEATH({
+        JobSystem jobs{2};
+        jobs.wait(jobs.dispatchFunc([](JobSystem& s, int) { s.waitForIdle(); return JobResult::Success; }));
+    }, "JobSystem::waitForIdle\\(\\): called from a worker of the same job system");
+}

@@ -7,6 +7,7 @@
 #include "Devices/RemoteDevices.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
+#include "Tools/EditorTools.h"
 #include "Tools/ProjectFiles.h"
 
 using namespace ZandelleEngine;
@@ -265,8 +266,8 @@ TEST_F(ProjectLoad, ActivationRefreshesDevicesWhenAsked) {
     const std::string adb = dir.write("adb", "#!/bin/sh\n"
         "case \"$*\" in *' devices'*) printf 'List of devices attached\\nQ1\\tdevice product:hollywood model:Quest device:x\\n';; esac\n");
     ::chmod(adb.c_str(), 0755);
-    auto devices = std::make_shared<RemoteDevices>(adb);
-    editor.remoteDevices = devices;
+    editorTools(editor).setRemoteDevices(std::make_unique<RemoteDevices>(adb));
+    RemoteDevices* devices = editor.remoteDevices;
     const std::string path = writeProject("Game.zdp", minimalProject("[1, 1, 6, 1]"));
 
     ASSERT_TRUE(loadAndWait(path));
