@@ -44,7 +44,7 @@ FunctionChangeHandler::Function recompileUnlessName(ZandelleEditor& editor, Reco
     return [&editor, compile](const Change& change, void*) {
         const PathComponents c{change.path};
         if(c.size() < 3 || c[3] == "name") return;
-        (editor.assetCompiler.get()->*compile)(c[2]);
+        (editor.assetCompiler->*compile)(c[2]);
     };
 }
 
