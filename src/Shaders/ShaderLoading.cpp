@@ -99,12 +99,11 @@ std::size_t shaderType(const Preprocessor& preprocessor) {
 }
 
 /* Shared by the watches of one shader load and handed on by its reloads.
-   While a reload waits to start, further changes are covered by it (the
-   configuration file lies inside the watched editor directory, so one edit
-   is reported by two watches). Each reload waits for the one before, so two
-   loads never run at once. */
+   Every qualifying change gets a reload of its own, so a change made while
+   an earlier reload waits or runs is loaded by a later one. Each reload
+   depends on the one dispatched before it, so two loads never run at once
+   and they run in the order of the changes. */
 struct ReloadState {
-    std::atomic<bool> queued{false};
     std::atomic<int> lastJob{0};
 };
 
@@ -115,7 +114,6 @@ void loadShaders(ZandelleEditor& editor, const std::shared_ptr<ReloadState>& rel
 struct ReloadHold {
     ReloadHold(std::shared_ptr<Progress> task, std::shared_ptr<ReloadState> reloads):
         task{std::move(task)}, reference{*this->task}, reloads{std::move(reloads)} {}
-    ~ReloadHold() { reloads->queued.store(false); }
 
     std::shared_ptr<Progress> task;
     ProgressReference reference;
@@ -125,12 +123,10 @@ struct ReloadHold {
 FileWatch::Callback reloadHandler(std::shared_ptr<ReloadState> reloads) {
     return [reloads](ZandelleEditor& editor, const std::string& path) {
         if(!isShaderFile(path) && Path::splitExtension(path).second != ".conf") return;
-        if(reloads->queued.exchange(true)) return;
 
         auto hold = std::make_shared<ReloadHold>(editor.addTask("Reloading shaders", 2), reloads);
         const int previous = reloads->lastJob.load();
         reloads->lastJob = editor.jobSystem->dispatchFunc([&editor, hold](JobSystem&, int) {
-            hold->reloads->queued.store(false);
             Progress& progress = *hold->reference;
             Debug{} << "Reloading shaders";
             loadShaders(editor, hold->reloads);

@@ -3,8 +3,10 @@
 // and the reload on a changed file.
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -264,6 +266,35 @@ TEST_F(ShaderLoadingTest, EditedShaderReloads) {
     ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
     editor.jobSystem->waitForIdle();
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
+}
+
+TEST_F(ShaderLoadingTest, EveryChangeReloads) {
+    Path::make(projectShaders);
+    loadShaders(editor);
+
+    /* With every worker busy the reloads wait; a change seen meanwhile gets
+       a reload of its own, none is folded into one already waiting */
+    std::atomic<bool> release{false};
+    for(int i = 0; i != editor.jobSystem->workerCount(); ++i)
+        editor.jobSystem->dispatchFunc([&release](JobSystem&, int) {
+            while(!release) std::this_thread::yield();
+            return JobResult::Success;
+        });
+    Testing::LogCapture log;
+    std::size_t changes = 0;
+    for(const char* text: {"// first\n", "// second\n", "// third\n"}) {
+        dir.write("project/shaders/Custom.frag", text);
+        changes += editor.fileWatch->waitAndPoll(editor, 5000);
+    }
+    ASSERT_GE(changes, 3u);
+    EXPECT_EQ(reloadTasks(), changes);
+    release = true;
+    editor.jobSystem->waitForIdle();
+
+    for(const auto& task: editor.tasks()) EXPECT_EQ(task->done.load(), 2u);
+    const std::vector<std::string> lines = String::splitWithoutEmptyParts(log.debug(), '\n');
+    EXPECT_EQ(std::size_t(std::count(lines.begin(), lines.end(), "Reloading shaders")), changes);
+    EXPECT_EQ(source("Custom.frag"), "// third\n");
 }
 
 TEST_F(ShaderLoadingTest, ReloadRecompiles) {
