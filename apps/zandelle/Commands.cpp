@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "AssetCompiler/AssetCompiler.h"
+#include "AssetCompiler/CheckShaders.h"
 
 #include "Base/Log.h"
 #include "Base/Path.h"
@@ -94,7 +95,12 @@ int runCompile(Invocation& invocation) {
     configureEditor(editor, invocation);
     double seconds = 0.0, jobsSeconds = 0.0;
     if(!loadAndWait(editor, invocation.arguments[0], seconds, &jobsSeconds)) return 1;
-    return printSummary(editor, invocation, seconds, jobsSeconds);
+    /* Checked before the summary, so that its error count includes them; a
+       shader that does not compile fails the command, as a file that does
+       not import fails an import */
+    const std::size_t shaderErrors = invocation.has("--check-shaders") ? checkPipelineShaders(editor) : 0;
+    printSummary(editor, invocation, seconds, jobsSeconds);
+    return shaderErrors ? 1 : 0;
 }
 
 int runImport(Invocation& invocation) {

@@ -1,8 +1,13 @@
 #pragma once
 // Helpers shared by the compile steps; not part of the library's interface.
 
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Base/Math.h"
 #include "Editor/Json.h"
@@ -47,6 +52,23 @@ class SectionCursor {
         const JsonValue* _section;
         JsonValue::ConstMemberIterator _next;
 };
+
+/** Vertex attributes a shader asks for with its USE_ defines, and their
+    bits in a pipeline's attribute mask; bit 0, the position, is always set */
+inline constexpr std::array<std::pair<std::string_view, std::uint32_t>, 5> AttributeDefines{{
+    {"USE_TEXTURE_COORDS", 0x2}, {"USE_NORMAL", 0x4}, {"USE_TANGENT", 0x8}, {"USE_COLOR", 0x80},
+    {"USE_TEXTURE_COORDS_1", 0x100}}};
+
+/** The features a pipeline switches on: those of its shader record
+    @p shader, in the shader's order, whose entry in the pipeline's
+    "features" object is true */
+inline std::vector<std::string> enabledPipelineFeatures(const RecordView& pipeline, const ValueAccess& shader) {
+    std::vector<std::string> features;
+    const JsonObject enabled = pipeline["features"];
+    for(std::string_view feature: shader["features"].asStringViewArray())
+        if(Json::asBool(member(enabled.readValue(), feature))) features.emplace_back(feature);
+    return features;
+}
 
 /** Dual quaternion of rotation @p q followed by translation @p t */
 inline DualQuaternion dualQuaternion(const Quaternion& q, const Vector3& t) {

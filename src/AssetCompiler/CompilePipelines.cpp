@@ -36,11 +36,6 @@ constexpr std::array<std::string_view, 6> RuntimeGltfPipelines{
     "Flat Opaque", "Flat Opaque Textured", "Phong Opaque", "Phong Opaque Textured",
     "Physical Opaque", "Physical Opaque Textured"};
 
-/* Vertex attributes a shader asks for with its USE_ defines */
-constexpr std::array<std::pair<std::string_view, std::uint32_t>, 5> AttributeDefines{{
-    {"USE_TEXTURE_COORDS", 0x2}, {"USE_NORMAL", 0x4}, {"USE_TANGENT", 0x8}, {"USE_COLOR", 0x80},
-    {"USE_TEXTURE_COORDS_1", 0x100}}};
-
 /* Unknown names, the empty one included, give 0 */
 template<std::size_t N> std::uint32_t positionOf(const std::array<std::string_view, N>& names, std::string_view name) {
     const auto found = std::find(names.begin(), names.end(), name);
@@ -167,10 +162,7 @@ bool AssetCompiler::compilePipelines(const ValueAccessRange& range) {
         const Data::Id viewVertexShader = ResourceIndex::lookup(resourceIndex.shaders, record["viewVertexShader"].asString());
         const Data::Pipeline description = pipelineDescription(record, ResourceIndex::lookup(resourceIndex.shaders, shaderKey));
 
-        std::vector<std::string> features;
-        const JsonObject enabled = record["features"];
-        for(std::string_view feature: shader["features"].asStringViewArray())
-            if(Json::asBool(member(enabled.readValue(), feature))) features.emplace_back(feature);
+        const std::vector<std::string> features = enabledPipelineFeatures(record, shader);
         const bool alphaMasked = std::find(features.begin(), features.end(), "ALPHA_MASKED") != features.end();
 
         const Preprocessor preprocessor = preprocessForPipeline(source.get(), 1, 1, 1, features, 0);

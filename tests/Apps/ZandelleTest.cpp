@@ -1,6 +1,7 @@
 // The command line, run as a user runs it: exit codes, what it prints, and
 // the files it leaves behind.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -287,4 +288,26 @@ TEST_F(Zandelle, CompileTimesEachStepOnceInTableOrder) {
     EXPECT_EQ(summary["timings/steps"].keys(), steps);
     EXPECT_TRUE(summary["timings/steps/objects"].isNumber());
     EXPECT_EQ(json.out.find(" ms\n"), std::string::npos);
+}
+
+TEST_F(Zandelle, CheckShaders) {
+    const std::string project = dir / "s/Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
+    /* The one warning of loading an untrusted project */
+    const std::string load = "Plugin execution is disabled for this project.\n";
+    const CommandRun shipped = run("compile " + q(project) + " --check-shaders --quiet", Stderr);
+    EXPECT_EQ(shipped.exitCode, 0);
+    EXPECT_EQ(shipped.out, load);
+
+    /* The project's own Text.frag, with a call of nothing on a new last line */
+    const std::string text = Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Text.frag").value_or("");
+    const std::size_t line = std::size_t(std::count(text.begin(), text.end(), '\n')) + 1;
+    dir.write("s/shaders/Text.frag", text + "void broken() { nothing(); }\n");
+    const CommandRun broken = run("compile " + q(project) + " --check-shaders --quiet", Stderr);
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_EQ(broken.out, load + "Text.frag:" + std::to_string(line) + ": 'nothing' : no matching overloaded function found (pipeline \"Text\")\n");
+    /* Without the flag nothing is checked */
+    const CommandRun unchecked = run("compile " + q(project) + " --quiet", Stderr);
+    EXPECT_EQ(unchecked.exitCode, 0);
+    EXPECT_EQ(unchecked.out, load);
 }

@@ -1,0 +1,60 @@
+// The GLSL check of compiled pipelines: the shipped shaders pass it on every
+// default pipeline, and a mistake is reported in the file and line it is in.
+
+#include "CompilerFixture.h"
+#include "AssetCompiler/CheckShaders.h"
+#include "Support/LogCapture.h"
+
+namespace ZandelleEngine { namespace Testing { namespace {
+
+class CheckShadersTest: public CompilerTest {
+    protected:
+        /* One material per pipeline, so that every pipeline is compiled */
+        std::size_t useEveryPipeline() {
+            std::string materials = "{";
+            std::size_t count = 0;
+            for(const ValueAccess& p: file().pipelines().range())
+                materials += std::string{count++ ? ", " : ""} + "\"m" + p.key() + R"(": {"name": "m", "pipeline": ")" + p.key() + R"("})";
+            setSection("materials", materials + "}");
+            return count;
+        }
+};
+
+TEST_F(CheckShadersTest, ShippedShadersPass) {
+    const std::size_t pipelines = useEveryPipeline();
+    compiler().compileAll();
+    LogCapture log;
+    EXPECT_EQ(checkPipelineShaders(editor), 0u);
+    EXPECT_EQ(log.all(), "Checked the shaders of " + std::to_string(pipelines) + " pipelines: 0 GLSL errors\n");
+}
+
+TEST_F(CheckShadersTest, ErrorsNameFileLineAndPipelines) {
+    const struct {
+        const char* name;
+        const char* shader;
+        const char* include;
+        const char* expected;
+    } cases[]{
+        {"in the shader", "#version 300 es\n#include \"lib/Ok.glsl\"\nout lowp vec4 color;\nvoid main() { lowp float x = missing; color = vec4(x); }\n",
+         "lowp float half_(lowp float x) { return x*0.5; }\n",
+         "Broken.frag:4: 'missing' : undeclared identifier (pipelines \"Broken\", \"Broken Too\")\n"},
+        {"in an include, after a define of the pipeline", "#version 300 es\nout lowp vec4 color;\n#include \"lib/Ok.glsl\"\nvoid main() { color = vec4(NUM_LIGHTS); }\n",
+         "// helpers\nlowp float half_(lowp float x) { return x*0.5 }\n",
+         "lib/Ok.glsl:2: '' : syntax error, unexpected RIGHT_BRACE, expecting COMMA or SEMICOLON (pipelines \"Broken\", \"Broken Too\")\n"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        ResourceManager<std::string>& sources = editor.data().resources().shaderSources;
+        sources.add(FileLink{"default", "Broken.frag"}, c.shader);
+        sources.add(FileLink{"default", "lib/Ok.glsl"}, c.include);
+        setSection("shaders", R"({"s": {"link": {"file": "default", "name": "Broken.frag"}, "name": "Broken", "stage": "fragment"}})");
+        setSection("pipelines", R"({"p": {"name": "Broken", "shader": "s"}, "q": {"name": "Broken Too", "shader": "s"}})");
+        setSection("materials", R"({"m": {"name": "m", "pipeline": "p"}, "n": {"name": "n", "pipeline": "q"}})");
+        compiler().compileAll();
+        LogCapture log;
+        EXPECT_EQ(checkPipelineShaders(editor), 1u);
+        EXPECT_EQ(log.error(), c.expected);
+    }
+}
+
+}}}
