@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "AssetCompiler/AssetCompiler.h"
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/RuntimeData.h"
 #include "Shaders/ShaderLoading.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
@@ -302,17 +304,26 @@ TEST_F(ShaderLoadingTest, ReloadRecompiles) {
     ASSERT_TRUE(initProject(editor, "", ""));
     editor.data().project().setRoot(dir / "project/Project.zdp");
     loadShaders(editor);
+    AssetCompiler& compiler = *editor.assetCompiler;
+    compiler.compileShaders();
     EditorSceneData& scene = editor.data().scene();
     const std::uint32_t shaders = scene.assetTypeCounter(AssetType::Shaders);
     const std::uint32_t pipelines = scene.assetTypeCounter(AssetType::Pipelines);
+    const std::size_t includes = scene.includeShaders.size();
+    const Data::Id lights = ResourceIndex::lookup(compiler.resourceIndex.includeShaders, key("lib/Lights.glsl"));
+    ASSERT_NE(lights, 0);
 
-    dir.write("editor-shaders/Phong.frag", readText(Path::join(editorShaders, "Phong.frag")) + "// edited\n");
+    /* An edited include is compiled again under the index it had */
+    const std::string edited = readText(Path::join(editorShaders, "lib/Lights.glsl")) + "// edited\n";
+    dir.write("editor-shaders/lib/Lights.glsl", edited);
     ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
     editor.jobSystem->waitForIdle();
     ASSERT_GE(reloadTasks(), 1u);
     EXPECT_GT(scene.assetTypeCounter(AssetType::Shaders), shaders);
     EXPECT_GT(scene.assetTypeCounter(AssetType::Pipelines), pipelines);
-    EXPECT_TRUE(String::endsWith(source("Phong.frag"), "// edited\n"));
+    EXPECT_EQ(ResourceIndex::lookup(compiler.resourceIndex.includeShaders, key("lib/Lights.glsl")), lights);
+    EXPECT_EQ(scene.includeShaders.size(), includes);
+    EXPECT_EQ(Data::readShaderData(scene.includeShaders[lights])->source, edited);
 }
 
 TEST_F(ShaderLoadingTest, WithoutEditorDirectory) {
