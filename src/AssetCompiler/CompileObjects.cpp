@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "AssetCompiler/CompileHelpers.h"
 #include "Base/Log.h"
@@ -25,6 +26,9 @@ struct ObjectPass {
     /* Objects whose parent did not resolve: reported once, and not tried
        again for each of their descendants */
     std::unordered_set<std::string> unresolved;
+    /* Set by the parent pre-pass for the call it makes: the parent's
+       record, found already, whose key has no object yet */
+    const JsonValue* parentRecord = nullptr;
 };
 thread_local ObjectPass* currentPass = nullptr;
 
@@ -50,7 +54,11 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
     std::vector<const JsonValue*> records(range.size());
     std::vector<std::string> keys(range.size());
     std::uint32_t newObjects = 0;
-    {
+    if(const JsonValue* parentRecord = std::exchange(currentPass->parentRecord, nullptr)) {
+        keys[0] = range[0].key();
+        records[0] = parentRecord;
+        newObjects = 1;
+    } else {
         SectionCursor cursor{d.projectFile(), section};
         for(std::size_t i = 0; i != range.size(); ++i) {
             keys[i] = range[i].key();
@@ -58,18 +66,28 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
             if(!records[i]) records[i] = range[i].readValue();
             if(!objectId(keys[i])) ++newObjects;
         }
+        /* One rehash for the whole range instead of one per doubling (and
+           none when the map has room: reserving may also shrink it) */
+        ResourceIndex::Map& ids = resourceIndex.objects;
+        if(ids.size() + newObjects > ids.bucket_count()*ids.max_load_factor()) ids.reserve(ids.size() + newObjects);
     }
 
     /* Parents first: a parent without object is compiled (with its own
-       ancestors) before the records that need it */
+       ancestors) before the records that need it. A parent id found here
+       stays valid for the whole pass (compiling only ever adds ids), so the
+       record loop below looks up only those of parents compiled here. */
+    std::vector<Data::Id> parentIds(range.size());
     for(std::size_t i = 0; i != range.size(); ++i) {
         const std::string_view parent = RecordReader{d.projectFile(), "objects", range[i], records[i]}["parent"].asString();
-        if(parent.empty() || objectId(parent) || currentPass->chain.count(std::string{parent}) ||
+        if(parent.empty() || (parentIds[i] = objectId(parent)) || currentPass->chain.count(std::string{parent}) ||
            currentPass->unresolved.count(std::string{parent})) continue;
         currentPass->chain.insert(keys[i]);
         /* The parent's record alone (none when the section lacks it) */
         ValueAccessRange parentRange;
-        if(section && d.projectFile().findMember(*section, parent)) parentRange.push_back(objects.member(parent));
+        if(const JsonValue* parentRecord = section ? d.projectFile().findMember(*section, parent) : nullptr) {
+            parentRange.push_back(objects.member(parent));
+            currentPass->parentRecord = parentRecord;
+        }
         compileObjects(parentRange, true);
         currentPass->chain.erase(keys[i]);
     }
@@ -88,7 +106,7 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         const RecordReader record{d.projectFile(), "objects", range[i], records[i]};
 
         const std::string_view parentKey = record["parent"].asString();
-        const Data::Id parentId = objectId(parentKey);
+        const Data::Id parentId = parentIds[i] ? parentIds[i] : objectId(parentKey);
         if(!parentKey.empty() && !parentId) {
             if(currentPass->unresolved.insert(key).second)
                 Warning{} << "AssetCompiler::compileObjects(): Parent" << parentKey << "of object" << key

@@ -381,6 +381,7 @@ const JsonValue* ProjectFile::findMember(const JsonValue& object, std::string_vi
             table.count = 0;
         }
         /* The first of two equal names wins, as in a linear search */
+        if(table.count == 0) table.positions.reserve(count);
         for(rapidjson::SizeType i = table.count; i != count; ++i) table.positions.emplace(nameOf(i), i);
         table.count = count;
         auto found = table.positions.find(name);

@@ -7,7 +7,10 @@ namespace ZandelleEngine {
 
 void NameManager::reserve(std::uint32_t capacity, std::size_t textBytes) {
     if(capacity > _entries.size()) _entries.resize(capacity);
-    if(textBytes > _text.capacity()) _text.reserve(textBytes);
+    /* Grown at least by half its size: callers that reserve room for one
+       more object at a time (a parent compiled ahead of its children) would
+       otherwise copy the whole text once per object */
+    if(textBytes > _text.capacity()) _text.reserve(std::max(textBytes, _text.capacity() + _text.capacity()/2));
 }
 
 void NameManager::set(Data::Id id, std::string_view text) {
