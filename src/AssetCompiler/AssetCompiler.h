@@ -316,6 +316,10 @@ class ZANDELLE_EXPORT AssetCompiler {
         void generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);
+        /* Tiles of one image: each from the cache or freshly encoded, with
+           its transcoded blocks */
+        struct Tile;
+        void compressTiles(std::vector<Tile>& tiles, bool uastc, BasisImageConverter& converter, BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();
         /* The resize converter of the calling thread */

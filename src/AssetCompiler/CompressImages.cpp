@@ -19,6 +19,9 @@ namespace {
 
 constexpr int TileSize = 256;
 constexpr int TileBorder = 2;
+/* Tiles per run of the Basis executable: starting it costs about a third of
+   encoding one tile, and a cancelled job still finishes its batch */
+constexpr std::size_t TileBatch = 8;
 
 /* Solid magenta 4x4 blocks of the four GPU formats, in memory order */
 const char* placeholderBlock(Trade::CompressedPixelFormat format) {
@@ -66,6 +69,17 @@ struct AssetCompiler::ImageJob {
         progressCounted += count;
         progress->done += count;
     }
+};
+
+struct AssetCompiler::Tile {
+    Trade::ImageData image;
+    /* Its cache file */
+    std::string path;
+    /* The Basis file, and its transcoded blocks with a compressed target;
+       opened is false when neither cache nor encoder gave a usable file */
+    std::optional<std::vector<char>> bytes;
+    bool opened = false;
+    std::optional<Trade::CompressedImageData> transcoded;
 };
 
 void AssetCompiler::initializeImageCompression() {
@@ -243,6 +257,20 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::vector<std::string> names;
     std::vector<std::vector<char>> basisTiles;
     std::vector<Trade::CompressedImageData> compressedTiles;
+    std::vector<Tile> batch;
+    /* Encodes and transcodes what the batch needs, then appends its tiles
+       in order */
+    auto flush = [&]() {
+        compressTiles(batch, job->uastc, converter, importer);
+        for(Tile& tile: batch) {
+            basisTiles.push_back(tile.bytes ? std::move(*tile.bytes) : std::vector<char>{});
+            if(tile.transcoded) compressedTiles.push_back(std::move(*tile.transcoded));
+            else if(const std::optional<Trade::CompressedPixelFormat> target = compressedTarget())
+                compressedTiles.push_back(placeholderTile(*target, tile.image.size));
+            job->step();
+        }
+        batch.clear();
+    };
     bool cancelled = false;
     for(const Trade::ImageData& level: job->levels) {
         const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
@@ -251,39 +279,15 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
                 cancelled = true;
                 break;
             }
-            const Trade::ImageData tile = ImageTools::tile(level, x, y, TileSize, TileBorder);
-            const std::string name = tileCacheName(tile, job->uastc);
+            Tile& tile = batch.emplace_back();
+            tile.image = ImageTools::tile(level, x, y, TileSize, TileBorder);
+            const std::string name = tileCacheName(tile.image, job->uastc);
             names.push_back(name);
-            const std::string path = Path::join(cache, name + ".basis");
-
-            std::optional<std::vector<char>> bytes;
-            bool opened = false;
-            if(Path::exists(path)) {
-                bytes = Path::read(path);
-                opened = bytes && importer.openData(*bytes);
-                if(opened) ++tilesFromCache;
-                else Warning{} << "Failed loading image cache file:" << path << Debug::nospace << ", re-compressing";
-            }
-            if(!opened) {
-                converter.setValue("uastc", job->uastc ? "true" : "false");
-                bytes = converter.convertToData(tile);
-                ++tilesEncoded;
-                opened = bytes && importer.openData(*bytes);
-                if(!opened) {
-                    Error{} << "Image compression failed: could not transcode basis image";
-                    bytes.reset();
-                } else if(!Path::make(cache) || !Path::writeAtomic(path, std::string_view{bytes->data(), bytes->size()}))
-                    Error{} << "Failed writing cache file:" << path;
-            }
-
-            basisTiles.push_back(bytes ? std::move(*bytes) : std::vector<char>{});
-            if(const std::optional<Trade::CompressedImageData>& transcoded = importer.image(); opened && transcoded)
-                compressedTiles.push_back(*transcoded);
-            else if(const std::optional<Trade::CompressedPixelFormat> target = compressedTarget())
-                compressedTiles.push_back(placeholderTile(*target, tile.size));
-            job->step();
+            tile.path = Path::join(cache, name + ".basis");
+            if(batch.size() == TileBatch) flush();
         }
     }
+    if(!cancelled) flush();
 
     std::vector<char> imageData;
     {
@@ -300,6 +304,59 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     }
     job->levels.clear();
     finishImageJob(jobs, job, std::move(imageData));
+}
+
+void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisImageConverter& converter, BasisImporter& importer) {
+    /* Cache look-up: every cached tile of the batch opened by one run */
+    std::vector<std::size_t> cachedTiles;
+    std::vector<std::span<const char>> cachedBytes;
+    for(std::size_t i = 0; i != tiles.size(); ++i) {
+        if(!Path::exists(tiles[i].path)) continue;
+        tiles[i].bytes = Path::read(tiles[i].path);
+        cachedTiles.push_back(i);
+        cachedBytes.push_back(tiles[i].bytes ? std::span<const char>{*tiles[i].bytes} : std::span<const char>{});
+    }
+    std::vector<BasisImporter::Opened> opened = importer.openAll(cachedBytes);
+    for(std::size_t k = 0; k != cachedTiles.size(); ++k) {
+        Tile& tile = tiles[cachedTiles[k]];
+        if(tile.bytes && opened[k].valid) {
+            tile.opened = true;
+            tile.transcoded = std::move(opened[k].image);
+            ++tilesFromCache;
+        } else {
+            Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing";
+            tile.bytes.reset();
+        }
+    }
+
+    /* Encode what the cache did not have, then check that each encoded
+       tile transcodes before it goes into the cache */
+    std::vector<std::size_t> encodedTiles;
+    std::vector<const Trade::ImageData*> images;
+    for(std::size_t i = 0; i != tiles.size(); ++i) if(!tiles[i].opened) {
+        encodedTiles.push_back(i);
+        images.push_back(&tiles[i].image);
+    }
+    if(encodedTiles.empty()) return;
+    converter.setValue("uastc", uastc ? "true" : "false");
+    std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images);
+    tilesEncoded += std::uint32_t(encodedTiles.size());
+    std::vector<std::span<const char>> encodedBytes;
+    for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
+    opened = importer.openAll(encodedBytes);
+    for(std::size_t k = 0, o = 0; k != encodedTiles.size(); ++k) {
+        Tile& tile = tiles[encodedTiles[k]];
+        if(!encoded[k] || !opened[o++].valid) {
+            Error{} << "Image compression failed: could not transcode basis image";
+            continue;
+        }
+        tile.bytes = std::move(encoded[k]);
+        tile.opened = true;
+        tile.transcoded = std::move(opened[o - 1].image);
+        const std::string directory = Path::split(tile.path).first;
+        if(!Path::make(directory) || !Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()}))
+            Error{} << "Failed writing cache file:" << tile.path;
+    }
 }
 
 std::optional<Trade::CompressedPixelFormat> AssetCompiler::compressedTarget() {

@@ -112,18 +112,25 @@ std::string_view BasisImageConverter::value(std::string_view key) const {
 }
 
 std::optional<std::vector<char>> BasisImageConverter::convertToData(const Trade::ImageData& image) {
+    const Trade::ImageData* const images[]{&image};
+    return std::move(convertToData(images).front());
+}
+
+std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData(std::span<const Trade::ImageData* const> images) {
+    std::vector<std::optional<std::vector<char>>> out(images.size());
+    if(images.empty()) return out;
     if(!available()) {
         Error{} << "Trade::BasisImageConverter::convertToData(): basisu executable not found at" << _executable;
-        return {};
+        return out;
     }
     if(_directory.empty()) _directory = makeScratchDirectory();
-    const std::string input = Path::join(_directory, "tile.png");
-    const std::string output = Path::join(_directory, "tile.basis");
-    if(_directory.empty() || !ImageTools::writePng(input, image)) {
+    const std::string output = Path::join(_directory, "out");
+    std::error_code ec;
+    std::filesystem::remove_all(output, ec);
+    if(_directory.empty() || !Path::make(output)) {
         Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
-        return {};
+        return out;
     }
-    Path::remove(output);
 
     std::vector<std::string> arguments;
     if(!value("compression_level").empty()) arguments.insert(arguments.end(), {"-comp_level", std::string{value("compression_level")}});
@@ -135,16 +142,35 @@ std::optional<std::vector<char>> BasisImageConverter::convertToData(const Trade:
     }
     if(value("y_flip") == "true") arguments.push_back("-y_flip");
     if(value("uastc") == "true") arguments.push_back("-uastc");
-    arguments.insert(arguments.end(), {"-file", "tile.png", "-output_file", "tile.basis"});
-
-    ++_encodes;
-    const int code = run(_executable, arguments, _directory);
-    std::optional<std::vector<char>> data = code == 0 ? Path::read(output) : std::nullopt;
-    if(!data || data->empty()) {
-        Error{} << "Trade::BasisImageConverter::convertToData(): encoding failed with exit code" << code;
-        return {};
+    arguments.insert(arguments.end(), {"-output_path", "out"});
+    /* Input tileN.png becomes out/tileN.basis */
+    std::vector<std::size_t> written;
+    for(std::size_t i = 0; i != images.size(); ++i) {
+        const std::string input = "tile" + std::to_string(i) + ".png";
+        if(!ImageTools::writePng(Path::join(_directory, input), *images[i])) {
+            Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
+            continue;
+        }
+        arguments.insert(arguments.end(), {"-file", input});
+        written.push_back(i);
     }
-    return data;
+    if(written.empty()) return out;
+
+    _encodes += written.size();
+    const int code = run(_executable, arguments, _directory);
+    std::vector<std::size_t> missing;
+    for(const std::size_t i: written) {
+        std::optional<std::vector<char>> data = Path::read(Path::join(output, "tile" + std::to_string(i) + ".basis"));
+        if(data && !data->empty()) out[i] = std::move(data);
+        else missing.push_back(i);
+    }
+    /* A run stops at the first image it fails on: the others get runs of
+       their own */
+    if(written.size() > 1) {
+        for(const std::size_t i: missing) out[i] = convertToData(*images[i]);
+    } else if(!missing.empty())
+        Error{} << "Trade::BasisImageConverter::convertToData(): encoding failed with exit code" << code;
+    return out;
 }
 
 void BasisImporter::setGlobalValue(std::string_view key, std::string_view value) {
@@ -165,46 +191,68 @@ BasisImporter::~BasisImporter() { removeScratchDirectory(_directory); }
 bool BasisImporter::available() const { return isExecutable(_executable); }
 
 bool BasisImporter::openData(std::span<const char> data) {
-    _opened = false;
-    _image.reset();
+    const std::span<const char> files[]{data};
+    std::vector<Opened> opened = openAll(files);
+    _opened = opened.front().valid;
+    _image = std::move(opened.front().image);
+    return _opened;
+}
+
+std::vector<BasisImporter::Opened> BasisImporter::openAll(std::span<const std::span<const char>> files) {
+    std::vector<Opened> out(files.size());
+    if(files.empty()) return out;
     if(!available()) {
         Error{} << "Trade::BasisImporter::openData(): basisu executable not found at" << _executable;
-        return false;
+        return out;
     }
     const std::string formatName = globalValue("format");
     const TargetFormat* target = nullptr;
     for(const TargetFormat& f: TargetFormats) if(f.name == formatName) target = &f;
     if(!target) {
         Error{} << "Trade::BasisImporter::openData(): unknown format" << formatName;
-        return false;
+        return out;
     }
 
     if(_directory.empty()) _directory = makeScratchDirectory();
     const std::string unpack = Path::join(_directory, "unpack");
     std::error_code ec;
     std::filesystem::remove_all(unpack, ec);
-    if(_directory.empty() || !Path::make(unpack) ||
-       !Path::writeAtomic(Path::join(_directory, "in.basis"), std::string_view{data.data(), data.size()})) {
+    bool written = !_directory.empty() && Path::make(unpack);
+    std::vector<std::string> arguments{"-unpack", "-ktx_only", "-format_only", std::to_string(target->basisFormat)};
+    for(std::size_t i = 0; i != files.size() && written; ++i) {
+        const std::string input = "in" + std::to_string(i) + ".basis";
+        written = Path::writeAtomic(Path::join(_directory, input), std::string_view{files[i].data(), files[i].size()});
+        arguments.insert(arguments.end(), {"-file", "../" + input});
+    }
+    if(!written) {
         Error{} << "Trade::BasisImporter::openData(): cannot write a scratch file";
-        return false;
+        return out;
     }
 
-    const int code = run(_executable, {"-unpack", "-ktx_only", "-format_only", std::to_string(target->basisFormat),
-        "-file", "../in.basis"}, unpack);
-    if(code != 0) return false;
-
-    if(target->format) {
-        /* The executable names its output after the input and the format */
-        std::optional<std::pair<Vector2i, std::vector<char>>> level;
-        for(const std::string& name: Path::list(unpack).value_or(std::vector<std::string>{}))
-            if(name.ends_with(".ktx"))
-                if(std::optional<std::vector<char>> ktx = Path::read(Path::join(unpack, name)))
-                    level = readKtxLevel0(*ktx);
-        if(!level) return false;
-        _image = Trade::CompressedImageData{*target->format, level->first, std::move(level->second)};
+    /* A run stops at the first damaged file and its exit code does not say
+       which: then every file gets a run of its own */
+    if(run(_executable, arguments, unpack) != 0) {
+        if(files.size() > 1) for(std::size_t i = 0; i != files.size(); ++i)
+            out[i] = std::move(openAll(files.subspan(i, 1)).front());
+        return out;
     }
-    _opened = true;
-    return true;
+    if(!target->format) {
+        for(Opened& o: out) o.valid = true;
+        return out;
+    }
+    /* The executable names its output after the input and the format:
+       inN_<format>.ktx */
+    const std::vector<std::string> names = Path::list(unpack).value_or(std::vector<std::string>{});
+    for(std::size_t i = 0; i != files.size(); ++i) {
+        const std::string prefix = "in" + std::to_string(i) + "_";
+        for(const std::string& name: names) {
+            if(!name.starts_with(prefix) || !name.ends_with(".ktx")) continue;
+            const std::optional<std::vector<char>> ktx = Path::read(Path::join(unpack, name));
+            if(std::optional<std::pair<Vector2i, std::vector<char>>> level = ktx ? readKtxLevel0(*ktx) : std::nullopt)
+                out[i] = Opened{true, Trade::CompressedImageData{*target->format, level->first, std::move(level->second)}};
+        }
+    }
+    return out;
 }
 
 std::optional<std::pair<Vector2i, std::vector<char>>> readKtxLevel0(std::span<const char> data) {

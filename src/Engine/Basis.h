@@ -4,9 +4,11 @@
 // "BasisImporter" plug-ins.
 //
 // Each instance owns a scratch directory under the system's temporary
-// directory (removed with the instance) where it writes the tile it encodes
-// or the file it opens and lets the executable write its output; one
-// instance must therefore be used by one thread at a time. When the
+// directory (removed with the instance) where it writes the tiles it encodes
+// or the files it opens and lets the executable write its output; one
+// instance must therefore be used by one thread at a time. The executable
+// takes many files per run and treats each on its own, so a batch costs one
+// process start instead of one per file and gives the same bytes. When the
 // executable is missing, available() is false and every operation fails
 // with an Error line.
 
@@ -67,7 +69,12 @@ class ZANDELLE_EXPORT BasisImageConverter {
             image cannot be written or the executable fails */
         std::optional<std::vector<char>> convertToData(const Trade::ImageData& image);
 
-        /** Encoder runs so far (successful or not) */
+        /** The .basis bytes of each of @p images, all encoded by one run of
+            the executable; images it did not encode there are encoded one
+            run each, so every entry is what convertToData() gives */
+        std::vector<std::optional<std::vector<char>>> convertToData(std::span<const Trade::ImageData* const> images);
+
+        /** Images encoded so far (successful or not) */
         std::uint64_t encodeCount() const { return _encodes; }
 
     private:
@@ -97,6 +104,18 @@ class ZANDELLE_EXPORT BasisImporter {
             or the executable fails. Replaces what an earlier call opened. */
         bool openData(std::span<const char> data);
         bool isOpened() const { return _opened; }
+
+        /** What opening one file gives: whether it is valid, and the
+            transcoded first level as image() has it */
+        struct Opened {
+            bool valid = false;
+            std::optional<Trade::CompressedImageData> image;
+        };
+
+        /** Opens each of @p files as openData() does, all with one run of
+            the executable; when some file is damaged, each is opened with a
+            run of its own. Leaves what openData() opened alone. */
+        std::vector<Opened> openAll(std::span<const std::span<const char>> files);
 
         /** The transcoded first level; empty when nothing is open or the
             target is "RGBA" */
