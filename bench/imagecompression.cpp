@@ -4,10 +4,8 @@
 // tile cache; then after changing a 64 x 64 region. Each phase runs once (a
 // cold compile takes tens of seconds); the ratios are the figures to quote.
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cmath>
 #include <filesystem>
 
 #include <benchmark/benchmark.h>
@@ -18,27 +16,11 @@
 #include "Editor/ZandelleEditor.h"
 #include "Engine/Basis.h"
 #include "Tools/ProjectFiles.h"
+#include "support/Photo.h"
 
 using namespace ZandelleEngine;
 
 namespace {
-
-/* Smooth gradients and a little grain, like a photograph */
-Trade::ImageData photo(int size) {
-    Trade::ImageData image{Trade::PixelFormat::RGBA8Unorm, {size, size}, {}};
-    image.data.resize(std::size_t(size)*size*4);
-    std::uint32_t seed = 7;
-    for(int y = 0; y != size; ++y) for(int x = 0; x != size; ++x) {
-        std::uint8_t* p = image.data.data() + (std::size_t(y)*size + x)*4;
-        seed = seed*1664525u + 1013904223u;
-        const float grain = float(seed >> 28) - 8.0f;
-        p[0] = std::uint8_t(std::clamp(128.0f + 100.0f*std::sin(x*0.004f + y*0.002f) + grain, 0.0f, 255.0f));
-        p[1] = std::uint8_t(std::clamp(128.0f + 90.0f*std::cos(y*0.005f) + grain, 0.0f, 255.0f));
-        p[2] = std::uint8_t(std::clamp(64.0f + 60.0f*std::sin((x + y)*0.01f) + grain, 0.0f, 255.0f));
-        p[3] = 255;
-    }
-    return image;
-}
 
 double seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -60,7 +42,7 @@ void tiledCompression(benchmark::State& state) {
     initProject(editor, "", "");
     editor.data().project().setRoot(root);
     AssetCompiler& compiler = *editor.assetCompiler;
-    Trade::ImageData image = photo(2048);
+    Trade::ImageData image = Generated::photo(2048);
     editor.data().projectFile()["images/photo/name"].setString("photo");
     editor.data().projectFile()["images/photo/compression"].setString("etc1s");
     editor.data().projectFile()["images/photo/link/file"].setString("photo.png");

@@ -37,9 +37,10 @@ void recreateMeshes(PhysXManager& manager, PhysicsShape shape, const std::vector
 
 }
 
-/* The app icon: the image record named by the settings, compiled first when
-   no step has compiled it yet; its imported pixels are resized to each icon
-   size and written as PNG into the cache directory */
+/* The app icon: the compiled image named by the settings (compiled first
+   when no step has compiled it yet, so it is already converted to eight bits
+   and within its maximum size), resized to each icon size and written as PNG
+   into the cache directory */
 bool AssetCompiler::compileAppIcons() {
     EditorData& d = data();
     ProjectFile& file = d.projectFile();
@@ -50,22 +51,27 @@ bool AssetCompiler::compileAppIcons() {
         return true;
     }
 
-    if(!ResourceIndex::lookup(resourceIndex.images, icon)) compileImage(icon);
-    Resource<Trade::ImageData> image;
-    for(const ValueAccess& record: file.images().rangeForKey(icon))
-        image = d.resources().images.resolveLink(record.fileLink());
-    if(!image) Warning{} << "AssetCompiler::compileSettings(): Missing app icon image" << icon;
-    if(!image || image->size.x != image->size.y || image->size.x < 512) {
+    Data::Id id = ResourceIndex::lookup(resourceIndex.images, icon);
+    if(!id) {
+        compileImage(icon);
+        id = ResourceIndex::lookup(resourceIndex.images, icon);
+    }
+    Trade::ImageData image;
+    if(id) {
+        std::lock_guard<std::mutex> lock{d.scene().imagesMutex};
+        image = d.scene().images[id].image;
+    }
+    if(image.size.x != image.size.y || image.size.x < 512) {
         Error{} << "App icon needs to be a square image, at least 512x512 pixels";
         return false;
     }
 
     const std::string cache = d.project().cachePath();
     Path::make(cache);
-    ImageTools::StbResizeImageConverter resizer;
+    ImageTools::StbResizeImageConverter& resizer = resizeConverter();
     for(const int size: AppIconSizes) {
         resizer.setValue("size", fmt::format("{} {}", size, size));
-        const std::optional<Trade::ImageData> resized = resizer.convert(image.get());
+        const std::optional<Trade::ImageData> resized = resizer.convert(image);
         if(!resized || !ImageTools::writePng(Path::join(cache, fmt::format("icon{}.png", size)), *resized))
             Warning{} << "Failed to generate app icon of size" << size;
     }

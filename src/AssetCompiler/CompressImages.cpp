@@ -56,8 +56,6 @@ struct AssetCompiler::ImageJob {
     /* Revision of the image slot when the chain started */
     std::uint32_t revision;
     bool uastc;
-    /* Level 0 came out of the slot and goes back there */
-    bool ownsSlotImage = false;
     std::vector<Trade::ImageData> levels;
     std::shared_ptr<Progress> progress;
     std::optional<ProgressReference> reference;
@@ -214,11 +212,9 @@ void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_p
             std::lock_guard<std::mutex> lock{scene.imagesMutex};
             EditorSceneData::CompiledImage& slot = scene.images[job->id];
             replaced = slot.revision != job->revision;
-            if(!replaced) {
-                job->levels.push_back(std::move(slot.image));
-                slot.image = {};
-                job->ownsSlotImage = true;
-            }
+            /* A copy: the slot keeps the compiled pixels for the steps that
+               read them while the tiles are encoded (the app icons) */
+            if(!replaced) job->levels.push_back(slot.image);
         }
         if(!replaced) {
             std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
@@ -300,7 +296,6 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
             const Vector3i size = Data::readImageData(slot.imageData).value_or(Data::ImageDataView{Vector3i{job->levels.front().size, 1}, false, {}}).size;
             imageData = Data::createImageData(size, names);
         }
-        if(job->ownsSlotImage && current && slot.image.size == Vector2i{0}) slot.image = std::move(job->levels.front());
     }
     job->levels.clear();
     finishImageJob(jobs, job, std::move(imageData));

@@ -120,7 +120,8 @@ TEST_F(SettingsTest, AppIcons) {
     editor.data().resources().images.add(FileLink{"wide.png", "wide.png"}, image(1024, 512));
     setSection("images", R"({"icon": {"compression": "none", "link": {"file": "icon.png", "name": "icon.png"}},
         "wide": {"compression": "none", "link": {"file": "wide.png", "name": "wide.png"}},
-        "lost": {"compression": "none", "link": {"file": "lost.png", "name": "lost.png"}}})");
+        "lost": {"compression": "none", "link": {"file": "lost.png", "name": "lost.png"}},
+        "small": {"compression": "none", "maxSize": [256, 256], "link": {"file": "icon.png", "name": "icon.png"}}})");
     setSetting("editor/ids", R"("uuid")");
     setSetting("runtime/pwa", R"({"enable": true, "appIcon": "wide"})");
 
@@ -128,8 +129,9 @@ TEST_F(SettingsTest, AppIcons) {
     const struct { const char* icon; bool result; const char* problems; } data[]{
         {"wide", false, "App icon needs to be a square image, at least 512x512 pixels\n"},
         {"lost", false, "AssetCompiler::compileImages(): Missing image lost.png from file lost.png\n"
-                        "AssetCompiler::compileSettings(): Missing app icon image lost\n"
                         "App icon needs to be a square image, at least 512x512 pixels\n"},
+        /* The compiled image counts: 1024 pixels imported, 256 compiled */
+        {"small", false, "App icon needs to be a square image, at least 512x512 pixels\n"},
         {"", true, "Enabling PWA requires an appIcon to be set\n"},
         {"icon", true, ""},
     };
