@@ -28,7 +28,7 @@ ProgressBars* active = nullptr;
 std::string progressLine(std::string_view title, std::uint32_t done, std::uint32_t total, std::size_t titleWidth) {
     const std::uint32_t shown = std::min(done, total);
     const std::size_t filled = total ? std::size_t(shown)*BarWidth/total : 0;
-    return fmt::format("{:<{}} {:>5}/{:<5} [{}{}]", title, titleWidth, shown, total,
+    return fmt::format("{:<{}} {}/{} [{}{}]", title, titleWidth, shown, total,
         std::string(filled, '#'), std::string(BarWidth - filled, '.'));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Progress bars on stderr for the editor's progress records while jobs run,
-// one line per record ("Compressing textures  37/120 [#########.....]").
+// one line per record ("Compressing textures 37/120 [#########.....]").
 // Drawn only when stderr is a terminal; log lines printed meanwhile go
 // through printAbove() so that the bars stay below them.
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <string>
 #include <sys/wait.h>
 
@@ -12,6 +14,7 @@
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/ProjectFile.h"
+#include "Engine/ImageTools.h"
 #include "Support/TempDirectory.h"
 #include "Tools/Version.h"
 
@@ -27,13 +30,14 @@ struct CommandRun {
 class Zandelle: public ::testing::Test {
     protected:
         /* Runs zandelle with @p arguments (already shell-quoted where needed),
-           collecting stdout, both streams or stderr alone; @p environment
-           holds extra assignments */
-        enum Output { Stdout, Merged, Stderr };
+           collecting stdout, both streams or stderr alone, or both streams
+           written to a terminal; @p environment holds extra assignments */
+        enum Output { Stdout, Merged, Stderr, Terminal };
         CommandRun run(const std::string& arguments, Output output = Stdout, const std::string& environment = {}) const {
-            const char* redirect[]{" 2>/dev/null", " 2>&1", " 2>&1 >/dev/null"};
-            const std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " + environment + " " +
+            const char* redirect[]{" 2>/dev/null", " 2>&1", " 2>&1 >/dev/null", ""};
+            std::string command = "APPDATA=" + String::shellQuote(dir / "appdata") + " " + environment + " " +
                 String::shellQuote(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + redirect[output];
+            if(output == Terminal) command = "script -qec " + String::shellQuote(command) + " /dev/null";
             CommandRun result{-1, {}};
             std::FILE* pipe = ::popen(command.c_str(), "r");
             if(!pipe) return result;
@@ -310,4 +314,28 @@ TEST_F(Zandelle, CheckShaders) {
     const CommandRun unchecked = run("compile " + q(project) + " --quiet", Stderr);
     EXPECT_EQ(unchecked.exitCode, 0);
     EXPECT_EQ(unchecked.out, load);
+}
+
+TEST_F(Zandelle, ProgressBarsOnlyOnATerminal) {
+    /* An encoder that takes its time (and fails) keeps the image job running
+       while the bars are drawn */
+    const std::string basisu = dir.write("slow-basisu", "#!/bin/sh\nsleep 0.5\nexit 1\n");
+    std::filesystem::permissions(basisu, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    const std::string environment = "ZANDELLE_BASISU=" + q(basisu);
+    const std::string project = dir / "p/Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
+    ASSERT_TRUE(ImageTools::writePng(dir / "p/picture.png",
+        Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {64, 64}, std::vector<std::uint8_t>(64*64*4, 0x80)}));
+    ASSERT_EQ(run("import --quiet " + q(project) + " " + q(dir / "p/picture.png"), Stdout, environment).exitCode, 0);
+
+    const std::regex bar{"Compressing textures [0-9]+/[0-9]+ \\["};
+    for(const char* command: {"open", "compile"}) {
+        SCOPED_TRACE(command);
+        const CommandRun piped = run(std::string{command} + " --quiet " + q(project), Stderr, environment);
+        EXPECT_EQ(piped.exitCode, 0);
+        EXPECT_FALSE(std::regex_search(piped.out, bar)) << piped.out;
+        const CommandRun terminal = run(std::string{command} + " --quiet " + q(project), Terminal, environment);
+        EXPECT_EQ(terminal.exitCode, 0);
+        EXPECT_TRUE(std::regex_search(terminal.out, bar)) << terminal.out;
+    }
 }
