@@ -111,11 +111,13 @@ std::optional<std::vector<char>> encodePng(const Trade::ImageData& image) {
     png.width = png_uint_32(image.size.x);
     png.height = png_uint_32(image.size.y);
     png.format = pngFormat(layout.channels);
+    /* Every file written is a cache or scratch file: speed over size */
+    png.flags = PNG_IMAGE_FLAG_FAST;
     /* A negative stride walks the bottom-to-top rows from the top */
     const png_int_32 stride = -png_int_32(image.size.x*layout.channels);
-    png_alloc_size_t size = 0;
-    if(!png_image_write_to_memory(&png, nullptr, &size, 0, image.data.data(), stride, nullptr)) return {};
-    std::vector<char> out(size);
+    /* Encoded once into room for the largest file these pixels can give */
+    std::vector<char> out(PNG_IMAGE_PNG_SIZE_MAX(png));
+    png_alloc_size_t size = out.size();
     if(!png_image_write_to_memory(&png, out.data(), &size, 0, image.data.data(), stride, nullptr)) return {};
     out.resize(size);
     return out;
