@@ -1,8 +1,17 @@
 #include "Shaders/GlslCheck.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 #include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
@@ -77,6 +86,96 @@ std::vector<GlslError> parseInfoLog(std::string_view log, const std::vector<std:
     return errors;
 }
 
+/* What the front end said of a text: accepted or not, with its info log;
+   or why it gave no answer */
+struct FrontEndRun {
+    bool accepted = false;
+    std::string infoLog;
+    std::string failure;
+};
+
+/* Longest time one text may take */
+constexpr int FrontEndSeconds = 20;
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while(size) {
+        const ssize_t written = ::write(fd, data, size);
+        if(written < 0 && errno == EINTR) continue;
+        if(written <= 0) return false;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return true;
+}
+
+/* The front end runs in a child process. Its preprocessor evaluates #if
+   expressions recursively, a call per parenthesis, unary operator or macro
+   expanded into them, so a few kilobytes of text overflow any stack, and
+   macros that expand to several copies of each other take exponential time;
+   a crash or a hang of the child is an answer of its own. The child only
+   parses and writes to a pipe: "1" or "0" for accepted, then the info log. */
+FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
+    initializeFrontEnd();
+    FrontEndRun out;
+    int fds[2];
+    if(::pipe2(fds, O_CLOEXEC) != 0) {
+        out.failure = format("cannot start the GLSL front end: {}", std::strerror(errno));
+        return out;
+    }
+    const pid_t pid = ::fork();
+    if(pid < 0) {
+        out.failure = format("cannot start the GLSL front end: {}", std::strerror(errno));
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return out;
+    }
+    if(pid == 0) {
+        ::close(fds[0]);
+        glslang::TShader shader{language};
+        const char* const strings[]{text.c_str()};
+        const int lengths[]{int(text.size())};
+        shader.setStringsWithLengths(strings, lengths, 1);
+        const bool accepted = shader.parse(GetDefaultResources(), 300, EEsProfile, false, false, EShMsgDefault);
+        const char* log = shader.getInfoLog();
+        const bool written = writeAll(fds[1], accepted ? "1" : "0", 1) && writeAll(fds[1], log, std::strlen(log));
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(fds[1]);
+
+    std::string answer;
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds{FrontEndSeconds};
+    for(;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        pollfd poll{fds[0], POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&poll, 1, int(left)) : 0;
+        if(ready < 0 && errno == EINTR) continue;
+        if(ready <= 0) {
+            timedOut = ready == 0;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        char buffer[4096];
+        const ssize_t size = ::read(fds[0], buffer, sizeof(buffer));
+        if(size < 0 && errno == EINTR) continue;
+        if(size <= 0) break;
+        answer.append(buffer, std::size_t(size));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while(::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+
+    if(timedOut) out.failure = format("the GLSL front end did not finish within {} seconds", FrontEndSeconds);
+    else if(WIFSIGNALED(status)) out.failure = format("the GLSL front end crashed (signal {})", WTERMSIG(status));
+    else if(!WIFEXITED(status) || WEXITSTATUS(status) != 0 || answer.empty())
+        out.failure = "the GLSL front end ended without an answer";
+    else {
+        out.accepted = answer[0] == '1';
+        out.infoLog = answer.substr(1);
+    }
+    return out;
+}
+
 }
 
 GlslCheck checkGlsl(ShaderStage stage, std::string_view fileName, std::string_view source,
@@ -119,13 +218,9 @@ GlslCheck checkGlsl(ShaderStage stage, std::string_view fileName, std::string_vi
     out.text += version ? "#line 2 0\n" : "#line 1 0\n";
     out.text += std::string_view{body}.substr(version);
 
-    initializeFrontEnd();
-    glslang::TShader shader{stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment};
-    const char* const strings[]{out.text.c_str()};
-    const int lengths[]{int(out.text.size())};
-    shader.setStringsWithLengths(strings, lengths, 1);
-    if(!shader.parse(GetDefaultResources(), 300, EEsProfile, false, false, EShMsgDefault))
-        out.errors = parseInfoLog(shader.getInfoLog(), files);
+    const FrontEndRun run = parseIsolated(out.text, stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment);
+    if(!run.failure.empty()) out.errors.push_back(GlslError{name, 0, run.failure});
+    else if(!run.accepted) out.errors = parseInfoLog(run.infoLog, files);
     return out;
 }
 

@@ -9,7 +9,9 @@
 //         source, includes, pipelineDefines(0, 1, 1, 1) + featureDefines(features));
 //     for(const GlslError& e: result.errors) ... // e.file, e.line, e.message
 //
-// A text the front end rejects is a list of errors, never a crash.
+// A text the front end rejects is a list of errors, never a crash: the
+// front end parses in a child process, and a text that crashes it or keeps
+// it busy for more than 20 seconds is one error that says so.
 
 #include <string>
 #include <string_view>

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Shaders/GlslCheck.h"
 #include "Shaders/MaterialDefinition.h"
 #include "Shaders/Preprocessor.h"
 #include "Shaders/ShaderDefines.h"
@@ -81,6 +82,20 @@ TEST(Robustness, DeepAndLongInputs) {
     for(int i = 0; i != 20000; ++i) logical += " && 1";
     exercise(logical + "\n#endif\n", includes);
     exercise(std::string(200000, 'x'), includes);
+}
+
+TEST(Robustness, GlslFrontEndReportsWhatBreaksIt) {
+    /* Nested #if expressions, directly or through macros, overflow the
+       front end's stack; the check says so instead of crashing with it */
+    std::string macros;
+    for(int i = 0; i != 100000; ++i) macros += "#define M" + std::to_string(i + 1) + " (M" + std::to_string(i) + ")\n";
+    for(const std::string& input: {"#if " + std::string(100000, '!') + "0\n#endif\n", "#if " + std::string(100000, '(') + "\n",
+                                   macros + "#if M100000\n#endif\n", "void main() { int a = " + std::string(100000, '-') + "1; }\n",
+                                   std::string(200000, 'x')}) {
+        const GlslCheck check = checkGlsl(ShaderStage::Fragment, "Fuzz.frag", input, makeIncludes(), "#define A\n");
+        ASSERT_FALSE(check.errors.empty()) << input.substr(0, 20);
+        EXPECT_EQ(check.errors[0].file, "Fuzz.frag");
+    }
 }
 
 TEST(Robustness, TruncatedShippedShaders) {
