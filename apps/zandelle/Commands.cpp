@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "AssetCompiler/CheckShaders.h"
@@ -264,13 +266,14 @@ struct HandlerRun {
 
 struct HandlerSnapshot {
     std::array<StepCount, AssetTypeCount> steps;
-    std::uint32_t settings, settingsRevision;
+    std::uint32_t settings, pipelineKinds, settingsRevision;
     std::size_t changed, moved;
 };
 
 HandlerSnapshot snapshot(ZandelleEditor& editor) {
     EditorSceneData& scene = editor.data().scene();
-    return {editor.assetCompiler->stepCounts, scene.assetTypeCounter(AssetType::Settings), scene.settingsRevision,
+    return {editor.assetCompiler->stepCounts, scene.assetTypeCounter(AssetType::Settings),
+            scene.assetTypeCounter(AssetType::PipelineUpdates), scene.settingsRevision,
             editor.changedObjects.size(), editor.transformedObjects.size()};
 }
 
@@ -322,21 +325,37 @@ int runSet(Invocation& invocation) {
         }
     }
 
+    /* What the load reports is held back until the pointers are known to
+       name record members: a bad one is a usage error of one line */
+    std::vector<std::pair<LogLevel, std::string>> held;
+    const Debug::Sink sink = Debug::setSink([&held](LogLevel level, std::string_view line) { held.emplace_back(level, line); });
+    auto release = [&] {
+        Debug::setSink(sink);
+        if(sink) for(const auto& [level, line]: held) sink(level, line);
+        held.clear();
+    };
+
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     double seconds = 0.0;
-    if(!loadAndWait(editor, arguments[0], seconds)) return 1;
+    if(!loadAndWait(editor, arguments[0], seconds)) {
+        release();
+        return 1;
+    }
 
     ChangeTracker& tracker = *editor.changeTracker;
     for(std::size_t i = 0; i != values.size(); ++i) {
         const std::string& pointer = arguments[1 + 2*i];
         const bool edited = values[i] ? tracker.setValue(pointer, *values[i]) : tracker.removeValue(pointer);
         if(!edited) {
+            Debug::setSink(sink);
             std::fprintf(stderr, "zandelle: %s does not name a %s\n", pointer.c_str(),
                 values[i] ? "record member that can be set" : "record member to remove");
             return 2;
         }
     }
+
+    release();
 
     std::vector<HandlerRun> runs;
     HandlerSnapshot before{};
@@ -353,6 +372,11 @@ int runSet(Invocation& invocation) {
             if(const std::uint64_t records = after.steps[t].records - before.steps[t].records)
                 run.compiled.emplace_back(StepNames[t], records);
         if(after.settings != before.settings) run.compiled.emplace_back("settings", 1);
+        /* Compiling pipelines reclassifies them anyway: the sky is named
+           only when it was updated on its own */
+        const std::size_t pipelines = std::size_t(AssetType::Pipelines);
+        if(after.pipelineKinds != before.pipelineKinds && after.steps[pipelines].calls == before.steps[pipelines].calls)
+            run.compiled.emplace_back("sky", 1);
         run.changedObjects.assign(editor.changedObjects.begin() + std::min(before.changed, after.changed), editor.changedObjects.end());
         run.transformedObjects.assign(editor.transformedObjects.begin() + std::min(before.moved, after.moved), editor.transformedObjects.end());
         run.redraw = after.settingsRevision != before.settingsRevision;

@@ -142,6 +142,9 @@ void handleSettingsChange(ZandelleEditor& editor, EditorData& data, const Change
     if(c[3] == "compressedTextureAtlasSize" || c[3] == "textureAtlasSize" || (c.size() > 4 && c[4] == "maxCacheSize"))
         compiler.compileImages();
     if(c[3] == "usePreZ" || c[3] == "useMultiDraw") compiler.compilePipelines();
+    /* Whether and with which material the sky is drawn decides the kind of
+       the sky pipelines */
+    if(c[2] == "rendering" && c[3] == "sky") compiler.updatePipelineKinds();
 
     JavaScripting& scripting = *editor.scripting;
     if(((c[2] == "project" && c[3] == "name") || c[3] == "bundlingType") && scripting.isWatching()) {

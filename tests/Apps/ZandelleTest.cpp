@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
@@ -337,5 +338,46 @@ TEST_F(Zandelle, ProgressBarsOnlyOnATerminal) {
         const CommandRun terminal = run(std::string{command} + " --quiet " + q(project), Terminal, environment);
         EXPECT_EQ(terminal.exitCode, 0);
         EXPECT_TRUE(std::regex_search(terminal.out, bar)) << terminal.out;
+    }
+}
+
+TEST_F(Zandelle, SetEditsRecompilesAndSaves) {
+    const std::string project = dir / "s/Game.zdp";
+    ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
+    auto saved = [&] {
+        auto file = std::make_unique<ProjectFile>();
+        EXPECT_TRUE(file->parse(Path::readString(project).value_or("")));
+        return file;
+    };
+    const CommandRun set = run("set " + q(project) + " /materials/red " +
+        q(R"({"name": "Red", "pipeline": "1", "Phong": {"diffuseColor": [1, 0, 0, 1]}})") +
+        " /settings/rendering/sky/enabled true /objects/o1 " + q(R"({"name": "O"})") + " --quiet");
+    EXPECT_EQ(set.exitCode, 0);
+    EXPECT_EQ(set.out, "materials /materials/red: compiled pipelines 1, compiled materials 1\n"
+        "settings /settings/rendering/sky/enabled: compiled sky 1, redraw\n"
+        "objects /objects/o1: changed objects o1\n"
+        "objects: 1 changed, 0 moved\n");
+    EXPECT_EQ((*saved())["materials/red/Phong/diffuseColor"].asVector4(), Vector4(1, 0, 0, 1));
+    EXPECT_TRUE((*saved())["settings/rendering/sky/enabled"].asBool());
+    EXPECT_EQ((*saved())["objects/o1/name"].asString(), "O");
+
+    const CommandRun removed = run("set " + q(project) + " /materials/red/Phong --remove --json --quiet");
+    EXPECT_EQ(removed.exitCode, 0);
+    EXPECT_EQ(removed.out.rfind(R"({"handlers": [{"handler": "materials", "path": "/materials/red/Phong", "compiled": {"materials": 1})", 0), 0u)
+        << removed.out;
+    EXPECT_FALSE((*saved())["materials/red/Phong"].isSetInProject());
+    EXPECT_EQ((*saved())["materials/red/name"].asString(), "Red");
+
+    /* Edits that cannot be made: one line, exit 2, the file as it was, also
+       when an edit before the bad one was fine */
+    const std::string before = Path::readString(project).value_or("");
+    for(const std::string arguments: {"/materials/missing/name '\"x\"'", "/settings/project/name notjson",
+                                      "/objects/o1/name '\"P\"' /nosection/a 1", "/materials/red/Phong --remove",
+                                      "/objects/o1/name"}) {
+        SCOPED_TRACE(arguments);
+        const CommandRun r = run("set " + q(project) + " " + arguments, Stderr);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(String::splitWithoutEmptyParts(r.out, '\n').size(), 1u) << r.out;
+        EXPECT_EQ(Path::readString(project).value_or(""), before);
     }
 }

@@ -8,6 +8,7 @@
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "AssetCompiler/CompilerFixture.h"
+#include "Engine/RuntimeData.h"
 #include "Tools/ChangeHandlers.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
@@ -139,6 +140,26 @@ TEST_F(ChangeHandlersTest, SettingsRedrawAndPlugins) {
     EXPECT_EQ(plugins.enabled(), (std::map<std::string, bool, std::less<>>{{"other", false}, {"tool", true}}));
 }
 
+TEST_F(ChangeHandlersTest, SkySettingsReclassifyThePipelines) {
+    const std::string sky = file().pipelines().resourceByName("Sky");
+    setRecord("materials", "sky", R"({"name": "Sky", "pipeline": ")" + sky + R"("})");
+    file()["settings/rendering/sky/material"].setString("sky");
+    compiler().compileAll();
+    editor.jobSystem->waitForIdle();
+    auto skyKind = [&] {
+        for(const Data::PipelineKind& k: sceneData().pipelineKinds) if(k.pipeline == compiler().pipelineId(sky)) return k.kind;
+        return 99u;
+    };
+    EXPECT_EQ(skyKind(), 0u);
+    const std::uint32_t kinds = counter(AssetType::PipelineUpdates);
+    EXPECT_EQ(edit("/settings/rendering/sky/enabled", "true"), "");
+    EXPECT_EQ(skyKind(), 3u);
+    EXPECT_EQ(counter(AssetType::PipelineUpdates), kinds + 1);
+    /* Other rendering settings redraw without touching the kinds */
+    edit("/settings/rendering/fontOutline", "true");
+    EXPECT_EQ(counter(AssetType::PipelineUpdates), kinds + 1);
+}
+
 TEST_F(ChangeHandlersTest, EditsThatDoNotNameARecordMember) {
     ChangeTracker& tracker = *editor.changeTracker;
     const std::string before = *file().toString();
@@ -167,15 +188,33 @@ TEST_F(ChangeHandlersTest, LargeProjectEditsRecompileOneRecord) {
     std::string objects = "{", materials = "{", images = "{";
     for(int i = 0; i != 10000; ++i)
         objects += (i ? "," : "") + fmt::format(R"("o{}": {{"name": "O{}", "translation": [0, 0, 0]}})", i, i);
+    const std::string phong = file().pipelines().resourceByName("Phong Opaque");
     for(int i = 0; i != 200; ++i)
-        materials += (i ? "," : "") + fmt::format(R"("m{}": {{"pipeline": "1", "Phong": {{"diffuseColor": [1, 1, 1, 1]}}}})", i);
-    for(int i = 0; i != 20; ++i) images += (i ? "," : "") + fmt::format(R"("i{}": {{"name": "I{}"}})", i, i);
+        materials += (i ? "," : "") + fmt::format(R"("m{}": {{"pipeline": "{}", "Phong": {{"diffuseColor": [1, 1, 1, 1]}}}})", i, phong);
+    /* Images with pixels behind them, compiled for real (uncompressed, so
+       that no encoder runs) */
+    for(int i = 0; i != 20; ++i) {
+        const std::string key = "i" + std::to_string(i);
+        editor.data().resources().images.add(FileLink{"pictures.png", key},
+            Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {64, 64}, std::vector<std::uint8_t>(64*64*4, std::uint8_t(i))});
+        images += (i ? "," : "") + fmt::format(R"("{}": {{"name": "I{}", "compression": "none",)"
+            R"( "link": {{"file": "pictures.png", "name": "{}"}}}})", key, i, key);
+    }
     setSection("objects", objects + "}");
     setSection("materials", materials + "}");
     setSection("images", images + "}");
     file().invalidateLookups();
     compiler().compileAll();
     editor.jobSystem->waitForIdle();
+    auto image = [&]() -> EditorSceneData::CompiledImage& {
+        return sceneData().images.at(ResourceIndex::lookup(compiler().resourceIndex.images, "i10"));
+    };
+    auto material = [&] {
+        const Data::MaterialDataView view = *Data::readMaterialData(sceneData().materials.at(compiler().materialId("m100")));
+        return std::vector<std::uint8_t>(view.parameters.begin(), view.parameters.end());
+    };
+    ASSERT_EQ(image().image.size, Vector2i(64, 64));
+    const std::vector<std::uint8_t> white = material();
 
     const struct { const char* pointer; const char* value; AssetType type; const char* compiled; } cases[]{
         {"/objects/o5000/translation", "[1, 2, 3]", AssetType::Objects, "objects 1"},
@@ -194,6 +233,9 @@ TEST_F(ChangeHandlersTest, LargeProjectEditsRecompileOneRecord) {
         for(std::size_t t = 0; t != AssetTypeCount; ++t)
             EXPECT_EQ(counter(AssetType(t)) - counters[t], AssetType(t) == c.type ? 1u : 0u) << c.pointer << " type " << t;
     }
+    /* The recompiles took the edits */
+    EXPECT_NE(material(), white);
+    EXPECT_EQ(image().image.size, Vector2i(32, 32));
 }
 
 }}}
