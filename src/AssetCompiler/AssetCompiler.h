@@ -313,6 +313,7 @@ class ZANDELLE_EXPORT AssetCompiler {
         /* Target format and per-worker instances, created where missing */
         void initializeImageCompression();
         /* Job bodies of image compression and the end of a job chain */
+        void dispatchImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, void(AssetCompiler::*body)(JobSystem&, const std::shared_ptr<ImageJob>&));
         void generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);

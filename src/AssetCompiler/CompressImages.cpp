@@ -162,10 +162,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         progress->total += job->progressShare;
 
         if(!specular && !irradiance) {
-            jobs.dispatchFunc([this, job](JobSystem& jobs, int) {
-                generateMipsAndCompress(jobs, job);
-                return JobResult::Success;
-            });
+            dispatchImageJob(jobs, job, &AssetCompiler::generateMipsAndCompress);
             continue;
         }
 
@@ -196,46 +193,52 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
             for(std::size_t l = 0; l != job->levels.size(); ++l)
                 ImageTools::writePng(Path::join(cache, format("{}-mip-{}.png", key, l)), job->levels[l]);
         }
-        jobs.dispatchFunc([this, job](JobSystem& jobs, int) {
-            compressImage(jobs, job);
-            return JobResult::Success;
-        });
+        dispatchImageJob(jobs, job, &AssetCompiler::compressImage);
     }
     progress->done += 1;
 }
 
+void AssetCompiler::dispatchImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, void(AssetCompiler::*body)(JobSystem&, const std::shared_ptr<ImageJob>&)) {
+    jobs.dispatchFunc([this, job, body](JobSystem& jobs, int) {
+        /* A chain that ends by an exception still hands its pending count
+           back */
+        try {
+            (this->*body)(jobs, job);
+        } catch(...) {
+            if(!job->finished) finishImageJob(jobs, job, {});
+        }
+        return JobResult::Success;
+    });
+}
+
 void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
     EditorSceneData& scene = data().scene();
-    try {
-        bool replaced;
-        {
-            std::lock_guard<std::mutex> lock{scene.imagesMutex};
-            EditorSceneData::CompiledImage& slot = scene.images[job->id];
-            replaced = slot.revision != job->revision;
-            /* A copy: the slot keeps the compiled pixels for the steps that
-               read them while the tiles are encoded (the app icons) */
-            if(!replaced) job->levels.push_back(slot.image);
-        }
-        if(!replaced) {
-            std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
-                extraMipLevels(job->levels.front().size), *workerImageConverters[JobSystem::workerId()]);
-            for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
-            job->step();
-            std::lock_guard<std::mutex> lock{scene.imagesMutex};
-            replaced = scene.images[job->id].revision != job->revision;
-        }
-        /* The image was compiled again while this ran: its own job does
-           the work */
-        if(replaced) {
-            job->step(2);
-            job->levels.clear();
-            finishImageJob(jobs, job, {});
-            return;
-        }
-        compressImage(jobs, job);
-    } catch(...) {
-        if(!job->finished) finishImageJob(jobs, job, {});
+    bool replaced;
+    {
+        std::lock_guard<std::mutex> lock{scene.imagesMutex};
+        EditorSceneData::CompiledImage& slot = scene.images[job->id];
+        replaced = slot.revision != job->revision;
+        /* A copy: the slot keeps the compiled pixels for the steps that read
+           them while the tiles are encoded (the app icons) */
+        if(!replaced) job->levels.push_back(slot.image);
     }
+    if(!replaced) {
+        std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
+            extraMipLevels(job->levels.front().size), *workerImageConverters[JobSystem::workerId()]);
+        for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
+        job->step();
+        std::lock_guard<std::mutex> lock{scene.imagesMutex};
+        replaced = scene.images[job->id].revision != job->revision;
+    }
+    /* The image was compiled again while this ran: its own job does the
+       work */
+    if(replaced) {
+        job->step(2);
+        job->levels.clear();
+        finishImageJob(jobs, job, {});
+        return;
+    }
+    compressImage(jobs, job);
 }
 
 void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
