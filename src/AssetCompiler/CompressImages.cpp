@@ -1,5 +1,6 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -328,10 +329,20 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisIma
     }
 
     /* Encode what the cache did not have, then check that each encoded
-       tile transcodes before it goes into the cache */
+       tile transcodes before it goes into the cache. A tile equal to one
+       before it in the batch (a plain area) is encoded once and taken from
+       the first, as a batch of one tile at a time would find it cached. */
     std::vector<std::size_t> encodedTiles;
     std::vector<const Trade::ImageData*> images;
-    for(std::size_t i = 0; i != tiles.size(); ++i) if(!tiles[i].opened) {
+    std::vector<std::pair<std::size_t, std::size_t>> repeatedTiles;
+    for(std::size_t i = 0; i != tiles.size(); ++i) {
+        if(tiles[i].opened) continue;
+        const auto first = std::find_if(encodedTiles.begin(), encodedTiles.end(),
+            [&](std::size_t e) { return tiles[e].path == tiles[i].path; });
+        if(first != encodedTiles.end()) {
+            repeatedTiles.emplace_back(i, *first);
+            continue;
+        }
         encodedTiles.push_back(i);
         images.push_back(&tiles[i].image);
     }
@@ -354,6 +365,16 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisIma
         const std::string directory = Path::split(tile.path).first;
         if(!Path::make(directory) || !Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()}))
             Error{} << "Failed writing cache file:" << tile.path;
+    }
+    for(const auto& [repeated, first]: repeatedTiles) {
+        if(!tiles[first].opened) {
+            Error{} << "Image compression failed: could not transcode basis image";
+            continue;
+        }
+        tiles[repeated].bytes = tiles[first].bytes;
+        tiles[repeated].opened = true;
+        tiles[repeated].transcoded = tiles[first].transcoded;
+        ++tilesFromCache;
     }
 }
 

@@ -180,6 +180,20 @@ TEST_F(ImagesTest, CompressionAndItsCache) {
     EXPECT_EQ(*Path::readString(damaged), bytes);
 }
 
+TEST_F(ImagesTest, EqualTilesAreEncodedOnce) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    /* 3 x 2 tiles, 2 x 1 and 1 below them, all of one colour and so of one
+       name */
+    addImage("plain", solid({600, 300}, {40, 80, 120, 255}), R"("compression": "etc1s")");
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(compiler().tilesEncoded.load(), 1u);
+    EXPECT_EQ(compiler().tilesFromCache.load(), 8u);
+    ASSERT_EQ(slot("plain").basisTiles.size(), 9u);
+    EXPECT_EQ(slot("plain").basisTiles[8], slot("plain").basisTiles[0]);
+    EXPECT_EQ(slot("plain").compressedTiles[8].data, slot("plain").compressedTiles[0].data);
+}
+
 TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
     if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
     addImage("photo", noise({600, 300}), R"("compression": "etc1s")");
