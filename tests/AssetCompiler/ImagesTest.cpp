@@ -114,6 +114,12 @@ TEST_F(ImagesTest, TileNames) {
     /* Known answer of XXH3-128 for no bytes: high 99aa06d3014798d8, low
        6001c324468d497f; the name writes the low half first */
     EXPECT_EQ(AssetCompiler::tileCacheName(ImageData{}, false), "6001c324468d497f99aa06d3014798d8");
+    /* The hash's published answer for 2048 bytes of its sanity-check
+       sequence: low dd59e2c3a5f038e0, high f736557fd47073a5 */
+    ImageData sequence{PixelFormat::RGBA8Unorm, {512, 1}, {}};
+    for(std::uint64_t i = 0, state = 2654435761u; i != 2048; ++i, state *= 11400714785074694797ull)
+        sequence.data.push_back(std::uint8_t(state >> 56));
+    EXPECT_EQ(AssetCompiler::tileCacheName(sequence, false), "dd59e2c3a5f038e0f736557fd47073a5");
 
     const ImageData tile = ImageTools::tile(noise({300, 100}), 1, 0);
     const XXH128_hash_t hash = XXH3_128bits(tile.data.data(), tile.data.size());
