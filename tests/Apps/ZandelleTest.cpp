@@ -56,13 +56,7 @@ class Zandelle: public ::testing::Test {
 
 }
 
-TEST_F(Zandelle, UsageErrorsAndHelp) {
-    EXPECT_EQ(run("").exitCode, 2);
-    EXPECT_EQ(run("frobnicate").exitCode, 2);
-    EXPECT_EQ(run("open").exitCode, 2);
-    EXPECT_EQ(run("open a.zdp b.zdp").exitCode, 2);
-    EXPECT_EQ(run("open a.zdp --out x").exitCode, 2);
-    EXPECT_EQ(run("upgrade a.zdp --out").exitCode, 2);
+TEST_F(Zandelle, Help) {
     const CommandRun help = run("--help");
     EXPECT_EQ(help.exitCode, 0);
     for(const char* command: {"open", "upgrade", "new", "devices", "trust", "recent"})
@@ -126,16 +120,6 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     EXPECT_EQ(run("trust " + q(project) + " --off").exitCode, 0);
     EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/plugin_enabled_projects.txt"), "");
     EXPECT_EQ(run("trust " + q(dir / "nothing.zdp")).exitCode, 1);
-}
-
-TEST_F(Zandelle, FailuresExitWithOne) {
-    const std::string bad = dir.write("Bad.zdp", "{ not json");
-    const CommandRun open = run("open " + q(bad), Merged);
-    EXPECT_EQ(open.exitCode, 1);
-    EXPECT_NE(open.out.find("Failed parsing project from " + bad), std::string::npos);
-    EXPECT_EQ(run("open " + q(dir / "missing.zdp")).exitCode, 1);
-    EXPECT_EQ(run("upgrade " + q(bad)).exitCode, 1);
-    EXPECT_EQ(run("upgrade " + q(bad) + " --dry-run").exitCode, 1);
 }
 
 TEST_F(Zandelle, DevicesThroughAFakeAdb) {
@@ -242,6 +226,7 @@ TEST_F(Zandelle, GlobalOptionsStandAnywhere) {
 TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
     const std::string file = dir.write("file", "x");
     const std::string notProject = dir.write("NotAProject.zdp", "{}");
+    const std::string bad = dir.write("Bad.zdp", "{ not json");
     const std::string project = dir / "Game.zdp";
     ASSERT_EQ(run("new " + q(project) + " --quiet").exitCode, 0);
     Path::make(dir / "directory.zdp");
@@ -251,10 +236,20 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
         std::string line;  /* what the last line on stderr starts with */
         std::string environment;
     } cases[]{
+        {"", 2, "zandelle: no command given", {}},
+        {"frobnicate", 2, "zandelle: unknown command 'frobnicate'", {}},
+        {"open", 2, "zandelle: usage: zandelle open", {}},
+        {"open a.zdp b.zdp", 2, "zandelle: usage: zandelle open", {}},
+        {"open a.zdp --out x", 2, "zandelle: unknown option '--out' for open", {}},
+        {"upgrade a.zdp --out", 2, "zandelle: --out needs a value", {}},
         {"--frobnicate open x.zdp", 2, "zandelle: unknown global option '--frobnicate'", {}},
         {"open x.zdp --dry-run", 2, "zandelle: unknown option '--dry-run' for open", {}},
         {"new ''", 2, "zandelle: new needs a project path", {}},
         {"new " + q(dir / "directory.zdp") + " --quiet", 1, "Failed saving project to " + (dir / "directory.zdp"), {}},
+        {"open " + q(bad) + " --quiet", 1, "Failed parsing project from " + bad, {}},
+        {"open " + q(dir / "missing.zdp") + " --quiet", 1, "Failed loading project from " + (dir / "missing.zdp"), {}},
+        {"upgrade " + q(bad) + " --quiet", 1, "Failed parsing project from " + bad, {}},
+        {"upgrade " + q(bad) + " --dry-run --quiet", 1, "Failed parsing project from " + bad, {}},
         {"devices --adb " + q(dir / "no-adb") + " --quiet", 1, "", {}},
         {"open " + q(project) + " --resources " + q(dir.path()), 1, "zandelle: not a resources directory", {}},
         {"trust " + q(notProject), 1, "zandelle: not a project file: " + notProject, {}},

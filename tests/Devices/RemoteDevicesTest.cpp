@@ -75,6 +75,12 @@ std::string describeAll(const RemoteDevices& devices) {
     return out;
 }
 
+/* A table row's name as a test name */
+std::string caseName(std::string name) {
+    for(char& c: name) if(!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
 constexpr const char BuiltIn[] =
     "* Local Device | Desktop | desktop | none\n"
     "  External Device | Unknown | external | none\n";
@@ -125,18 +131,17 @@ const struct {
 }
 
 TEST(RemoteDevices, KindTable) {
-    EXPECT_EQ(deviceKindName(DeviceKind::Unknown), "Unknown");
-    EXPECT_EQ(deviceKindName(DeviceKind::MetaQuest), "MetaQuest");
-    EXPECT_EQ(deviceKindName(DeviceKind(7)), "Invalid");
-    EXPECT_EQ(deviceKindDescription(DeviceKind::Unknown), "External device, the editor will wait for a localhost connection");
-    EXPECT_EQ(deviceKindDescription(DeviceKind::Desktop), "Local device, with browser controlled by the editor");
-    EXPECT_EQ(deviceKindDescription(DeviceKind::Android), "Android device, remoted controlled over adb");
-    EXPECT_EQ(deviceKindDescription(DeviceKind::MetaQuest), "MetaQuest, remoted controlled over adb");
-    EXPECT_FALSE(deviceKindOverAdb(DeviceKind::Unknown));
-    EXPECT_FALSE(deviceKindOverAdb(DeviceKind::Desktop));
-    EXPECT_TRUE(deviceKindOverAdb(DeviceKind::Android));
-    EXPECT_TRUE(deviceKindOverAdb(DeviceKind::MetaQuest));
-    EXPECT_FALSE(deviceKindOverAdb(DeviceKind(7)));
+    const struct { DeviceKind kind; const char* name; bool overAdb; const char* description; } Kinds[]{
+        {DeviceKind::Unknown, "Unknown", false, "External device, the editor will wait for a localhost connection"},
+        {DeviceKind::Desktop, "Desktop", false, "Local device, with browser controlled by the editor"},
+        {DeviceKind::Android, "Android", true, "Android device, remoted controlled over adb"},
+        {DeviceKind::MetaQuest, "MetaQuest", true, "MetaQuest, remoted controlled over adb"},
+        {DeviceKind(7), "Invalid", false, ""}};
+    for(const auto& k: Kinds) {
+        EXPECT_EQ(deviceKindName(k.kind), k.name);
+        EXPECT_EQ(deviceKindOverAdb(k.kind), k.overAdb) << k.name;
+        EXPECT_EQ(deviceKindDescription(k.kind), k.description) << k.name;
+    }
 }
 
 class RemoteDevicesListing: public testing::TestWithParam<std::size_t> {};
@@ -157,12 +162,7 @@ TEST_P(RemoteDevicesListing, Parse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, RemoteDevicesListing, testing::Range<std::size_t>(0, std::size(ListingData)),
-    [](const testing::TestParamInfo<std::size_t>& info) {
-        std::string name;
-        for(const char* c = ListingData[info.param].name; *c; ++c)
-            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        return name;
-    });
+    [](const testing::TestParamInfo<std::size_t>& info) { return caseName(ListingData[info.param].name); });
 
 TEST(RemoteDevices, RecordsAndLogLines) {
     FakeAdb adb;
@@ -299,12 +299,7 @@ TEST_P(RemoteDevicesProbe, Flags) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, RemoteDevicesProbe, testing::Range<std::size_t>(0, std::size(ProbeData)),
-    [](const testing::TestParamInfo<std::size_t>& info) {
-        std::string name;
-        for(const char* c = ProbeData[info.param].name; *c; ++c)
-            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        return name;
-    });
+    [](const testing::TestParamInfo<std::size_t>& info) { return caseName(ProbeData[info.param].name); });
 
 TEST(RemoteDevices, SerialsCannotRunCommands) {
     FakeAdb adb;
