@@ -31,6 +31,7 @@ void AssetCompiler::initialize(ZandelleEditor& editor) {
     _data = &editor.data();
     resourceIndex.clear();
     scriptComponentOrigins.clear();
+    while(!_fontClaims.empty()) withdrawFontClaim(std::string{_fontClaims.begin()->first});
     /* Pipeline id 0 is "none": its placeholder has no parameters */
     pipelineMaterialDefinitions.assign(1, std::make_shared<const MaterialDefinition>());
     meshOptimizer = std::make_unique<MeshOptimizerSceneConverter>();
@@ -117,7 +118,11 @@ bool AssetCompiler::compileShader(std::string_view key) { return compileRecord("
 bool AssetCompiler::compilePipelines() { return compileStep(*findCompileStep("pipelines")); }
 bool AssetCompiler::compilePipeline(std::string_view key) { return compileRecord("pipelines", key); }
 bool AssetCompiler::compileFonts() { return compileStep(*findCompileStep("fonts")); }
-bool AssetCompiler::compileFont(std::string_view key) { return compileRecord("fonts", key); }
+bool AssetCompiler::compileFont(std::string_view key) {
+    /* A removed record is no longer built by a font job that has it queued */
+    if(!projectFile().fonts()[key].isSetInProject()) withdrawFontClaim(key);
+    return compileRecord("fonts", key);
+}
 bool AssetCompiler::compileImages() { return compileStep(*findCompileStep("images")); }
 bool AssetCompiler::compileImage(std::string_view key) { return compileRecord("images", key); }
 bool AssetCompiler::compileTextures() { return compileStep(*findCompileStep("textures")); }

@@ -225,6 +225,9 @@ class ZANDELLE_EXPORT AssetCompiler {
         std::atomic<std::uint32_t> pendingImageJobs{0};
         /** Set while the font job runs */
         std::atomic<std::uint8_t> fontJobPending{0};
+        /** A font job's claim on one font, withdrawn by a later compile or
+            removal of its record */
+        struct FontClaim;
         /** Fonts the font jobs built, and those they read from the cache */
         std::atomic<std::uint32_t> fontsBuilt{0}, fontsFromCache{0};
 
@@ -308,6 +311,13 @@ class ZANDELLE_EXPORT AssetCompiler {
         bool cookPhysicsMesh(Data::Id c, std::string_view objectName, std::string_view meshName, bool convex);
         /* Drops the cooked mesh of physics component @p c */
         void releaseCookedMesh(Data::Id c);
+
+        /* The font job's claim on each font it is to build, by record key.
+           A recompile or removal of the record withdraws the claim on the
+           owning thread, and a job whose claim is withdrawn leaves the
+           font's slot alone (CompileFonts.cpp) */
+        std::unordered_map<std::string, std::shared_ptr<FontClaim>> _fontClaims;
+        void withdrawFontClaim(std::string_view key);
 
         struct ImageJob;
         /* Target format and per-worker instances, created where missing */

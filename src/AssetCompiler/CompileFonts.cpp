@@ -1,6 +1,7 @@
 #include "AssetCompiler/AssetCompiler.h"
 
 #include <memory>
+#include <mutex>
 #include <unordered_set>
 
 #include <xxhash.h>
@@ -16,15 +17,38 @@ namespace ZandelleEngine {
 
 using namespace CompileHelpers;
 
+/* Withdrawn on the owning thread when the record is removed or compiled
+   again; the job fills the font's slot only while holding the lock of a
+   claim that stands, so no slot is written after its claim was withdrawn */
+struct AssetCompiler::FontClaim {
+    std::mutex mutex;
+    bool withdrawn = false;
+};
+
+void AssetCompiler::withdrawFontClaim(std::string_view key) {
+    const auto found = _fontClaims.find(std::string{key});
+    if(found == _fontClaims.end()) return;
+    {
+        std::lock_guard<std::mutex> lock{found->second->mutex};
+        found->second->withdrawn = true;
+    }
+    _fontClaims.erase(found);
+}
+
 namespace {
 
-/* What the font job builds, one entry per font in every list */
+/* What the font job builds, one entry per font in every list, and where.
+   The job reads nothing else of the editor's data: the document and the
+   project belong to the owning thread while it runs */
 struct FontWork {
     std::vector<std::string> keys;
     std::vector<std::vector<char>> bytes;
     std::vector<std::string> characters;
     std::vector<float> outlineSizes;
     std::vector<Data::Id> ids;
+    std::vector<std::shared_ptr<AssetCompiler::FontClaim>> claims;
+    std::string cacheDirectory;
+    FontStorage* storage = nullptr;
 };
 
 /* Build options of the glyph data: outlines, both band lists, glyph and font
@@ -76,15 +100,19 @@ std::optional<std::vector<char>> buildFont(std::vector<char> bytes, std::string_
    that is -1. A cancelled job stops at once, without completion. */
 bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, EditorData& d, JobSystem& jobs, int dependency) {
     const ProgressReference hold{progress};
-    const std::string cacheDirectory = d.project().cachePath();
-    Path::make(cacheDirectory);
+    Path::make(work.cacheDirectory);
 
     for(std::size_t i = 0; i != work.keys.size(); ++i) {
         if(jobs.cancelled()) return false;
-        if(d.projectFile().fonts()[work.keys[i]].isSetInProject()) {
+        AssetCompiler::FontClaim& claim = *work.claims[i];
+        const bool withdrawn = [&]{
+            std::lock_guard<std::mutex> lock{claim.mutex};
+            return claim.withdrawn;
+        }();
+        if(!withdrawn) {
             const std::string_view bytes{work.bytes[i].data(), work.bytes[i].size()};
             const std::string keyText = format("{}{}{}{:.3f}", 1792, hash128(bytes), work.characters[i], work.outlineSizes[i]);
-            const std::string path = Path::join(cacheDirectory, hash128(keyText) + ".bin");
+            const std::string path = Path::join(work.cacheDirectory, hash128(keyText) + ".bin");
 
             /* A cache file counts when it holds whole glyph data */
             std::optional<std::vector<char>> glyphData = Path::read(path);
@@ -97,7 +125,8 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
             } else ++compiler.fontsFromCache;
             if(glyphData) {
                 ZE_ASSERT(work.ids[i] != 0);
-                d.scene().main().fonts().set(work.ids[i], std::move(*glyphData));
+                std::lock_guard<std::mutex> lock{claim.mutex};
+                if(!claim.withdrawn) work.storage->set(work.ids[i], std::move(*glyphData));
             }
         }
         ++progress.done;
@@ -125,8 +154,13 @@ bool AssetCompiler::compileFonts(const ValueAccessRange& range) {
     std::optional<std::unordered_set<std::string>> textFonts;
     SectionCursor cursor{file, file.fonts().readValue()};
     for(const ValueAccess& r: range) {
-        if(!r.isSetInProject()) continue;
+        if(!r.isSetInProject()) {
+            withdrawFontClaim(r.key());
+            continue;
+        }
         const std::string key = r.key();
+        /* A job still to build this font builds what the record held before */
+        withdrawFontClaim(key);
         const FileLink link = r.fileLink();
         const Resource<std::vector<char>> resource = d.resources().fonts.resolveLink(link);
         if(!resource) {
@@ -151,7 +185,10 @@ bool AssetCompiler::compileFonts(const ValueAccessRange& range) {
         work->characters.emplace_back(record["characters"].asString());
         work->outlineSizes.push_back(record["outline"].asBool() ? record["outlineSize"].asFloat() : 0.0f);
         work->ids.push_back(id);
+        work->claims.push_back(_fontClaims[key] = std::make_shared<FontClaim>());
     }
+    work->cacheDirectory = d.project().cachePath();
+    work->storage = &storage;
 
     progress->total = std::uint32_t(work->keys.size());
     fontJobPending = 1;

@@ -1,4 +1,5 @@
 #include <future>
+#include <thread>
 
 #include <xxhash.h>
 
@@ -187,6 +188,31 @@ TEST_F(FontsTest, CounterRisesOnCompletionAndNotOnCancel) {
     editor.jobSystem->waitForIdle();
     EXPECT_EQ(compiler().fontJobPending.load(), 1);
     EXPECT_EQ(counter(AssetType::Fonts), before + 1);
+}
+
+/* The owning thread edits the fonts while the font job is queued: a record
+   removed (and compiled, as the change handlers do) is skipped, one added
+   without compiling is left for later. Relaxed atomics hold the job back so
+   that nothing orders it after the edits: a job that read the document
+   would show as a data race under ThreadSanitizer. */
+TEST_F(FontsTest, EditsWhileTheJobIsQueued) {
+    addFont("kept", CantarellLink, R"(, "characters": "k")");
+    addFont("gone", CantarellLink, R"(, "characters": "g")");
+    std::atomic<bool> release{false};
+    for(int i = 0; i != 2; ++i) editor.jobSystem->dispatchFunc([&release](JobSystem&, int) {
+        while(!release.load(std::memory_order_relaxed)) std::this_thread::yield();
+        return JobResult::Success;
+    });
+    compiler().compileFonts();
+    file().fonts()["gone"].remove();
+    compiler().compileFont("gone");
+    addFont("later", CantarellLink, R"(, "characters": "l")");
+    release.store(true, std::memory_order_relaxed);
+    while(compiler().fontJobPending.load()) std::this_thread::yield();
+    editor.jobSystem->waitForIdle();
+    ASSERT_TRUE(glyphs("kept"));
+    EXPECT_TRUE(scene().fonts().data(compiler().fontId("gone")).empty());
+    EXPECT_EQ(compiler().fontId("later"), 0);
 }
 
 }}}

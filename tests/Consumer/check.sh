@@ -21,11 +21,17 @@ done
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$work/consumer" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" "${launcher[@]}" >/dev/null
+# A library built with sanitizers needs a program built with the same ones:
+# their run-time must be loaded first
+sanitize=$(sed -n 's/^ZANDELLE_SANITIZE:STRING=//p' "$build/CMakeCache.txt")
+flags=()
+[ -n "$sanitize" ] && flags=(-fsanitize="$sanitize")
+cmake -S "$work/consumer" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" "${launcher[@]}" \
+  -DCMAKE_CXX_FLAGS="${flags[*]}" -DCMAKE_EXE_LINKER_FLAGS="${flags[*]}" >/dev/null
 cmake --build "$work/cmake-build" -j 2 >/dev/null || { cmake --build "$work/cmake-build" -j 1 | tail -30; exit 1; }
 
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name ZandelleProjectFiles.pc)")
-${CXX:-c++} -std=c++20 "$work/consumer/main.cpp" -o "$work/consumer-pkg-config" \
+${CXX:-c++} -std=c++20 "${flags[@]}" "$work/consumer/main.cpp" -o "$work/consumer-pkg-config" \
   $(pkg-config --cflags --libs ZandelleProjectFiles) -Wl,-rpath,"$(pkg-config --variable=libdir ZandelleProjectFiles)"
 
 resources=$(pkg-config --variable=resourcesdir ZandelleProjectFiles)
