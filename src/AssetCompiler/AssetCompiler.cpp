@@ -124,7 +124,15 @@ bool AssetCompiler::compileFont(std::string_view key) {
     return compileRecord("fonts", key);
 }
 bool AssetCompiler::compileImages() { return compileStep(*findCompileStep("images")); }
-bool AssetCompiler::compileImage(std::string_view key) { return compileRecord("images", key); }
+bool AssetCompiler::compileImage(std::string_view key) {
+    /* A removed record takes no result of a compression job still running */
+    if(const Data::Id id = ResourceIndex::lookup(resourceIndex.images, key); id && !projectFile().images()[key].isSetInProject()) {
+        EditorSceneData& scene = data().scene();
+        std::lock_guard<std::mutex> lock{scene.imagesMutex};
+        if(id < scene.images.size()) ++scene.images[id].revision;
+    }
+    return compileRecord("images", key);
+}
 bool AssetCompiler::compileTextures() { return compileStep(*findCompileStep("textures")); }
 bool AssetCompiler::compileTexture(std::string_view key) { return compileRecord("textures", key); }
 bool AssetCompiler::compileMaterials() { return compileStep(*findCompileStep("materials")); }

@@ -56,6 +56,9 @@ struct AssetCompiler::ImageJob {
     Data::Id id;
     /* Revision of the image slot when the chain started */
     std::uint32_t revision;
+    /* The project's cache directory: the project belongs to the owning
+       thread while the chain runs */
+    std::string cacheDirectory;
     bool uastc;
     std::vector<Trade::ImageData> levels;
     std::shared_ptr<Progress> progress;
@@ -147,6 +150,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         auto job = std::make_shared<ImageJob>();
         job->key = key;
         job->id = ResourceIndex::lookup(resourceIndex.images, key);
+        job->cacheDirectory = cache;
         job->uastc = record["compression"].asString() == "uastc";
         job->progress = progress;
         job->reference.emplace(*progress);
@@ -252,7 +256,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     const std::size_t worker = std::size_t(std::max(JobSystem::workerId(), 0));
     BasisImageConverter& converter = *workerBasisConverters[worker];
     BasisImporter& importer = *workerBasisImporters[worker];
-    const std::string cache = data().project().cachePath();
+    const std::string& cache = job->cacheDirectory;
 
     std::vector<std::string> names;
     std::vector<std::vector<char>> basisTiles;
@@ -392,7 +396,8 @@ void AssetCompiler::finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJ
     auto data = std::make_shared<std::vector<char>>(std::move(imageData));
     jobs.dispatchFunc([this, job, data](JobSystem&, int) {
         EditorSceneData& scene = this->data().scene();
-        if(!data->empty() && projectFile().images()[job->key].isSetInProject()) {
+        /* A recompile or removal of the record moved the revision on */
+        if(!data->empty()) {
             std::lock_guard<std::mutex> lock{scene.imagesMutex};
             EditorSceneData::CompiledImage& slot = scene.images[job->id];
             if(slot.revision == job->revision) {
