@@ -188,12 +188,4 @@ TEST(DefaultPipelines, FeatureKeysOfOthersStay) {
     EXPECT_EQ(file.pipelines().size(), 2u);
 }
 
-TEST_F(DefaultPipelinesTest, NewProjectTextMaterial) {
-    ASSERT_TRUE(initProject(editor, "", ""));
-    const std::string text = file().pipelines().resourceByName("Text");
-    ASSERT_NE(text, "");
-    const ValueAccess material = file().materials()[file().materials().resourceByName("DefaultFontMaterial")];
-    EXPECT_EQ(material["pipeline"].asString(), text);
-}
-
 }
