@@ -77,25 +77,30 @@ JsonValue* memberOrCreate(JsonValue& parent, std::string_view name, JsonAllocato
     return &(parent.MemberEnd() - 1)->value;
 }
 
-/* Writes the value a material falls back to for parameter @p name of shading
-   model @p shaderName into the project defaults, where it has none yet:
-   zero, zeros, opaque black for colours; textures and fonts get none */
+/* Makes sure the project defaults hold, for parameter @p name of shading
+   model @p shaderName, a value a material can fall back to: a number for
+   one component, an array of as many numbers for more (opaque black for
+   colours). Values of the right kind are kept, others replaced; textures and
+   fonts get a null entry. */
 void writeDefaultParameter(JsonDocument& defaults, std::string_view shaderName, std::string_view name, const ParameterType& type) {
     using DataType = MaterialDefinition::DataType;
-    if(type.componentCount == 1 && (type.dataType == DataType::Sampler || type.dataType == DataType::Font)) return;
     JsonAllocator& allocator = defaults.GetAllocator();
     JsonValue* materials = memberOrCreate(defaults, "materials", allocator);
     JsonValue* model = materials ? memberOrCreate(*materials, shaderName, allocator) : nullptr;
     if(!model || !model->IsObject()) return;
-    if(model->HasMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))})) return;
-    JsonValue value;
-    if(type.componentCount == 1) value.SetInt(0);
-    else {
+    auto found = model->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+    if(found == model->MemberEnd()) {
+        model->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, JsonValue{}, allocator);
+        found = model->MemberEnd() - 1;
+    }
+    JsonValue& value = found->value;
+    if(type.componentCount == 1) {
+        if(type.dataType != DataType::Sampler && type.dataType != DataType::Font && !value.IsNumber()) value.SetInt(0);
+    } else if(!value.IsArray() || value.Size() != type.componentCount) {
         value.SetArray();
         for(std::size_t i = 0; i != type.componentCount; ++i) value.PushBack(0, allocator);
         if(type.componentCount == 4 && type.metaType == MetaType::Color) value[3].SetInt(1);
     }
-    model->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, value, allocator);
 }
 
 MeshTools::MeshDataFlags meshLayoutForAttributes(std::uint32_t attributes) {

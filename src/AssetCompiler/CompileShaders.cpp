@@ -134,8 +134,9 @@ bool AssetCompiler::compileShaders(const ValueAccessRange& range) {
         const ValueAccess record = shaders[key];
         const Resource<std::string> source = record.hasValue() ? sources.resolveLink(record.fileLink()) : Resource<std::string>{};
         if(!source) continue;
-        /* Named by the path shaders include it by, as when it was added */
-        std::string name = record.fileLink().name;
+        /* Rewritten entries are named by the record's key, with forward
+           slashes */
+        std::string name = key;
         std::replace(name.begin(), name.end(), '\\', '/');
         scene.includeShaders[slot] = Data::createShaderData(name, source.get(), 0, 1, Data::ShaderStage::Include);
     }

@@ -42,7 +42,13 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
         "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
         "blendEqAlpha": "max", "doubleSided": true, "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
     addMaterial("m", "Custom");
-    file().defaults()["materials"].RemoveMember("Phong");
+    /* Defaults of the right kind stay, others are replaced */
+    JsonDocument kept;
+    kept.Parse(R"({"shininess": "high", "specularColor": [1, 1, 1], "ambientColor": [0.5, 0.5, 0.5, 0.5],
+        "lightmapFactor": 2.5, "diffuseTexture": "t"})");
+    JsonValue& materials = file().defaults()["materials"];
+    materials.RemoveMember("Phong");
+    materials.AddMember("Phong", JsonValue{kept, file().defaults().GetAllocator()}, file().defaults().GetAllocator());
     compiler().compileAll();
 
     const Data::PipelineDataView view = compiled("Custom");
@@ -63,10 +69,11 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     /* Texture coordinates, normals */
     EXPECT_EQ(sceneData().pipelineAttributes[view.index], 0x7u);
 
-    /* Defaults a Phong material falls back to */
+    /* Defaults a Phong material falls back to; textures get a null entry */
     const std::optional<std::string> defaults = Json::toString(file().defaults()["materials"]["Phong"], 0);
-    EXPECT_EQ(*defaults, R"({"ambientColor":[0,0,0,1],"diffuseColor":[0,0,0,1],"specularColor":[0,0,0,1],)"
-        R"("emissiveColor":[0,0,0,1],"fogColor":[0,0,0,1],"lightmapFactor":0,"shininess":0,"alphaMaskThreshold":0})");
+    EXPECT_EQ(*defaults, R"({"shininess":0,"specularColor":[0,0,0,1],"ambientColor":[0.5,0.5,0.5,0.5],"lightmapFactor":2.5,)"
+        R"("diffuseTexture":"t","diffuseColor":[0,0,0,1],"emissiveColor":[0,0,0,1],"fogColor":[0,0,0,1],)"
+        R"("emissiveTexture":null,"normalTexture":null,"lightmapTexture":null,"alphaMaskTexture":null,"alphaMaskThreshold":0})");
 }
 
 TEST_F(PipelinesTest, AttributeUnionRecompilesMeshesOnce) {
