@@ -33,7 +33,7 @@ void FileWatch::addDescriptors(int id, Watch& w, const std::string& path) {
     }
 }
 
-int FileWatch::watch(std::string_view path, Callback callback, bool recursive) {
+int FileWatch::watch(std::string_view path, Callback callback, bool recursive, Events events) {
     std::lock_guard<std::mutex> lock{_mutex};
     if(_fd < 0 || !Path::exists(path)) return -1;
     const int id = _nextId++;
@@ -41,6 +41,7 @@ int FileWatch::watch(std::string_view path, Callback callback, bool recursive) {
     w.path = Path::fromNativeSeparators(path);
     w.callback = std::move(callback);
     w.recursive = recursive;
+    w.events = events;
     addDescriptors(id, w, w.path);
     if(w.descriptors.empty()) {
         _watches.erase(id);
@@ -96,6 +97,7 @@ std::size_t FileWatch::poll(ZandelleEditor& editor) {
                     const std::string changed = event->len ? Path::join(watched, event->name) : watched;
                     if((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && w->second.recursive)
                         addDescriptors(id, w->second, changed);
+                    if(w->second.events == Events::Modified && !(event->mask & (IN_MODIFY|IN_CLOSE_WRITE))) continue;
                     const bool seen = std::any_of(calls.begin(), calls.end(),
                         [&](const Call& c) { return c.id == id && c.path == changed; });
                     if(!seen) calls.push_back(Call{id, changed, w->second.callback});

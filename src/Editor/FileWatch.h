@@ -3,6 +3,7 @@
 // when the editor calls poll(), on the polling thread, one callback per
 // changed path.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -26,10 +27,15 @@ class ZANDELLE_EXPORT FileWatch {
         FileWatch(const FileWatch&) = delete;
         FileWatch& operator=(const FileWatch&) = delete;
 
+        /** Which events reach a watch's callback: every change, or only
+            writes to the contents (not creation, removal, renames or
+            attribute changes) */
+        enum class Events: std::uint8_t { All, Modified };
+
         /** Watches a file or a directory (with @p recursive, its
             subdirectories too, including ones created later). Returns the
             watch id, or -1 when the path cannot be watched. */
-        int watch(std::string_view path, Callback callback, bool recursive = false);
+        int watch(std::string_view path, Callback callback, bool recursive = false, Events events = Events::All);
 
         /** Ends a watch; false for an unknown id */
         bool remove(int id);
@@ -47,6 +53,7 @@ class ZANDELLE_EXPORT FileWatch {
             std::string path;
             Callback callback;
             bool recursive;
+            Events events;
             std::vector<int> descriptors;
         };
 

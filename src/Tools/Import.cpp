@@ -40,14 +40,15 @@ ValueAccessRange recordRange(ProjectSection& section, const std::vector<std::str
 }
 
 /* The steps every kind shares around its own import: the list entry, the
-   files record and the watch are added once per file, the import and the
-   compile run every time. @p entry is what the kind's list keeps. */
+   files record and the watch are added when the kind's list does not hold
+   @p path as given, the import and the compile run every time. @p entry is
+   what the kind's list keeps. */
 bool importCommon(ZandelleEditor& editor, std::string_view path, std::vector<std::string>& list, const std::string& entry,
     const std::function<bool(const std::string& relative)>& import, const std::function<void()>& compile, bool wait) {
     EditorData& data = editor.data();
     const std::string absolute = Path::absolute(path);
     const std::string relative = Path::relativeTo(absolute, Path::absolute(data.project().root()));
-    const bool known = std::find(list.begin(), list.end(), entry) != list.end();
+    const bool known = std::find(list.begin(), list.end(), path) != list.end();
 
     if(!import(relative)) return false;
 
@@ -63,7 +64,7 @@ bool importCommon(ZandelleEditor& editor, std::string_view path, std::vector<std
             const int id = editor.fileWatch->watch(absolute, [](ZandelleEditor& e, const std::string& changed) {
                 if(std::find(e.changedFiles.begin(), e.changedFiles.end(), changed) == e.changedFiles.end())
                     e.changedFiles.push_back(changed);
-            });
+            }, false, FileWatch::Events::Modified);
             if(id >= 0) data.watchIds.push_back(id);
         }
     }

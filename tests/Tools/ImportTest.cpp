@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -76,7 +77,18 @@ TEST_F(Import, SameImageTwiceIsOneEntryRecordAndWatch) {
     /* both imports compiled */
     EXPECT_EQ(counter(AssetType::Textures), textures + 2);
 
-    /* A change of the file queues it once */
+    /* The list is searched for the path as given: another spelling of the
+       same file is recorded and watched again, but gets no second record */
+    ASSERT_TRUE(loadImage(dir / "textures/../textures/wall.png", editor, true));
+    EXPECT_EQ(editor.data().scene().imageFiles, (std::vector<std::string>{image, image}));
+    EXPECT_EQ(records(file().files()), files + 1);
+    EXPECT_EQ(editor.data().watchIds.size(), 2u);
+
+    /* Only writes to the contents queue the file, once */
+    std::filesystem::permissions(image, std::filesystem::perms::owner_read, std::filesystem::perm_options::remove);
+    editor.fileWatch->waitAndPoll(editor, 200);
+    EXPECT_TRUE(editor.changedFiles.empty());
+    std::filesystem::permissions(image, std::filesystem::perms::owner_read, std::filesystem::perm_options::add);
     writeImage("textures/wall.png");
     writeImage("textures/wall.png");
     editor.fileWatch->waitAndPoll(editor, 1000);
