@@ -13,8 +13,8 @@
 //
 // Threads: a step reads the project document and writes the compiled data
 // and the indices, so it runs on the data's owner (see JobSystem.h): the
-// main thread for edits and imports, the finishing job's worker inside a
-// load. One thread at a time: compileAll(), compileStep() and the
+// main thread for edits and imports, the worker of a load's finishing job or
+// of a shader reload. One thread at a time: compileAll(), compileStep() and the
 // whole-section and single-record entry points end the process when entered
 // while another thread is inside one. Work a step hands to job-system
 // workers (CompileStep::offThread) writes only what that step reserved for

@@ -12,14 +12,19 @@
 // compiler's indices have one owner at a time, and only the owner reads or
 // writes them:
 // - the calling (main) thread, for edits, imports, saves and single
-//   recompiles, while no load's finishing job is queued or running;
-// - the finishing job of a load, on a worker, from its start to its end; the
-//   main thread waits for it (wait() or waitForIdle()) before touching the
-//   data again.
-// Other jobs (image compression, font building, shader reloads, npm) never
-// write the document. They publish results through what they alone write:
-// an atomic counter or flag, a slot of a compiled array reserved for them
-// before they were dispatched, or a follow-up job that runs as the owner.
+//   recompiles, while no load's finishing job or shader reload is queued or
+//   running;
+// - the finishing job of a load, or a shader reload job (it loads the
+//   shaders into the document and recompiles them), on a worker, from its
+//   start to its end; the main thread waits for it (wait() or waitForIdle())
+//   before touching the data again.
+// Other jobs (image compression, font building, npm) neither read nor write
+// the document or the project: what they need is handed to them when they
+// are dispatched. They publish results through what they alone write: an
+// atomic counter or flag, a slot of a compiled array reserved for them
+// before they were dispatched (checked against the slot's revision or a
+// claim the owner withdraws, under a lock), or a follow-up job that runs as
+// the owner.
 // Checked where it is cheap: waitForIdle() on one of this system's workers
 // ends the process (it would wait for itself), and so does a compile step
 // entered while another thread runs one.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <functional>
 #include <memory>
 
 #include <fmt/format.h>
@@ -56,11 +57,19 @@ std::optional<std::array<int, 3>> parseVersion(std::string_view text) {
     return out;
 }
 
+/* npm with @p arguments in the project root, made on the calling thread so
+   that a job can run it without reading the project */
+std::function<CommandResult()> npmCommand(ZandelleEditor& editor, std::string_view arguments) {
+    return [command = String::shellQuote(editor.npmExecutable) + " " + std::string{arguments},
+            directory = editor.data().project().root(), limits = CommandLimits{editor.npmTimeout}] {
+        return runCommand(command, directory, limits);
+    };
+}
+
 }
 
 CommandResult npm(ZandelleEditor& editor, std::string_view arguments) {
-    const std::string command = String::shellQuote(editor.npmExecutable) + " " + std::string{arguments};
-    return runCommand(command, editor.data().project().root(), CommandLimits{editor.npmTimeout});
+    return npmCommand(editor, arguments)();
 }
 
 std::optional<int> npmInstall(ZandelleEditor& editor, bool preferOffline) {
@@ -70,12 +79,13 @@ std::optional<int> npmInstall(ZandelleEditor& editor, bool preferOffline) {
 
     editor.npmInstallRunning = true;
     auto hold = std::make_shared<TaskHold>(editor, editor.addTask("Npm install", 2));
-    return editor.jobSystem->dispatchFunc([&editor, preferOffline, hold](JobSystem&, int) {
+    const auto install = npmCommand(editor, preferOffline ? "i --no-audit --prefer-offline" : "i --no-audit");
+    return editor.jobSystem->dispatchFunc([&editor, install, hold](JobSystem&, int) {
         hold->ran = true;
         Progress& progress = *hold->reference;
         ++progress.done;
         Debug{} << "[npm] Installing dependencies...";
-        const CommandResult result = npm(editor, preferOffline ? "i --no-audit --prefer-offline" : "i --no-audit");
+        const CommandResult result = install();
         editor.npmInstallRunning = false;
         if(!result) {
             Debug{} << "\n[npm] Failed to install dependencies!";

@@ -98,7 +98,7 @@ TEST_F(ProjectLoad, BadFilesFailWithOneClearLine) {
            a Debug line */
         const bool parseFailure = std::string_view{c.errors}.starts_with("ProjectFile::parse()");
         EXPECT_EQ(log.error(), parseFailure ? "Failed parsing project from " + path + "\n" : c.errors);
-        if(parseFailure) EXPECT_NE(log.debug().find(c.errors), std::string::npos);
+        if(parseFailure) { EXPECT_NE(log.debug().find(c.errors), std::string::npos); }
         /* The empty project of initProject stays, pointing at the failed path */
         EXPECT_EQ(editor.data().project().root(), dir / "bad");
         EXPECT_EQ(editor.data().project().filename(), "Bad.zdp");
