@@ -123,12 +123,6 @@ TEST_F(ObjectsTest, TransformIsNormalisedDualQuaternion) {
     EXPECT_EQ(scene().localScaling(object("o")), Vector3(1.0f));
 }
 
-TEST_F(ObjectsTest, NormalisationKeepsDualPartOrthogonal) {
-    const DualQuaternion d = CompileHelpers::normalized(DualQuaternion{Quaternion{3.0f, 1.0f, 0.0f, 0.0f}, Quaternion{0.5f, 2.0f, -1.0f, 4.0f}});
-    EXPECT_NEAR(glm::length(d.real), 1.0f, 1e-6f);
-    EXPECT_NEAR(glm::dot(d.real, d.dual), 0.0f, 1e-6f);
-}
-
 TEST_F(ObjectsTest, NameTables) {
     setSection("objects", R"({
         "k1": {"name": "First", "skin": "s1"},

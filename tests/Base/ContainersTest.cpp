@@ -35,15 +35,6 @@ TEST(ResultDeathTest, FatalMisuse) {
     EXPECT_DEATH({ Result<int> r{resultError("bad")}; (void)*r; }, "Result::\\*\\(\\): Accessed value of invalid result");
 }
 
-TEST(Result, ValueOrError) {
-    Result<std::string> ok{std::string{"text"}};
-    Result<std::string> bad{resultError("broken")};
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(*ok, "text");
-    EXPECT_FALSE(bad);
-    EXPECT_EQ(bad.error(), "broken");
-}
-
 TEST(Path, SplitsJoinsAndUsesForwardSlashes) {
     EXPECT_EQ(Path::fromNativeSeparators("C:\\a\\b.zdp"), "C:/a/b.zdp");
     EXPECT_EQ(Path::join("a/b", "c.zdp"), "a/b/c.zdp");

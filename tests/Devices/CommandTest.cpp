@@ -11,52 +11,34 @@
 
 using namespace ZandelleEngine;
 
-TEST(Command, EmptyOutputIsSuccess) {
-    const CommandResult result = runCommand("true");
-    ASSERT_TRUE(result.isSuccess());
-    EXPECT_EQ(result.output(), "");
-}
-
-TEST(Command, OutputBeyondOneReadChunkIsCapturedCompletely) {
+TEST(Command, ExitCodesAndOutput) {
     /* 3000 lines of 11 bytes: four reads of 8192 bytes and a bit */
-    const CommandResult result = runCommand("yes 0123456789 | head -n 3000");
-    ASSERT_TRUE(result.isSuccess());
-    std::string expected;
-    for(int i = 0; i != 3000; ++i) expected += "0123456789\n";
-    EXPECT_EQ(result.output(), expected);
-
-    /* Binary output passes untouched, NUL bytes included */
-    const CommandResult binary = runCommand("printf 'a\\000b'");
-    ASSERT_TRUE(binary.isSuccess());
-    EXPECT_EQ(binary.output(), std::string("a\0b", 3));
-}
-
-TEST(Command, QuotesInTheCommandAreInterpretedOnce) {
-    const CommandResult result = runCommand(R"(echo "a  b" 'c  d' "it's" \"e\")");
-    ASSERT_TRUE(result.isSuccess());
-    EXPECT_EQ(result.output(), "a  b c  d it's \"e\"\n");
-}
-
-TEST(Command, StandardErrorIsMergedIntoTheOutput) {
-    const CommandResult result = runCommand("echo out; echo err >&2; echo again");
-    ASSERT_TRUE(result.isSuccess());
-    EXPECT_EQ(result.output(), "out\nerr\nagain\n");
-}
-
-TEST(Command, NonZeroExitGivesErrorWithOutput) {
-    Testing::LogCapture log;
-    const CommandResult result = runCommand("echo partial; echo broken >&2; exit 3");
-    ASSERT_FALSE(result);
-    EXPECT_EQ(result.error().exitCode, 3);
-    EXPECT_EQ(result.error().output, "partial\nbroken\n");
+    std::string lines;
+    for(int i = 0; i != 3000; ++i) lines += "0123456789\n";
+    const struct { const char* command; int exitCode; std::string output; } cases[]{
+        {"true", 0, ""},
+        {"yes 0123456789 | head -n 3000", 0, lines},
+        /* Binary output passes untouched, NUL bytes included */
+        {"printf 'a\\000b'", 0, std::string("a\0b", 3)},
+        /* Quotes are interpreted once */
+        {R"(echo "a  b" 'c  d' "it's" \"e\")", 0, "a  b c  d it's \"e\"\n"},
+        /* Standard error is merged into the output, also on failure */
+        {"echo out; echo err >&2; echo again", 0, "out\nerr\nagain\n"},
+        {"echo partial; echo broken >&2; exit 3", 3, "partial\nbroken\n"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.command);
+        const CommandResult result = runCommand(c.command);
+        ASSERT_EQ(result.isSuccess(), c.exitCode == 0);
+        EXPECT_EQ(c.exitCode ? result.error().output : result.output(), c.output);
+        if(c.exitCode) { EXPECT_EQ(result.error().exitCode, c.exitCode); }
+    }
+    EXPECT_EQ(runCommand("kill -KILL $$").error().exitCode, 128 + 9);
 
     /* Printing the error prints what the command said */
-    Error{} << result.error();
+    Testing::LogCapture log;
+    Error{} << runCommand("echo partial; echo broken >&2; exit 3").error();
     EXPECT_EQ(log.error(), "partial\nbroken\n\n");
-
-    const CommandResult killed = runCommand("kill -KILL $$");
-    ASSERT_FALSE(killed);
-    EXPECT_EQ(killed.error().exitCode, 128 + 9);
 }
 
 TEST(Command, CommandThatCannotStart) {

@@ -311,33 +311,28 @@ TEST_F(PackageTemplate, ExistingFilesKeepTheirContentApartFromTheName) {
     EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
 }
 
-TEST_F(PackageTemplate, TemplateWithoutNodeModules) {
-    Testing::TempDirectory templateRoot;
-    templateRoot.write("templates/package/package.json", R"({"name": "{{ name }}", "version": "{{ name }}"})");
-    templateRoot.write("templates/package/js/index.js", "// template\n");
-    const std::string root = dir / "p";
-    Path::make(root);
-
-    Testing::LogCapture log;
-    EXPECT_TRUE(copyPackageTemplate("Game", templateRoot.path(), root, true));
-    EXPECT_EQ(log.all(), "");
-    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Game", "version": "Game"})");
-    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// template\n");
-    EXPECT_FALSE(Path::exists(root + "/node_modules"));
-}
-
-TEST_F(PackageTemplate, MissingTemplateFiles) {
+TEST_F(PackageTemplate, OtherTemplateRoots) {
     Testing::TempDirectory templateRoot;
     const std::string root = dir / "p";
     Path::make(root);
+    /* No template files: each one named, the js directory made all the same */
     Testing::LogCapture log;
     EXPECT_FALSE(copyPackageTemplate("Game", templateRoot.path(), root, true));
     EXPECT_EQ(log.error(),
         "Failed to copy package.json from " + templateRoot / "templates/package/package.json" + ".\n"
         "Failed to copy index.js from " + templateRoot / "templates/package/js/index.js" + ".\n"
         "Failed to read package.json from the project's root.\n");
-    /* The js directory is made all the same */
     EXPECT_TRUE(Path::isDirectory(root + "/js"));
+
+    /* A template without node_modules: every placeholder replaced, none made */
+    templateRoot.write("templates/package/package.json", R"({"name": "{{ name }}", "version": "{{ name }}"})");
+    templateRoot.write("templates/package/js/index.js", "// template\n");
+    log.clear();
+    EXPECT_TRUE(copyPackageTemplate("Game", templateRoot.path(), root, true));
+    EXPECT_EQ(log.all(), "");
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Game", "version": "Game"})");
+    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// template\n");
+    EXPECT_FALSE(Path::exists(root + "/node_modules"));
 }
 
 TEST_F(PackageTemplate, DirectoryCopy) {
