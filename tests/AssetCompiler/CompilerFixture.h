@@ -50,6 +50,14 @@ class CompilerTest: public ::testing::Test {
 
         Data::Id object(std::string_view key) { return compiler().objectId(key); }
 
+        /** Adds @p mesh as the imported mesh "scene.glb" / @p key and a
+            record @p key linking it, with @p extra members */
+        void addMesh(std::string_view key, Trade::MeshData mesh, std::string_view extra = {}) {
+            editor.data().resources().meshes.add(FileLink{"scene.glb", std::string{key}}, std::move(mesh));
+            setRecord("meshes", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
+                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+        }
+
         TempDirectory projectDirectory;
         ZandelleEditor editor{2};
 };

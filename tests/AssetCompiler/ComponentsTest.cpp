@@ -38,13 +38,6 @@ class ComponentsTest: public CompilerTest {
                 if(scene().componentTypes(id)[i] == index) out.push_back(scene().components(id)[i]);
             return out;
         }
-
-        void addMesh(std::string_view key, Trade::MeshData mesh) {
-            const FileLink link{"scene.glb", std::string{key}};
-            editor.data().resources().meshes.add(link, std::move(mesh));
-            setRecord("meshes", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("}})");
-            compiler().compileMesh(key);
-        }
 };
 
 TEST_F(ComponentsTest, MatchingReusesAddsAndDeletes) {
@@ -208,6 +201,7 @@ TEST_F(ComponentsTest, MeshSkinning) {
     skinned.attributes.push_back({Trade::MeshAttribute::JointIds, Trade::VertexFormat::Vector4us, offset, 8});
     addMesh("skinned", std::move(skinned));
     addMesh("plain", makeCube());
+    compiler().compileMeshes();
     compiler().resourceIndex.skins["skin"] = 1;
 
     compileComponents(R"([
@@ -308,6 +302,7 @@ TEST_F(ComponentsTest, PhysicsFlagsAndParameters) {
 
 TEST_F(ComponentsTest, PhysicsCookingAndSlotHandOver) {
     addMesh("cube", makeCube());
+    compiler().compileMesh("cube");
     const char* triangle = R"({"type": "physx", "active": true, "physx": {"shape": "triangleMesh", "triangleMesh": {"mesh": "cube", "scaling": [1, 1, 1]}}})";
     const char* convex = R"({"type": "physx", "active": true, "physx": {"shape": "convexMesh", "convexMesh": {"mesh": "cube", "scaling": [2, 2, 2]}}})";
     setRecord("objects", "a", std::string{R"({"components": [)"} + triangle + "]}");
@@ -360,6 +355,7 @@ TEST_F(ComponentsTest, PhysicsCookingFailures) {
     noIndices.indexType = Trade::IndexType::None;
     noIndices.indexData.clear();
     addMesh("noindices", std::move(noIndices));
+    compiler().compileMeshes();
     LogCapture log;
     compileComponents(R"([
         {"type": "physx", "active": true, "physx": {"shape": "triangleMesh", "triangleMesh": {"mesh": "bytes"}}},

@@ -10,11 +10,6 @@ namespace ZandelleEngine { namespace Testing { namespace {
 
 class MeshesTest: public CompilerTest {
     protected:
-        void addMesh(std::string_view key, Trade::MeshData mesh, std::string_view extra = {}) {
-            editor.data().resources().meshes.add(FileLink{"scene.glb", std::string{key}}, std::move(mesh));
-            setRecord("meshes", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
-                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
-        }
         const Trade::MeshData& compiled(std::string_view key) { return sceneData().meshes.at(compiler().meshId(key)); }
 };
 

@@ -77,8 +77,7 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
 }
 
 TEST_F(PipelinesTest, AttributeUnionRecompilesMeshesOnce) {
-    editor.data().resources().meshes.add(FileLink{"scene.glb", "m"}, makeCube());
-    setRecord("meshes", "m", R"({"link": {"file": "scene.glb", "name": "m"}})");
+    addMesh("m", makeCube());
     compiler().compileAll();
     const std::uint32_t meshes = counter(AssetType::Meshes);
     EXPECT_FALSE(sceneData().meshLayout >= MeshTools::MeshDataFlag::Tangents);

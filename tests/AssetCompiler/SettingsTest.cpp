@@ -74,8 +74,7 @@ TEST_F(SettingsTest, IdScheme) {
 }
 
 TEST_F(SettingsTest, RebuildKeepsCookedMeshes) {
-    editor.data().resources().meshes.add(FileLink{"scene.glb", "cube"}, makeCube());
-    setRecord("meshes", "cube", R"({"link": {"file": "scene.glb", "name": "cube"}})");
+    addMesh("cube", makeCube());
     compiler().compileMeshes();
     setRecord("objects", "a", R"({"components": [
         {"type": "physx", "active": true, "physx": {"shape": "convexMesh", "convexMesh": {"mesh": "cube"}}},
