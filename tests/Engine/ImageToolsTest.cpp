@@ -57,15 +57,12 @@ TEST(ImageTools, PngRoundTripAgreesWithAnIndependentDecoder) {
     }
     EXPECT_FALSE(ImageTools::encodePng(ImageData{PixelFormat::RGBA8Unorm, {0, 4}, {}}));
     EXPECT_FALSE(ImageTools::encodePng(pattern(PixelFormat::RGBA32F, {2, 2})));
-}
 
-TEST(ImageTools, WritePngIsReadBack) {
+    /* Through a file */
     TempDirectory dir;
     const ImageData image = pattern(PixelFormat::RGBA8Unorm, {17, 9});
     ASSERT_TRUE(ImageTools::writePng(dir/"a.png", image));
-    const std::optional<ImageData> back = ImageTools::readPng(dir/"a.png");
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->data, image.data);
+    EXPECT_EQ(ImageTools::readPng(dir/"a.png").value_or(ImageData{}).data, image.data);
     EXPECT_FALSE(ImageTools::writePng(dir/"missing/a.png", image));
     EXPECT_FALSE(ImageTools::readPng(dir/"missing.png"));
 }
