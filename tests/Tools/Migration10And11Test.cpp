@@ -180,10 +180,9 @@ TEST(Migration1_1, FilesBecomeRecordsWithImporters) {
     /* Already a section: nothing to do */
     migration_1_1_0_convertFilesToResourceSection(*file);
     EXPECT_EQ(file->files().keys().size(), 6u);
-}
 
-TEST(Migration1_1, FilesWithUuidScheme) {
-    auto file = project(R"({"files": [{"fileName": "a.fbx", "importerName": ""}], "settings": {}})");
+    /* Keys follow the project's id scheme */
+    file = project(R"({"files": [{"fileName": "a.fbx", "importerName": ""}], "settings": {}})");
     file->setIdScheme(IdScheme::Uuid);
     migration_1_1_0_convertFilesToResourceSection(*file);
     const std::vector<std::string> keys = file->files().keys();
