@@ -53,6 +53,17 @@ SummaryData collectSummary(ZandelleEditor& editor) {
     return s;
 }
 
+namespace {
+
+/* Unsigned members, in the order given */
+void addCounts(JsonValue& object, std::initializer_list<std::pair<const char*, std::uint64_t>> counts,
+    JsonDocument::AllocatorType& a)
+{
+    for(const auto& [name, count]: counts) object.AddMember(rapidjson::StringRef(name), JsonValue{count}, a);
+}
+
+}
+
 std::string summaryToJson(const SummaryData& s) {
     JsonDocument d;
     d.SetObject();
@@ -72,23 +83,13 @@ std::string summaryToJson(const SummaryData& s) {
     JsonValue components{rapidjson::kObjectType};
     for(const auto& c: s.components) components.AddMember(JsonValue{c.first.c_str(), a}, JsonValue{std::uint64_t(c.second)}, a);
     counts.AddMember("components", components, a);
-    counts.AddMember("meshes", JsonValue{std::uint64_t(s.meshes)}, a);
-    counts.AddMember("skins", JsonValue{std::uint64_t(s.skins)}, a);
-    counts.AddMember("shaders", JsonValue{std::uint64_t(s.shaders)}, a);
-    counts.AddMember("pipelines", JsonValue{std::uint64_t(s.pipelines)}, a);
-    counts.AddMember("materials", JsonValue{std::uint64_t(s.materials)}, a);
-    counts.AddMember("fonts", JsonValue{std::uint64_t(s.fonts)}, a);
-    counts.AddMember("languages", JsonValue{std::uint64_t(s.languages)}, a);
-    counts.AddMember("animations", JsonValue{std::uint64_t(s.animations)}, a);
-    counts.AddMember("images", JsonValue{std::uint64_t(s.images)}, a);
-    counts.AddMember("textures", JsonValue{std::uint64_t(s.textures)}, a);
+    addCounts(counts, {{"meshes", s.meshes}, {"skins", s.skins}, {"shaders", s.shaders}, {"pipelines", s.pipelines},
+        {"materials", s.materials}, {"fonts", s.fonts}, {"languages", s.languages}, {"animations", s.animations},
+        {"images", s.images}, {"textures", s.textures}}, a);
     d.AddMember("counts", counts, a);
     JsonValue jobs{rapidjson::kObjectType};
-    jobs.AddMember("fontsBuilt", JsonValue{std::uint64_t(s.fontsBuilt)}, a);
-    jobs.AddMember("fontsFromCache", JsonValue{std::uint64_t(s.fontsFromCache)}, a);
-    jobs.AddMember("imagesCompressed", JsonValue{std::uint64_t(s.imagesCompressed)}, a);
-    jobs.AddMember("tilesEncoded", JsonValue{std::uint64_t(s.tilesEncoded)}, a);
-    jobs.AddMember("tilesFromCache", JsonValue{std::uint64_t(s.tilesFromCache)}, a);
+    addCounts(jobs, {{"fontsBuilt", s.fontsBuilt}, {"fontsFromCache", s.fontsFromCache},
+        {"imagesCompressed", s.imagesCompressed}, {"tilesEncoded", s.tilesEncoded}, {"tilesFromCache", s.tilesFromCache}}, a);
     d.AddMember("jobs", jobs, a);
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
