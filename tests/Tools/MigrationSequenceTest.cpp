@@ -40,162 +40,117 @@ const char* const Rows[]{
     "hook installDependencies", "migration_1_0_4_addImporterToFiles",
     "migration_1_1_0_convertFilesToResourceSection", "migration_1_1_0_addSkinPropertyToAnimationComponents"};
 
-std::vector<int> rowsFrom(int first, std::vector<int> except = {}) {
-    std::vector<int> out;
+/* The rows @p out, then every row from @p first on but @p except */
+std::vector<int> rows(std::vector<int> out, int first, std::vector<int> except = {}) {
     for(int i = first; i <= 42; ++i)
         if(std::find(except.begin(), except.end(), i) == except.end()) out.push_back(i);
     return out;
 }
 
-std::vector<int> join(std::vector<int> a, const std::vector<int>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 /* Runs the sequence and lists the steps that ran, hooks in their place */
-std::vector<std::string> stepsRun(const ProjectVersion& version, const char* settings = "{}") {
+std::vector<std::string> stepsRun(const ProjectVersion& version, const std::string& settings = "{}") {
     ProjectFile file;
     EXPECT_TRUE(file.parse(std::string{R"({"settings": )"} + settings + "}"));
     std::vector<MigrationStep> report;
-    /* Each hook call with the number of migrations that ran before it */
-    std::vector<std::pair<std::size_t, std::string>> hookCalls;
-    auto migrationsSoFar = [&]{
-        return std::size_t(std::count_if(report.begin(), report.end(),
-            [](const MigrationStep& step) { return step.name.starts_with("migration_"); }));
-    };
-    MigrationHooks hooks;
-    hooks.loadShaders = [&]{
-        hookCalls.emplace_back(migrationsSoFar(), "hook loadShaders");
-        Testing::addDefaultPipelines(file);
-    };
-    hooks.copyNpmSetupFiles = [&]{ hookCalls.emplace_back(migrationsSoFar(), "hook copyNpmSetupFiles"); };
-    hooks.installDependencies = [&]{ hookCalls.emplace_back(migrationsSoFar(), "hook installDependencies"); };
+    /* Each hook call with the length the report had then */
+    std::vector<std::pair<std::size_t, std::string>> calls;
+    auto hook = [&](const char* name) { return [&, name]{ calls.emplace_back(report.size(), name); }; };
+    MigrationHooks hooks{hook("hook loadShaders"), hook("hook copyNpmSetupFiles"), hook("hook installDependencies")};
+    hooks.loadShaders = [&, record = hooks.loadShaders]{ record(); Testing::addDefaultPipelines(file); };
     Testing::LogCapture log;
     EXPECT_TRUE(runMigrations(file, version, "", hooks, &report));
 
     std::vector<std::string> out;
-    std::size_t migrations = 0;
-    auto hook = hookCalls.begin();
-    for(const MigrationStep& step: report) {
-        if(!step.name.starts_with("migration_")) continue;
-        for(; hook != hookCalls.end() && hook->first <= migrations; ++hook) out.push_back(hook->second);
-        out.push_back(step.name);
-        ++migrations;
+    auto call = calls.begin();
+    for(std::size_t i = 0; i <= report.size(); ++i) {
+        for(; call != calls.end() && call->first == i; ++call) out.push_back(call->second);
+        if(i != report.size() && report[i].name.starts_with("migration_")) out.push_back(report[i].name);
     }
-    for(; hook != hookCalls.end(); ++hook) out.push_back(hook->second);
     return out;
 }
 
-const struct {
-    const char* name;
-    ProjectVersion version;
-    std::vector<int> rows;
-} SequenceData[]{
-    {"0.6.0 runs everything but the release-candidate fix", {0, 6, 0, 0}, rowsFrom(1, {11})},
-    {"0.7.2 runs the 0.7.3 row before it but not its own", {0, 7, 2, 0}, rowsFrom(1, {2, 11})},
-    {"0.7.3", {0, 7, 3, 0}, rowsFrom(3, {11})},
-    {"0.8.5", {0, 8, 5, 0}, join({7, 8, 9, 12}, rowsFrom(13))},
-    {"0.8.6 rc1", {0, 8, 6, 1}, join({7, 8, 9, 11, 12}, rowsFrom(13))},
-    {"0.8.6", {0, 8, 6, 0}, join({7, 8, 9}, rowsFrom(13))},
-    {"0.8.9 runs 0.8.10 but not its own", {0, 8, 9, 0}, join({7, 8, 9}, rowsFrom(14))},
-    {"0.8.10 is newer than 0.8.9", {0, 8, 10, 0}, join({8, 9}, rowsFrom(14))},
-    {"0.9.4 rc3 is older than 0.9.4", {0, 9, 4, 3}, join({9}, rowsFrom(21))},
-    {"0.9.4", {0, 9, 4, 0}, join({9}, rowsFrom(26))},
-    {"1.0.0 rc1", {1, 0, 0, 1}, join({9}, rowsFrom(27))},
-    {"1.0.0 rc2", {1, 0, 0, 2}, join({9}, rowsFrom(27))},
-    {"1.0.0", {1, 0, 0, 0}, {9, 39, 40, 41, 42}},
-    {"1.0.4", {1, 0, 4, 0}, {9, 39, 41, 42}},
-    {"1.1.0 runs no versioned row", {1, 1, 0, 0}, {9, 39}},
-    {"current", CurrentProjectVersion, {9, 39}},
-    {"a future version", {2, 0, 0, 0}, {9, 39}},
-};
-
-class MigrationSequence: public testing::TestWithParam<std::size_t> {};
-
 }
 
-TEST_P(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
-    const auto& data = SequenceData[GetParam()];
-    std::vector<std::string> expected;
-    for(int row: data.rows) expected.push_back(Rows[row]);
-    EXPECT_EQ(stepsRun(data.version), expected) << data.name;
+TEST(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
+    const struct { const char* name; ProjectVersion version; std::vector<int> rows; } Data[]{
+        {"0.6.0 runs everything but the release-candidate fix", {0, 6, 0, 0}, rows({}, 1, {11})},
+        {"0.7.2 runs the 0.7.3 row before it but not its own", {0, 7, 2, 0}, rows({}, 1, {2, 11})},
+        {"0.7.3", {0, 7, 3, 0}, rows({}, 3, {11})},
+        {"0.8.5", {0, 8, 5, 0}, rows({7, 8, 9, 12}, 13)},
+        {"0.8.6 rc1", {0, 8, 6, 1}, rows({7, 8, 9, 11, 12}, 13)},
+        {"0.8.6", {0, 8, 6, 0}, rows({7, 8, 9}, 13)},
+        {"0.8.9 runs 0.8.10 but not its own", {0, 8, 9, 0}, rows({7, 8, 9}, 14)},
+        {"0.8.10 is newer than 0.8.9", {0, 8, 10, 0}, rows({8, 9}, 14)},
+        {"0.9.4 rc3 is older than 0.9.4", {0, 9, 4, 3}, rows({9}, 21)},
+        {"0.9.4", {0, 9, 4, 0}, rows({9}, 26)},
+        {"1.0.0 rc1", {1, 0, 0, 1}, rows({9}, 27)},
+        {"1.0.0 rc2", {1, 0, 0, 2}, rows({9}, 27)},
+        {"1.0.0", {1, 0, 0, 0}, {9, 39, 40, 41, 42}},
+        {"1.0.4", {1, 0, 4, 0}, {9, 39, 41, 42}},
+        {"1.1.0 runs no versioned row", {1, 1, 0, 0}, {9, 39}},
+        {"current", CurrentProjectVersion, {9, 39}},
+        {"a future version", {2, 0, 0, 0}, {9, 39}},
+    };
+    for(const auto& d: Data) {
+        std::vector<std::string> expected;
+        for(int row: d.rows) expected.push_back(Rows[row]);
+        EXPECT_EQ(stepsRun(d.version), expected) << d.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Versions, MigrationSequence, testing::Range<std::size_t>(0, std::size(SequenceData)),
-    [](const testing::TestParamInfo<std::size_t>& info) {
-        std::string name = SequenceData[info.param].name;
-        for(char& c: name) if(!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    });
 
 TEST(MigrationSequence, NpmSetupCopyOnlyWithoutABundlerChosenInTheProject) {
-    /* Set in the project, even to the value the defaults hold: no copy */
-    for(const char* settings: {R"({"scripting": {"bundlingType": "npm"}})", R"({"scripting": {"bundlingType": "esbuild"}})"}) {
-        const std::vector<std::string> steps = stepsRun({0, 9, 5, 0}, settings);
-        EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), 0) << settings;
+    /* A bundler set in the project, even to the defaults' value, is a choice;
+       the deprecated flag alone is not */
+    const struct { const char* scripting; int copies; } Data[]{
+        {R"({"bundlingType": "npm"})", 0}, {R"({"bundlingType": "esbuild"})", 0},
+        {R"({"useInternalBundler": false})", 1}};
+    for(const auto& d: Data) {
+        const std::vector<std::string> steps =
+            stepsRun({0, 9, 5, 0}, R"({"scripting": )" + std::string{d.scripting} + "}");
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), d.copies) << d.scripting;
     }
-    /* The deprecated flag alone does not count as a choice */
-    const std::vector<std::string> steps = stepsRun({0, 9, 5, 0}, R"({"scripting": {"useInternalBundler": false}})");
-    EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), 1);
-
     /* Announced right before the hook, after the bundler migration */
-    ProjectFile file;
-    ASSERT_TRUE(file.parse(R"({"settings": {}})"));
-    Testing::RecordingHooks hooks;
+    auto file = Testing::project(R"({"settings": {}})");
     Testing::LogCapture log;
-    ASSERT_TRUE(runMigrations(file, {0, 9, 5, 0}, "", hooks.hooks(file)));
-    EXPECT_NE(log.debug().find(
-        "Migrating 'useInternalBundler' to 'bundlingType' (=> 1.0.0)\n"
-        "Copy npm setup files (=> 1.0.0)\n"
-        "[hook] copyNpmSetupFiles\n"
+    ASSERT_TRUE(runMigrations(*file, {0, 9, 5, 0}, "", Testing::loggingHooks(*file)));
+    EXPECT_NE(log.debug().find("Migrating 'useInternalBundler' to 'bundlingType' (=> 1.0.0)\n"
+        "Copy npm setup files (=> 1.0.0)\n[hook] copyNpmSetupFiles\n"
         "Updating 'esbuildFlags' with '--format=esm' (=> 1.0.0)\n"), std::string::npos) << log.debug();
 }
 
 TEST(MigrationSequence, EmptyHooksAreSkipped) {
-    ProjectFile file;
-    ASSERT_TRUE(file.parse(R"({"settings": {}})"));
-    Testing::addDefaultPipelines(file);
+    auto file = Testing::project(R"({"settings": {}})");
+    Testing::addDefaultPipelines(*file);
     Testing::LogCapture log;
-    EXPECT_TRUE(runMigrations(file, {0, 6, 0, 0}, "", MigrationHooks{}));
+    EXPECT_TRUE(runMigrations(*file, {0, 6, 0, 0}, "", MigrationHooks{}));
     EXPECT_EQ(log.problems(), "");
 }
 
 TEST(MigrationSequence, MissingDefaultPipelineStopsTheSequence) {
-    ProjectFile file;
-    ASSERT_TRUE(file.parse(R"({"materials": {"1": {"shader": "Phong"}}, "settings": {}})"));
-    MigrationHooks hooks;
-    /* Every default pipeline but one */
-    hooks.loadShaders = [&]{
-        Testing::addDefaultPipelines(file);
-        file.pipelines()[file.pipelines().resourceByName("Particle")].remove();
-    };
+    auto file = Testing::project(R"({"materials": {"1": {"shader": "Phong"}}, "settings": {}})");
     bool installed = false;
-    hooks.installDependencies = [&]{ installed = true; };
-
+    /* Every default pipeline but one */
+    const MigrationHooks hooks{[&]{
+        Testing::addDefaultPipelines(*file);
+        file->pipelines()[file->pipelines().resourceByName("Particle")].remove();
+    }, {}, [&]{ installed = true; }};
     Testing::LogCapture log;
-    EXPECT_FALSE(runMigrations(file, {0, 8, 4, 0}, "", hooks));
+    EXPECT_FALSE(runMigrations(*file, {0, 8, 4, 0}, "", hooks));
     EXPECT_EQ(log.error(), "Tools/ProjectMigrations: migration_0_8_5_updateShadersToPipelines(): "
         "missing default pipeline pipelineIdParticle, no pipeline named Particle\n");
     EXPECT_TRUE(log.debug().ends_with("Updating shaders to pipelines (=> 0.8.5)\n")) << log.debug();
     EXPECT_FALSE(installed);
-    /* The materials were not touched */
-    EXPECT_EQ(file.materials()["1"]["shader"].asString(), "Phong");
-    EXPECT_FALSE(file.materials()["1"]["pipeline"].isSetInProject());
+    EXPECT_EQ(Testing::jsonAt(*file, "materials"), R"({"1":{"shader":"Phong"}})");
 }
 
 TEST(MigrationSequence, ReportNamesTheChangedRecords) {
-    ProjectFile file;
-    ASSERT_TRUE(file.parse(R"({
-        "objects": {"1": {"skin": "1", "components": [{"type": "mesh", "mesh": {"skin": "2"}}]}, "2": {"name": "untouched"}},
-        "skins": {"1": {"joints": ["2"]}, "2": {"joints": ["2"]}},
-        "files": ["a.fbx"],
-        "settings": {"scripting": {"bundlingType": "npm"}, "rendering": {"fontCharacters": "abc"}}
-    })"));
-    Testing::RecordingHooks hooks;
+    auto file = Testing::project(R"({"objects": {"1": {"skin": "1", "components": [
+            {"type": "mesh", "mesh": {"skin": "2"}}]}, "2": {"name": "untouched"}},
+        "skins": {"1": {"joints": ["2"]}, "2": {"joints": ["2"]}}, "files": ["a.fbx"],
+        "settings": {"scripting": {"bundlingType": "npm"}, "rendering": {"fontCharacters": "abc"}}})");
     std::vector<MigrationStep> report;
     Testing::LogCapture log;
-    ASSERT_TRUE(runMigrations(file, {0, 9, 3, 0}, "", hooks.hooks(file), &report));
-
+    ASSERT_TRUE(runMigrations(*file, {0, 9, 3, 0}, "", Testing::loggingHooks(*file), &report));
     auto changes = [&](std::string_view name) {
         for(const MigrationStep& step: report) if(step.name == name) return step.changedRecords;
         ADD_FAILURE() << name << " did not run";
@@ -208,5 +163,6 @@ TEST(MigrationSequence, ReportNamesTheChangedRecords) {
     EXPECT_EQ(changes("migration_1_1_0_convertFilesToResourceSection"), std::vector<std::string>{"files"});
     /* Hooks appear only when they changed the document */
     EXPECT_EQ(report.front().name, "loadShaders");
-    EXPECT_EQ(std::count_if(report.begin(), report.end(), [](const MigrationStep& s) { return s.name == "installDependencies"; }), 0);
+    EXPECT_EQ(std::count_if(report.begin(), report.end(),
+        [](const MigrationStep& s) { return s.name == "installDependencies"; }), 0);
 }
