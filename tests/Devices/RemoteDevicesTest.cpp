@@ -1,7 +1,5 @@
-#include <cctype>
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,12 +14,11 @@ using namespace ZandelleEngine;
 
 namespace {
 
-/* Stands in for adb: answers each command with canned files next to it,
-   "<key>.out" printed and "<key>.status" as exit status (0 when absent).
-   The key is "devices" for the listing, "proximity-<serial>" and
-   "guardian-<serial>" for the two probes. Without a canned output it fails
-   the way adb does for an unknown serial. Every call appends its arguments,
-   each in brackets, to "calls". */
+/* Stands in for adb: answers with "<key>.out" printed and "<key>.status" as
+   exit status, the key being "devices" for the listing and "proximity-<serial>"
+   or "guardian-<serial>" for the probes. Without an answer it fails as adb
+   does for an unknown serial. Every call appends its arguments, bracketed,
+   to "calls". */
 constexpr const char FakeAdbScript[] = R"sh(#!/bin/sh
 here=$(dirname -- "$0")
 for a in "$@"; do printf '[%s]' "$a"; done >> "$here/calls"
@@ -49,18 +46,11 @@ struct FakeAdb {
         path = temp.write(Directory + "/adb", FakeAdbScript);
         std::filesystem::permissions(path, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     }
-
     void answer(const std::string& key, const std::string& output, int status = 0) {
         temp.write(Directory + "/" + key + ".out", output);
         if(status) temp.write(Directory + "/" + key + ".status", std::to_string(status));
         else Path::remove(temp / (Directory + "/" + key + ".status"));
     }
-
-    void clear(const std::string& key) {
-        Path::remove(temp / (Directory + "/" + key + ".out"));
-        Path::remove(temp / (Directory + "/" + key + ".status"));
-    }
-
     std::string calls() const { return Path::readString(temp / (Directory + "/calls")).value_or(""); }
 
     /* The adb path needs quoting twice over */
@@ -75,58 +65,9 @@ std::string describeAll(const RemoteDevices& devices) {
     return out;
 }
 
-/* A table row's name as a test name */
-std::string caseName(std::string name) {
-    for(char& c: name) if(!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-}
-
 constexpr const char BuiltIn[] =
     "* Local Device | Desktop | desktop | none\n"
     "  External Device | Unknown | external | none\n";
-
-const struct {
-    const char* name;
-    const char* listing;
-    const char* expected;   /* after the two built-in entries */
-} ListingData[]{
-    {"no devices", "List of devices attached\n\n", ""},
-    {"phone and Quest",
-        "List of devices attached\n"
-        "R58M40ABCDE            device usb:1-2 product:beyond1lte model:SM_G973F device:beyond1 transport_id:2\n"
-        "1WMHH815X21234         device usb:1-1 product:hollywood model:Quest_2 device:hollywood transport_id:1\n",
-        "  beyond1lte (Android) | Android | R58M40ABCDE | none\n"
-        "  hollywood (MetaQuest) | MetaQuest | 1WMHH815X21234 | guardian-active\n"},
-    {"windows line ends",
-        "List of devices attached\r\n"
-        "R58M40ABCDE            device usb:1-2 product:beyond1lte model:SM_G973F device:beyond1 transport_id:2\r\n"
-        "1WMHH815X21234         device usb:1-1 product:hollywood model:Quest_2 device:hollywood transport_id:1\r\n\r\n",
-        "  beyond1lte (Android) | Android | R58M40ABCDE | none\n"
-        "  hollywood (MetaQuest) | MetaQuest | 1WMHH815X21234 | guardian-active\n"},
-    {"unauthorised device",
-        "List of devices attached\n"
-        "R58M40ABCDE            unauthorized usb:1-2 transport_id:3\n",
-        "  pending auth (Android) | Android | R58M40ABCDE | none\n"},
-    {"Quest without product",
-        "List of devices attached\n"
-        "2G0YC1ZF8B0123         unauthorized usb:1-1 model:Quest_3 transport_id:4\n",
-        "  pending auth (MetaQuest) | MetaQuest | 2G0YC1ZF8B0123 | guardian-active\n"},
-    {"lines before the header",
-        "* daemon not running; starting now at tcp:5037\n"
-        "* daemon started successfully\n"
-        "EARLY0001 device product:early\n"
-        "List of devices attached\n"
-        "emulator-5554          device product:sdk_gphone64 model:sdk_gphone64_x86_64 transport_id:5\n",
-        "  sdk_gphone64 (Android) | Android | emulator-5554 | none\n"},
-    {"repeated header, blank lines and tabs",
-        "List of devices attached\n"
-        "   \t \n"
-        "emulator-5554\tdevice\tproduct:first product:second\n"
-        "List of devices attached\n",
-        "  second (Android) | Android | emulator-5554 | none\n"},
-    {"no header at all",
-        "R58M40ABCDE device product:beyond1lte\n", ""},
-};
 
 }
 
@@ -144,31 +85,50 @@ TEST(RemoteDevices, KindTable) {
     }
 }
 
-class RemoteDevicesListing: public testing::TestWithParam<std::size_t> {};
-
-TEST_P(RemoteDevicesListing, Parse) {
-    const auto& data = ListingData[GetParam()];
-    FakeAdb adb;
-    adb.answer("devices", data.listing);
-
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
-    EXPECT_FALSE(devices.adbUsed());
-    const std::size_t count = devices.refresh();
-    EXPECT_EQ(count, devices.deviceCount());
-    EXPECT_EQ(describeAll(devices), std::string{BuiltIn} + data.expected);
-    EXPECT_TRUE(devices.adbUsed());
-    EXPECT_EQ(log.problems(), "");
+/* Each listing also with Windows line ends; the expected lines follow the
+   two built-in entries */
+TEST(RemoteDevices, Listings) {
+    const struct { const char* name; const char* listing; const char* expected; } cases[]{
+        {"no devices", "List of devices attached\n\n", ""},
+        {"phone and Quest", "List of devices attached\n"
+            "R58M40ABCDE            device usb:1-2 product:beyond1lte model:SM_G973F device:beyond1 transport_id:2\n"
+            "1WMHH815X21234         device usb:1-1 product:hollywood model:Quest_2 device:hollywood transport_id:1\n",
+            "  beyond1lte (Android) | Android | R58M40ABCDE | none\n"
+            "  hollywood (MetaQuest) | MetaQuest | 1WMHH815X21234 | guardian-active\n"},
+        {"unauthorised device", "List of devices attached\n"
+            "R58M40ABCDE            unauthorized usb:1-2 transport_id:3\n",
+            "  pending auth (Android) | Android | R58M40ABCDE | none\n"},
+        {"Quest without product", "List of devices attached\n"
+            "2G0YC1ZF8B0123         unauthorized usb:1-1 model:Quest_3 transport_id:4\n",
+            "  pending auth (MetaQuest) | MetaQuest | 2G0YC1ZF8B0123 | guardian-active\n"},
+        {"lines before the header",
+            "* daemon not running; starting now at tcp:5037\n* daemon started successfully\n"
+            "EARLY0001 device product:early\nList of devices attached\n"
+            "emulator-5554          device product:sdk_gphone64 model:sdk_gphone64_x86_64 transport_id:5\n",
+            "  sdk_gphone64 (Android) | Android | emulator-5554 | none\n"},
+        {"repeated header, blank lines and tabs", "List of devices attached\n   \t \n"
+            "emulator-5554\tdevice\tproduct:first product:second\nList of devices attached\n",
+            "  second (Android) | Android | emulator-5554 | none\n"},
+        {"no header at all", "R58M40ABCDE device product:beyond1lte\n", ""},
+    };
+    for(const auto& c: cases) for(const char* lineEnd: {"\n", "\r\n"}) {
+        SCOPED_TRACE(c.name + std::string{lineEnd[0] == '\r' ? ", CRLF" : ""});
+        FakeAdb adb;
+        adb.answer("devices", String::replaceAll(c.listing, "\n", lineEnd));
+        Testing::LogCapture log;
+        RemoteDevices devices{adb.path};
+        EXPECT_FALSE(devices.adbUsed());
+        const std::size_t count = devices.refresh();
+        EXPECT_EQ(count, devices.deviceCount());
+        EXPECT_EQ(describeAll(devices), std::string{BuiltIn} + c.expected);
+        EXPECT_TRUE(devices.adbUsed());
+        EXPECT_EQ(log.problems(), "");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(, RemoteDevicesListing, testing::Range<std::size_t>(0, std::size(ListingData)),
-    [](const testing::TestParamInfo<std::size_t>& info) { return caseName(ListingData[info.param].name); });
 
 TEST(RemoteDevices, RecordsAndLogLines) {
     FakeAdb adb;
-    adb.answer("devices",
-        "List of devices attached\n"
-        "R58M40ABCDE device product:beyond1lte model:SM_G973F\n"
+    adb.answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte model:SM_G973F\n"
         "1WMHH815X21234 device product:hollywood model:Quest_2\n");
     adb.answer("proximity-1WMHH815X21234", "Virtual proximity state: DISABLED\n");
     adb.answer("guardian-1WMHH815X21234", "1\n");
@@ -176,30 +136,20 @@ TEST(RemoteDevices, RecordsAndLogLines) {
     Testing::LogCapture log;
     RemoteDevices devices{adb.path};
     EXPECT_EQ(devices.refresh(), 4u);
-
     const std::string quoted = String::shellQuote(adb.path);
     EXPECT_EQ(log.all(),
         "[adb] " + quoted + " --exit-on-write-error devices -l\n"
         "[adb] " + quoted + " -s '1WMHH815X21234' shell dumpsys vrpowermanager\n"
         "[adb] " + quoted + " -s '1WMHH815X21234' shell getprop debug.oculus.guardian_pause\n");
-
-    const RemoteDevice& quest = devices.devices()[3];
-    EXPECT_EQ(quest.id, "1WMHH815X21234");
-    EXPECT_EQ(quest.kind, DeviceKind::MetaQuest);
-    EXPECT_EQ(quest.name, "hollywood");
-    EXPECT_EQ(quest.label, "hollywood (MetaQuest)");
-    EXPECT_EQ(quest.flags, std::uint32_t(ProximityDisabled));
-
-    const RemoteDevice& external = devices.devices()[1];
-    EXPECT_EQ(external.name, "External Device");
-    EXPECT_EQ(external.kind, DeviceKind::Unknown);
+    EXPECT_EQ(devices.describeDevice(3), "  hollywood (MetaQuest) | MetaQuest | 1WMHH815X21234 | proximity-disabled");
+    EXPECT_EQ(devices.devices()[3].name, "hollywood");
+    EXPECT_EQ(devices.devices()[1].name, "External Device");
 
     /* Probing anything but a Quest runs nothing */
     log.clear();
     devices.queryDeviceState(0);
     devices.queryDeviceState(2);
     EXPECT_EQ(log.all(), "");
-
     devices.queryDeviceState(4);
     EXPECT_EQ(log.error(), "RemoteDevices::queryDeviceState(): index 4 out of range for 4 devices\n");
     EXPECT_EQ(devices.describeDevice(4), "");
@@ -208,14 +158,12 @@ TEST(RemoteDevices, RecordsAndLogLines) {
 TEST(RemoteDevices, FailedListingKeepsTheBuiltInEntries) {
     FakeAdb adb;
     adb.answer("devices", "adb: failed to check server version: cannot connect to daemon\n", 1);
-
     Testing::LogCapture log;
     RemoteDevices devices{adb.path};
     EXPECT_EQ(devices.refresh(), 2u);
     EXPECT_EQ(describeAll(devices), BuiltIn);
-    EXPECT_EQ(log.error(),
-        "[RemoteDevices] Error while running ADB command:\n" + String::shellQuote(adb.path) + " --exit-on-write-error devices -l\n"
-        "adb: failed to check server version: cannot connect to daemon\n\n");
+    EXPECT_EQ(log.error(), "[RemoteDevices] Error while running ADB command:\n" + String::shellQuote(adb.path) +
+        " --exit-on-write-error devices -l\nadb: failed to check server version: cannot connect to daemon\n\n");
 
     /* No adb at all: the same, with the shell's complaint */
     log.clear();
@@ -223,7 +171,8 @@ TEST(RemoteDevices, FailedListingKeepsTheBuiltInEntries) {
     EXPECT_EQ(devices.refresh(), 2u);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].second, "[RemoteDevices] Error while running ADB command:\n'" + (adb.temp / "missing/adb") + "' --exit-on-write-error devices -l");
+    EXPECT_EQ(lines[1].second, "[RemoteDevices] Error while running ADB command:\n'" + (adb.temp / "missing/adb") +
+        "' --exit-on-write-error devices -l");
     EXPECT_EQ(lines[2].first, LogLevel::Error);
     EXPECT_NE(lines[2].second.find("not found"), std::string::npos);
 }
@@ -231,7 +180,6 @@ TEST(RemoteDevices, FailedListingKeepsTheBuiltInEntries) {
 TEST(RemoteDevices, SelectionResetsWhenOutOfRange) {
     FakeAdb adb;
     adb.answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte\n");
-
     Testing::LogCapture log;
     RemoteDevices devices{adb.path};
     devices.setSelected(3);
@@ -241,79 +189,52 @@ TEST(RemoteDevices, SelectionResetsWhenOutOfRange) {
 
     devices.setSelected(2);
     EXPECT_EQ(devices.refresh(), 3u);
-    EXPECT_EQ(devices.selected(), 2u);
     ASSERT_NE(devices.selectedDevice(), nullptr);
     EXPECT_EQ(devices.selectedDevice()->id, "R58M40ABCDE");
-    EXPECT_EQ(describeAll(devices),
-        "  Local Device | Desktop | desktop | none\n"
-        "  External Device | Unknown | external | none\n"
-        "* beyond1lte (Android) | Android | R58M40ABCDE | none\n");
+    EXPECT_EQ(describeAll(devices), "  Local Device | Desktop | desktop | none\n"
+        "  External Device | Unknown | external | none\n* beyond1lte (Android) | Android | R58M40ABCDE | none\n");
 }
 
-namespace {
+/* A Quest's flags brought to `before` by a refresh, then probed with the
+   canned proximity and guardian answers (output, exit status) */
+TEST(RemoteDevices, ProbeFlags) {
+    const struct {
+        const char* name; const char* proximity; int proximityStatus; const char* guardian; int guardianStatus;
+        std::uint32_t before, after;
+    } cases[]{
+        {"disabled, guardian 0", "Virtual proximity state: DISABLED\n", 0, "0\n", 0, 0, 3},
+        {"close, guardian 1", "Virtual proximity state: CLOSE\n", 0, "1\n", 0, 3, 0},
+        {"other state, guardian 1", "Virtual proximity state: FAR\n", 0, "1\n", 0, 3, 1},
+        {"both fail", "Virtual proximity state: CLOSE\n", 1, "1\n", 1, 1, 3},
+        {"guardian fails", "Virtual proximity state: CLOSE\n", 0, "", 255, 1, 2},
+        {"guardian empty", "Virtual proximity state: CLOSE\n", 0, "", 0, 3, 2},
+        {"guardian empty keeps clear", "Virtual proximity state: DISABLED\n", 0, "\n", 0, 0, 1},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        FakeAdb adb;
+        adb.answer("devices", "List of devices attached\nQ1 device product:eureka model:Quest_3\n");
+        adb.answer("proximity-Q1", c.before & ProximityDisabled ?
+            "Virtual proximity state: DISABLED\n" : "Virtual proximity state: CLOSE\n");
+        adb.answer("guardian-Q1", c.before & GuardianActive ? "0\n" : "1\n");
+        Testing::LogCapture log;
+        RemoteDevices devices{adb.path};
+        ASSERT_EQ(devices.refresh(), 3u);
+        ASSERT_EQ(devices.devices()[2].flags, c.before);
 
-/* Canned probe answer: output and exit status */
-struct Probe {
-    const char* output;
-    int status;
-};
-
-const struct {
-    const char* name;
-    Probe proximity, guardian;
-    std::uint32_t before, after;
-} ProbeData[]{
-    {"disabled, guardian 0", {"Virtual proximity state: DISABLED\n", 0}, {"0\n", 0}, 0, 3},
-    {"close, guardian 1", {"Virtual proximity state: CLOSE\n", 0}, {"1\n", 0}, 3, 0},
-    {"other state, guardian 1", {"Virtual proximity state: FAR\n", 0}, {"1\n", 0}, 3, 1},
-    {"both fail", {"Virtual proximity state: CLOSE\n", 1}, {"1\n", 1}, 1, 3},
-    {"guardian fails", {"Virtual proximity state: CLOSE\n", 0}, {"", 255}, 1, 2},
-    {"guardian empty", {"Virtual proximity state: CLOSE\n", 0}, {"", 0}, 3, 2},
-    {"guardian empty keeps clear", {"Virtual proximity state: DISABLED\n", 0}, {"\n", 0}, 0, 1},
-};
-
+        adb.answer("proximity-Q1", c.proximity, c.proximityStatus);
+        adb.answer("guardian-Q1", c.guardian, c.guardianStatus);
+        devices.queryDeviceState(2);
+        EXPECT_EQ(devices.devices()[2].flags, c.after);
+        EXPECT_EQ(log.problems(), "");
+    }
 }
-
-class RemoteDevicesProbe: public testing::TestWithParam<std::size_t> {};
-
-TEST_P(RemoteDevicesProbe, Flags) {
-    const auto& data = ProbeData[GetParam()];
-    FakeAdb adb;
-    adb.answer("devices", "List of devices attached\nQ1 device product:eureka model:Quest_3\n");
-
-    /* Bring the flags to the starting state first */
-    adb.answer("proximity-Q1", data.before & ProximityDisabled ?
-        "Virtual proximity state: DISABLED\n" : "Virtual proximity state: CLOSE\n");
-    adb.answer("guardian-Q1", data.before & GuardianActive ? "0\n" : "1\n");
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
-    ASSERT_EQ(devices.refresh(), 3u);
-    ASSERT_EQ(devices.devices()[2].flags, data.before);
-
-    adb.answer("proximity-Q1", data.proximity.output, data.proximity.status);
-    adb.answer("guardian-Q1", data.guardian.output, data.guardian.status);
-    log.clear();
-    devices.queryDeviceState(2);
-    EXPECT_EQ(devices.devices()[2].flags, data.after);
-    EXPECT_EQ(log.problems(), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(, RemoteDevicesProbe, testing::Range<std::size_t>(0, std::size(ProbeData)),
-    [](const testing::TestParamInfo<std::size_t>& info) { return caseName(ProbeData[info.param].name); });
 
 TEST(RemoteDevices, SerialsCannotRunCommands) {
     FakeAdb adb;
-    const std::string pwned = adb.temp / "pwned";
-    const std::vector<std::string> serials{
-        "abc;touch${IFS}" + pwned,
-        "abc&&touch${IFS}" + pwned,
-        "abc|touch${IFS}" + pwned,
-        "abc$(touch${IFS}" + pwned + ")",
-        "abc`touch${IFS}" + pwned + "`",
-        "abc'$(touch${IFS}" + pwned + ")'",
-        "abc\"$(touch${IFS}" + pwned + ")\"",
-        "abc>" + pwned,
-    };
+    const std::string pwned = adb.temp / "pwned", touch = "touch${IFS}" + pwned;
+    const std::vector<std::string> serials{"abc;" + touch, "abc&&" + touch, "abc|" + touch, "abc$(" + touch + ")",
+        "abc`" + touch + "`", "abc'$(" + touch + ")'", "abc\"$(" + touch + ")\"", "abc>" + pwned};
     std::string listing = "List of devices attached\n";
     for(const std::string& serial: serials) listing += serial + " device product:eureka model:Quest_3\n";
     adb.answer("devices", listing);

@@ -11,24 +11,10 @@ LogCapture::LogCapture() {
 
 LogCapture::~LogCapture() { Debug::setSink(std::move(_previous)); }
 
-std::string LogCapture::text(LogLevel level) const {
+std::string LogCapture::joined(const std::function<bool(LogLevel)>& keep) const {
     std::lock_guard<std::mutex> lock{_mutex};
     std::string out;
-    for(const auto& l: _lines) if(l.first == level) { out += l.second; out += '\n'; }
-    return out;
-}
-
-std::string LogCapture::all() const {
-    std::lock_guard<std::mutex> lock{_mutex};
-    std::string out;
-    for(const auto& l: _lines) { out += l.second; out += '\n'; }
-    return out;
-}
-
-std::string LogCapture::problems() const {
-    std::lock_guard<std::mutex> lock{_mutex};
-    std::string out;
-    for(const auto& l: _lines) if(l.first != LogLevel::Debug) { out += l.second; out += '\n'; }
+    for(const auto& [level, line]: _lines) if(keep(level)) out += line + '\n';
     return out;
 }
 

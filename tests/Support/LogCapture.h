@@ -2,6 +2,7 @@
 // Collects every Debug, Warning and Error line for the lifetime of the guard,
 // from any thread, so tests can compare exact log output.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -18,20 +19,19 @@ class LogCapture {
         LogCapture(const LogCapture&) = delete;
         LogCapture& operator=(const LogCapture&) = delete;
 
-        /** Lines of one stream, each followed by "\n" */
-        std::string debug() const { return text(LogLevel::Debug); }
-        std::string warning() const { return text(LogLevel::Warning); }
-        std::string error() const { return text(LogLevel::Error); }
-        /** All lines in the order they were printed, each followed by "\n" */
-        std::string all() const;
-        /** Warning and Error lines, in order */
-        std::string problems() const;
+        /* Lines of one stream, all lines, or the Warning and Error lines, in
+           the order printed, each followed by "\n" */
+        std::string debug() const { return joined([](LogLevel l) { return l == LogLevel::Debug; }); }
+        std::string warning() const { return joined([](LogLevel l) { return l == LogLevel::Warning; }); }
+        std::string error() const { return joined([](LogLevel l) { return l == LogLevel::Error; }); }
+        std::string all() const { return joined([](LogLevel) { return true; }); }
+        std::string problems() const { return joined([](LogLevel l) { return l != LogLevel::Debug; }); }
 
         std::vector<std::pair<LogLevel, std::string>> lines() const;
         void clear();
 
     private:
-        std::string text(LogLevel level) const;
+        std::string joined(const std::function<bool(LogLevel)>& keep) const;
 
         mutable std::mutex _mutex;
         std::vector<std::pair<LogLevel, std::string>> _lines;

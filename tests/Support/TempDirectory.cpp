@@ -17,7 +17,7 @@ TempDirectory::TempDirectory() {
 
 TempDirectory::~TempDirectory() {
     std::error_code ec;
-    /* Make everything writable again so tests may leave read-only dirs */
+    /* Tests may leave read-only directories behind */
     for(auto it = std::filesystem::recursive_directory_iterator{_path, ec};
         it != std::filesystem::recursive_directory_iterator{}; it.increment(ec))
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
@@ -38,14 +38,12 @@ std::string TempDirectory::write(std::string_view relative, std::string_view con
 }
 
 ScopedAppData::ScopedAppData(const std::string& path) {
-    const char* previous = std::getenv("APPDATA");
-    _hadPrevious = previous != nullptr;
-    if(previous) _previous = previous;
+    if(const char* previous = std::getenv("APPDATA")) _previous = previous;
     ::setenv("APPDATA", path.c_str(), 1);
 }
 
 ScopedAppData::~ScopedAppData() {
-    if(_hadPrevious) ::setenv("APPDATA", _previous.c_str(), 1);
+    if(_previous) ::setenv("APPDATA", _previous->c_str(), 1);
     else ::unsetenv("APPDATA");
 }
 

@@ -2,6 +2,7 @@
 // A fresh directory under the system's temporary directory, removed with the
 // guard. Tests build projects in it and point APPDATA at it.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,7 @@ class ScopedAppData {
         explicit ScopedAppData(const std::string& path);
         ~ScopedAppData();
     private:
-        std::string _previous;
-        bool _hadPrevious;
+        std::optional<std::string> _previous;
 };
 
 /** Makes @p path the working directory for the guard's lifetime */
