@@ -58,14 +58,17 @@ TEST(JobSystem, WorkersAreRealThreadsWithIds) {
 TEST(JobSystem, CancelAllDropsQueuedAndFlagsRunning) {
     JobSystem jobs{1};
     std::atomic<bool> started{false}, sawCancel{false}, ranDropped{false};
+    const auto dropped = [&](JobSystem&, int) {
+        ranDropped = true;
+        return JobResult::Success;
+    };
     const int running = jobs.dispatchFunc([&](JobSystem& js, int) {
         started = true;
         while(!js.cancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         sawCancel = true;
         return JobResult::Cancelled;
     });
-    const int queued = jobs.dispatchFunc([&](JobSystem&, int) { ranDropped = true; return JobResult::Success; });
-    const int dependent = jobs.dispatchFunc([&](JobSystem&, int) { ranDropped = true; return JobResult::Success; }, {running});
+    const int queued = jobs.dispatchFunc(dropped), dependent = jobs.dispatchFunc(dropped, {running});
     while(!started) std::this_thread::yield();
     jobs.cancelAll();
     jobs.waitForIdle();
