@@ -7,13 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Base/Path.h"
+#include "Editor/Json.h"
 #include "Editor/ProjectFile.h"
 #include "Editor/ZandelleEditor.h"
 #include "Shaders/DefaultPipelines.h"
 #include "Shaders/ShaderLoading.h"
 #include "Support/EditorFixture.h"
-#include "Support/LogCapture.h"
 #include "Tools/ProjectFiles.h"
 
 using namespace ZandelleEngine;
@@ -27,14 +26,15 @@ std::string featuresOf(const ValueAccess& pipeline) {
     return out;
 }
 
+ValueAccess byName(ProjectFile& file, std::string_view name) {
+    const std::string key = file.pipelines().resourceByName(name);
+    EXPECT_NE(key, "") << name;
+    return file.pipelines()[key];
+}
+
 class DefaultPipelinesTest: public Testing::EditorTest {
     protected:
         ProjectFile& file() { return editor.data().projectFile(); }
-        ValueAccess pipeline(std::string_view name) {
-            const std::string key = file().pipelines().resourceByName(name);
-            EXPECT_NE(key, "") << name;
-            return file().pipelines()[key];
-        }
         std::string shader(std::string_view path) {
             return file().shaders().firstResourceWithLink(FileLink{"default", std::string{path}});
         }
@@ -59,67 +59,49 @@ TEST_F(DefaultPipelinesTest, NamesOthersLookUp) {
 
 TEST_F(DefaultPipelinesTest, Records) {
     loadShaders(editor);
-    const std::string phong = shader("Phong.frag");
-
-    ValueAccess opaque = pipeline("Phong Opaque");
-    EXPECT_EQ(opaque["shader"].asString(), phong);
-    EXPECT_TRUE(opaque["castShadows"].asBool());
-    EXPECT_EQ(featuresOf(opaque), "ALPHA_MASKED=0 LIGHTMAP=0 NORMAL_MAPPING=0 SHADOW_NORMAL_OFFSET_SLOPE_SCALE=1 "
-        "SHADOW_NORMAL_OFFSET_UV_ONLY=1 TEXTURED=0 VERTEX_COLORS=0 WITH_EMISSIVE=0 WITH_FOG=1 ");
-
-    ValueAccess textured = pipeline("Phong Opaque Textured");
-    EXPECT_EQ(textured["shader"].asString(), phong);
-    EXPECT_EQ(featuresOf(textured), "ALPHA_MASKED=0 LIGHTMAP=0 NORMAL_MAPPING=0 SHADOW_NORMAL_OFFSET_SLOPE_SCALE=1 "
-        "SHADOW_NORMAL_OFFSET_UV_ONLY=1 TEXTURED=1 VERTEX_COLORS=0 WITH_EMISSIVE=1 WITH_FOG=1 ");
-
-    /* Copies of the textured one with one more feature */
-    ValueAccess normalmapped = pipeline("Phong Normalmapped");
-    EXPECT_EQ(normalmapped["name"].asString(), "Phong Normalmapped");
-    EXPECT_EQ(normalmapped["shader"].asString(), phong);
-    EXPECT_TRUE(normalmapped["castShadows"].asBool());
-    EXPECT_EQ(featuresOf(normalmapped), "ALPHA_MASKED=0 LIGHTMAP=0 NORMAL_MAPPING=1 SHADOW_NORMAL_OFFSET_SLOPE_SCALE=1 "
-        "SHADOW_NORMAL_OFFSET_UV_ONLY=1 TEXTURED=1 VERTEX_COLORS=0 WITH_EMISSIVE=1 WITH_FOG=1 ");
-    EXPECT_TRUE(pipeline("Phong Lightmapped")["features/LIGHTMAP"].asBool());
-    EXPECT_FALSE(pipeline("Phong Lightmapped")["features/NORMAL_MAPPING"].asBool());
-
-    EXPECT_EQ(featuresOf(pipeline("Flat Opaque Textured")), "ALPHA_MASKED=0 TEXTURED=1 VERTEX_COLORS=0 ");
-
-    ValueAccess dfv = pipeline("DistanceFieldVector");
-    EXPECT_TRUE(dfv["blending"].asBool());
-    EXPECT_EQ(dfv["blendSrcRgb"].asString(), "source alpha");
-    EXPECT_EQ(dfv["blendSrcAlpha"].asString(), "one");
-    EXPECT_EQ(dfv["blendDestRgb"].asString(), "one minus source alpha");
-    EXPECT_EQ(dfv["blendDestAlpha"].asString(), "zero");
-    EXPECT_EQ(dfv["depthFunction"].asString(), "less or equal");
-    EXPECT_TRUE(dfv["sampleAlphaToCoverage"].asBool());
-    EXPECT_TRUE(dfv["depthTest"].asBool());
-
-    ValueAccess visualizer = pipeline("MeshVisualizer");
-    EXPECT_FALSE(visualizer["depthTest"].asBool());
-    EXPECT_EQ(visualizer["depthFunction"].asString(), "less");
-    EXPECT_TRUE(visualizer["sampleAlphaToCoverage"].asBool());
-
-    ValueAccess foliage = pipeline("Foliage");
-    EXPECT_EQ(foliage["shader"].asString(), phong);
-    EXPECT_EQ(featuresOf(foliage), "WITH_FOG=1 TEXTURED=1 WITH_EMISSIVE=1 ");
-    EXPECT_TRUE(foliage["doubleSided"].asBool());
-
-    ValueAccess particle = pipeline("Particle");
-    EXPECT_EQ(particle["shader"].asString(), shader("Particle.frag"));
-    EXPECT_FALSE(particle["depthWrite"].asBool());
-    EXPECT_EQ(particle["blendDestRgb"].asString(), "one minus source alpha");
-
-    ValueAccess sky = pipeline("Sky");
-    EXPECT_EQ(sky["shader"].asString(), shader("Sky.frag"));
-    EXPECT_EQ(sky["viewVertexShader"].asString(), shader("FullScreenTriangle.vert"));
-    EXPECT_EQ(sky["depthFunction"].asString(), "less or equal");
-
-    ValueAccess text = pipeline("Text");
-    EXPECT_EQ(text["shader"].asString(), shader("Text.frag"));
-    EXPECT_EQ(text["viewVertexShader"].asString(), shader("Text.vert"));
-    EXPECT_TRUE(text["sampleAlphaToCoverage"].asBool());
-    /* Text.frag's own pipeline is the alpha masked one */
-    EXPECT_EQ(pipeline("Text Opaque")["shader"].asString(), shader("Text.frag"));
+    /* Members as read, compact JSON; "@X" is the record of shader file X.
+       The Phong copies are the textured one with one more feature. */
+    const struct { const char* name; const char* members; } Expected[]{
+        {"Phong Opaque", R"({"shader": "@Phong.frag", "castShadows": true, "features": {"ALPHA_MASKED": false,
+            "LIGHTMAP": false, "NORMAL_MAPPING": false, "SHADOW_NORMAL_OFFSET_SLOPE_SCALE": true,
+            "SHADOW_NORMAL_OFFSET_UV_ONLY": true, "TEXTURED": false, "VERTEX_COLORS": false, "WITH_EMISSIVE": false,
+            "WITH_FOG": true}})"},
+        {"Phong Opaque Textured", R"({"shader": "@Phong.frag", "features": {"ALPHA_MASKED": false, "LIGHTMAP": false,
+            "NORMAL_MAPPING": false, "SHADOW_NORMAL_OFFSET_SLOPE_SCALE": true, "SHADOW_NORMAL_OFFSET_UV_ONLY": true,
+            "TEXTURED": true, "VERTEX_COLORS": false, "WITH_EMISSIVE": true, "WITH_FOG": true}})"},
+        {"Phong Normalmapped", R"({"name": "Phong Normalmapped", "shader": "@Phong.frag", "castShadows": true,
+            "features": {"ALPHA_MASKED": false, "LIGHTMAP": false, "NORMAL_MAPPING": true,
+            "SHADOW_NORMAL_OFFSET_SLOPE_SCALE": true, "SHADOW_NORMAL_OFFSET_UV_ONLY": true, "TEXTURED": true,
+            "VERTEX_COLORS": false, "WITH_EMISSIVE": true, "WITH_FOG": true}})"},
+        {"Phong Lightmapped", R"({"features/LIGHTMAP": true, "features/NORMAL_MAPPING": false})"},
+        {"Flat Opaque Textured", R"({"features": {"ALPHA_MASKED": false, "TEXTURED": true, "VERTEX_COLORS": false}})"},
+        {"DistanceFieldVector", R"({"blending": true, "blendSrcRgb": "source alpha", "blendSrcAlpha": "one",
+            "blendDestRgb": "one minus source alpha", "blendDestAlpha": "zero", "depthFunction": "less or equal",
+            "sampleAlphaToCoverage": true, "depthTest": true})"},
+        {"MeshVisualizer", R"({"depthTest": false, "depthFunction": "less", "sampleAlphaToCoverage": true})"},
+        {"Foliage", R"({"shader": "@Phong.frag", "doubleSided": true,
+            "features": {"WITH_FOG": true, "TEXTURED": true, "WITH_EMISSIVE": true}})"},
+        {"Particle", R"({"shader": "@Particle.frag", "depthWrite": false, "blendDestRgb": "one minus source alpha"})"},
+        {"Sky", R"({"shader": "@Sky.frag", "viewVertexShader": "@FullScreenTriangle.vert",
+            "depthFunction": "less or equal"})"},
+        {"Text", R"({"shader": "@Text.frag", "viewVertexShader": "@Text.vert", "sampleAlphaToCoverage": true})"},
+        /* Text.frag's own pipeline is the alpha masked one */
+        {"Text Opaque", R"({"shader": "@Text.frag"})"},
+    };
+    for(const auto& row: Expected) {
+        SCOPED_TRACE(row.name);
+        const ValueAccess pipeline = byName(file(), row.name);
+        JsonDocument members;
+        ASSERT_FALSE(Json::parse(members, row.members));
+        for(const auto& m: members.GetObject()) {
+            const std::string_view value = m.value.IsString() ? m.value.GetString() : "";
+            const std::string expected = value.starts_with("@") ?
+                "\"" + shader(value.substr(1)) + "\"" : *Json::toString(m.value, 0);
+            const JsonValue* got = pipeline[m.name.GetString()].readValue();
+            ASSERT_TRUE(got) << m.name.GetString();
+            EXPECT_EQ(*Json::toString(*got, 0), expected) << m.name.GetString();
+        }
+    }
 
     /* Only originals: the project document holds no pipeline values */
     for(const ValueAccess& record: file().pipelines().range())
@@ -133,19 +115,17 @@ TEST(DefaultPipelines, WithoutAlphaMask) {
     addFixedDefaultPipelines(file);
     setDefaultMaterialPipeline(file);
 
-    EXPECT_NE(file.pipelines().resourceByName("Phong"), "");
-    EXPECT_NE(file.pipelines().resourceByName("Phong Textured"), "");
-    EXPECT_EQ(file.pipelines().resourceByName("Phong Opaque"), "");
-    EXPECT_EQ(file.pipelines().resourceByName("Phong Opaque Textured"), "");
+    for(const char* name: {"Phong", "Phong Textured"}) EXPECT_NE(file.pipelines().resourceByName(name), "") << name;
+    for(const char* name: {"Phong Opaque", "Phong Opaque Textured"})
+        EXPECT_EQ(file.pipelines().resourceByName(name), "") << name;
     EXPECT_EQ(file.materials()[file.materials().addResource()]["pipeline"].asString(), "");
 
     /* No textured Phong to copy: the two copies start empty */
-    const ValueAccess normalmapped = file.pipelines()[file.pipelines().resourceByName("Phong Normalmapped")];
+    const ValueAccess normalmapped = byName(file, "Phong Normalmapped");
     EXPECT_EQ(normalmapped["shader"].asString(), "");
-    EXPECT_TRUE(normalmapped["features/NORMAL_MAPPING"].asBool());
-    EXPECT_FALSE(normalmapped["features/TEXTURED"].asBool());
+    EXPECT_EQ(featuresOf(normalmapped), "NORMAL_MAPPING=1 ");
     /* Shaders that do not exist leave the fixed ones without one */
-    EXPECT_EQ(file.pipelines()[file.pipelines().resourceByName("Text")]["shader"].asString(), "");
+    EXPECT_EQ(byName(file, "Text")["shader"].asString(), "");
 }
 
 TEST(DefaultPipelines, UserPipelinesStay) {
@@ -171,9 +151,8 @@ TEST(DefaultPipelines, UserPipelinesStay) {
     EXPECT_TRUE(foliage["doubleSided"].asBool());
 
     /* Twice run, one resource each */
-    EXPECT_EQ(file.pipelines().resourcesWithLink(FileLink{"default", "Foliage"}).size(), 0u);
-    EXPECT_EQ(file.pipelines().resourcesWithLink(FileLink{"default", "Phong Opaque"}).size(), 1u);
-    EXPECT_EQ(file.pipelines().resourcesWithLink(FileLink{"default", "Phong Normalmapped"}).size(), 1u);
+    for(const auto& [name, count]: {std::pair{"Foliage", 0u}, {"Phong Opaque", 1u}, {"Phong Normalmapped", 1u}})
+        EXPECT_EQ(file.pipelines().resourcesWithLink(FileLink{"default", name}).size(), count) << name;
 }
 
 TEST(DefaultPipelines, FeatureKeysOfOthersStay) {
@@ -183,8 +162,8 @@ TEST(DefaultPipelines, FeatureKeysOfOthersStay) {
     addShaderDefaultPipelines(file, "Custom", "s", {"TEXTURED", "WITH_GLOW"});
     file.pipelines().getOriginal(FileLink{"default", "Custom"})["features/MINE"].setBool(true);
     addShaderDefaultPipelines(file, "Custom", "s", {"TEXTURED"});
-    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom")]), "TEXTURED=0 WITH_GLOW=0 MINE=1 ");
-    EXPECT_EQ(featuresOf(file.pipelines()[file.pipelines().resourceByName("Custom Textured")]), "TEXTURED=1 WITH_GLOW=0 ");
+    EXPECT_EQ(featuresOf(byName(file, "Custom")), "TEXTURED=0 WITH_GLOW=0 MINE=1 ");
+    EXPECT_EQ(featuresOf(byName(file, "Custom Textured")), "TEXTURED=1 WITH_GLOW=0 ");
     EXPECT_EQ(file.pipelines().size(), 2u);
 }
 

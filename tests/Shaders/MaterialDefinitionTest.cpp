@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Base/String.h"
 #include "Shaders/Material.h"
 #include "Shaders/MaterialDefinition.h"
 #include "Shaders/ShaderDefines.h"
@@ -26,13 +27,11 @@ std::string vec4s(int count) {
 TEST(MaterialDefinition, TypesCountsAndMetaTypes) {
     Testing::LogCapture log;
     const MaterialDefinition d = parseMaterialDefinition("Foo.frag",
-        "struct Light { lowp vec4 color; };\n"
-        "struct Material\n{\n"
-        "    lowp vec4 diffuseColor;\n    lowp vec3 tint;\n    mediump uint diffuseTexture;\n"
-        "    lowp uint myFont;\n    lowp uint count;\n    lowp ivec2 offset;\n    lowp uvec2 flags;\n"
-        "    lowp mat2 m;\n    lowp vec3 BaseColor;\n    lowp int i;\n};\n");
+        "struct Light { lowp vec4 color; };\nstruct Material\n{\n"
+        "    lowp vec4 diffuseColor;\n    lowp vec3 tint;\n    mediump uint diffuseTexture;\n    lowp uint myFont;\n"
+        "    lowp uint count;\n    lowp ivec2 offset;\n    lowp uvec2 flags;\n    lowp mat2 m;\n"
+        "    lowp vec3 BaseColor;\n    lowp int i;\n};\n");
     EXPECT_EQ(log.all(), "");
-    EXPECT_EQ(d.name, "Foo.frag");
     EXPECT_EQ(d.parameterNames, (std::vector<std::string>{"diffuseColor", "tint", "diffuseTexture", "myFont",
         "count", "offset", "flags", "m", "BaseColor", "i"}));
     const std::vector<ParameterType> expected{
@@ -50,17 +49,10 @@ TEST(MaterialDefinition, TypesCountsAndMetaTypes) {
 TEST(MaterialDefinition, Warnings) {
     Testing::LogCapture log;
     const MaterialDefinition d = parseMaterialDefinition("Foo.frag",
-        "struct Material {\n"
-        "    highp float roughness;\n"       /* accepted with a warning */
-        "    lowp uint normalTexture;\n"     /* likewise */
-        "    lowp bool grain;\n"
-        "    lowp vec tooShort;\n"
-        "    lowp vec4;\n"
-        "    lowp vec4 a b;\n"
-        "    lowp /* the tint */ vec3 tint /* rgb */;\n"
-        "    lowp vec2 uv; // a line comment\n"
-        "    lowp vec2 after;\n"
-        "};\n");
+        "struct Material {\n    highp float roughness;\n    lowp uint normalTexture;\n    lowp bool grain;\n"
+        "    lowp vec tooShort;\n    lowp vec4;\n    lowp vec4 a b;\n    lowp /* the tint */ vec3 tint /* rgb */;\n"
+        "    lowp vec2 uv; // a line comment\n    lowp vec2 after;\n};\n");
+    /* Wrong precisions are accepted with a warning */
     EXPECT_EQ(d.parameterNames, (std::vector<std::string>{"roughness", "normalTexture", "tint", "uv"}));
     EXPECT_EQ(log.warning(),
         "Material property 'roughness' in shader Foo.frag should use lowp precision\n"
@@ -72,32 +64,24 @@ TEST(MaterialDefinition, Warnings) {
         "Too many tokens in material property declaration in shader Foo.frag: // a line comment lowp vec2 after\n");
 }
 
-TEST(MaterialDefinition, SizeLimit) {
-    Testing::LogCapture log;
-    const MaterialDefinition full = parseMaterialDefinition("Full", vec4s(12));
-    EXPECT_EQ(full.parameterCount(), 12u);
-    EXPECT_EQ(full.size(), 48u);
-    EXPECT_EQ(log.warning(), "Skipping material property 'last' in shader Full: Exceeded max material size of 48 bytes\n");
-
-    log.clear();
-    const MaterialDefinition over = parseMaterialDefinition("Over", vec4s(13));
-    EXPECT_EQ(over.parameterCount(), 12u);
-    EXPECT_EQ(log.warning(),
-        "Skipping material property 'v12' in shader Over: Exceeded max material size of 48 bytes\n"
-        "Skipping material property 'last' in shader Over: Exceeded max material size of 48 bytes\n");
-}
-
-TEST(MaterialDefinition, NoUsableStruct) {
-    Testing::LogCapture log;
-    EXPECT_EQ(parseMaterialDefinition("A", "void main() {}\n").parameterCount(), 0u);
-    EXPECT_EQ(parseMaterialDefinition("B", "struct Material\n;\nstruct Other {};\n").parameterCount(), 0u);
-    EXPECT_EQ(parseMaterialDefinition("C", "struct Material { lowp float a;").parameterCount(), 0u);
-    EXPECT_EQ(parseMaterialDefinition("D", "struct Material").parameterCount(), 0u);
-    EXPECT_EQ(log.warning(),
-        "No Material struct found in shader A\n"
-        "Material struct in shader B has no body\n"
-        "Material struct in shader C is missing a terminating '}'\n"
-        "Material struct in shader D has no body\n");
+TEST(MaterialDefinition, SizeLimitAndNoUsableStruct) {
+    const std::string skip = "in shader Over: Exceeded max material size of 48 bytes\n";
+    const struct { const char* name; std::string source; std::size_t count; std::string warning; } data[]{
+        {"Full", vec4s(12), 12, "Skipping material property 'last' in shader Full: Exceeded max material size of 48 bytes\n"},
+        {"Over", vec4s(13), 12, "Skipping material property 'v12' " + skip + "Skipping material property 'last' " + skip},
+        {"A", "void main() {}\n", 0, "No Material struct found in shader A\n"},
+        {"B", "struct Material\n;\nstruct Other {};\n", 0, "Material struct in shader B has no body\n"},
+        {"C", "struct Material { lowp float a;", 0, "Material struct in shader C is missing a terminating '}'\n"},
+        {"D", "struct Material", 0, "Material struct in shader D has no body\n"},
+    };
+    for(const auto& row: data) {
+        SCOPED_TRACE(row.name);
+        Testing::LogCapture log;
+        const MaterialDefinition d = parseMaterialDefinition(row.name, row.source);
+        EXPECT_EQ(d.parameterCount(), row.count);
+        EXPECT_EQ(d.size(), 4*row.count);
+        EXPECT_EQ(log.warning(), row.warning);
+    }
 }
 
 TEST(MaterialDefinition, ValidateBuiltinModels) {
@@ -106,72 +90,59 @@ TEST(MaterialDefinition, ValidateBuiltinModels) {
     EXPECT_EQ(phong->names.size(), 11u);
     EXPECT_FALSE(builtinShadingModelParameters("Particle"));
 
-    const std::string goodPhong =
-        "struct Material {\n"
+    /* A parameter beyond the model's is fine */
+    const std::string goodPhong = "struct Material {\n"
         "    lowp vec4 ambientColor;\n    lowp vec4 diffuseColor;\n    lowp vec4 specularColor;\n"
-        "    lowp vec4 emissiveColor;\n    lowp vec4 fogColor;\n"
-        "    mediump uint diffuseTexture;\n    mediump uint emissiveTexture;\n"
-        "    mediump uint normalTexture;\n    mediump uint lightmapTexture;\n"
+        "    lowp vec4 emissiveColor;\n    lowp vec4 fogColor;\n    mediump uint diffuseTexture;\n"
+        "    mediump uint emissiveTexture;\n    mediump uint normalTexture;\n    mediump uint lightmapTexture;\n"
         "    lowp float lightmapFactor;\n    lowp uint shininess;\n    lowp float extra;\n};\n";
     EXPECT_TRUE(validateMaterialParameters(goodPhong, phong->names, phong->types).empty());
-
-    std::string floatShininess = goodPhong;
-    floatShininess.replace(floatShininess.find("lowp uint shininess"), 19, "lowp float shininess");
+    const std::string floatShininess = String::replaceAll(goodPhong, "lowp uint shininess", "lowp float shininess");
     EXPECT_EQ(validateMaterialParameters(floatShininess, phong->names, phong->types),
         (std::vector<std::string>{"incorrect material parameter type for 'shininess'.\nGot 2, expected 0"}));
 
     const ShadingModelParameters* flat = builtinShadingModelParameters("Flat");
     EXPECT_EQ(validateMaterialParameters("struct Material { lowp vec2 color; };", flat->names, flat->types),
-        (std::vector<std::string>{
-            "incorrect material parameter meta type for 'color'.\nGot 0, expected 2",
-            "missing material parameter 'flatTexture'"}));
+        (std::vector<std::string>{"incorrect material parameter meta type for 'color'.\nGot 0, expected 2",
+                                  "missing material parameter 'flatTexture'"}));
 }
 
 TEST(Material, SetParamValuePacksValues) {
     Testing::LogCapture log;
-    const MaterialDefinition d = parseMaterialDefinition("M",
-        "struct Material { lowp vec4 diffuseColor; mediump uint diffuseTexture; lowp ivec2 offsets;"
-        " lowp uint myFont; lowp float factor; lowp uint count; };");
+    const MaterialDefinition d = parseMaterialDefinition("M", "struct Material { lowp vec4 diffuseColor;"
+        " mediump uint diffuseTexture; lowp ivec2 offsets; lowp uint myFont; lowp float factor; lowp uint count; };");
     ASSERT_EQ(d.size(), 4u + 2 + 2 + 1 + 1 + 1);
     Material m{d};
     EXPECT_EQ(m.data(), std::vector<std::uint8_t>(11, 0));
 
-    const float color[]{1.0f, 0.5f, 0.0f, 1.0f};
-    m.setParamValue(0, color);
-    const std::uint32_t texture[]{0x11234};
-    m.setParamValue(1, texture);
+    const float color[]{1.0f, 0.5f, 0.0f, 1.0f}, factor[]{2.0f}, negative[]{-0.5f};
+    const std::uint32_t texture[]{0x11234}, font[]{300}, count[]{7};
     const std::int32_t offsets[]{-1, 257};
+    m.setParamValue(0, color);
+    m.setParamValue(1, texture);
     m.setParamValue(2, offsets);
-    const std::uint32_t font[]{300};
     m.setParamValue(3, font);
-    /* Not clamped: the low byte of 510 and of -127 */
-    const float factor[]{2.0f};
     m.setParamValue(4, factor);
-    const std::uint32_t count[]{7};
     m.setParamValue(5, count);
     m.setParamValue(-1, factor);
+    /* Not clamped: the low bytes of 300 and of 510 */
     EXPECT_EQ(m.data(), (std::vector<std::uint8_t>{255, 127, 0, 255, 0x34, 0x12, 255, 1, 44, 254, 7}));
-
-    const float negative[]{-0.5f};
-    m.setParamValue(4, negative);
+    m.setParamValue(4, negative);   /* -127 */
     EXPECT_EQ(m.data()[9], 129);
     EXPECT_EQ(log.all(), "");
 }
 
 TEST(MaterialDeathTest, SetParamValueWithTheWrongType) {
-    const MaterialDefinition d = parseMaterialDefinition("M",
-        "struct Material { lowp float factor; mediump uint diffuseTexture; };");
+    const MaterialDefinition d = parseMaterialDefinition("M", "struct Material { lowp float factor; mediump uint diffuseTexture; };");
     Material m{d};
     const std::uint32_t u[]{1};
     const std::int32_t i[]{1};
     const float f[]{1.0f};
-    EXPECT_DEATH(m.setParamValue(0, u),
-        "Material::setParamValue\\(unsigned int\\): Expected MaterialDefinition::DataType::UnsignedInt or "
-        "MaterialDefinition::DataType::Font or MaterialDefinition::DataType::Sampler but got MaterialDefinition::DataType::Float");
-    EXPECT_DEATH(m.setParamValue(0, i),
-        "Material::setParamValue\\(int\\): Expected MaterialDefinition::DataType::Int but got MaterialDefinition::DataType::Float");
-    EXPECT_DEATH(m.setParamValue(1, f),
-        "Material::setParamValue\\(float\\): Expected MaterialDefinition::DataType::Float but got MaterialDefinition::DataType::Sampler");
+    const std::string type = "MaterialDefinition::DataType::";
+    EXPECT_DEATH(m.setParamValue(0, u), "Material::setParamValue\\(unsigned int\\): Expected " + type + "UnsignedInt or " +
+        type + "Font or " + type + "Sampler but got " + type + "Float");
+    EXPECT_DEATH(m.setParamValue(0, i), "Material::setParamValue\\(int\\): Expected " + type + "Int but got " + type + "Float");
+    EXPECT_DEATH(m.setParamValue(1, f), "Material::setParamValue\\(float\\): Expected " + type + "Float but got " + type + "Sampler");
     EXPECT_EQ(dataTypeName(MaterialDefinition::DataType(7)), "MaterialDefinition::DataType(7)");
 }
 

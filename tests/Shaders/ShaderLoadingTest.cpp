@@ -36,34 +36,39 @@ class ShaderLoadingTest: public Testing::EditorTest {
         }
 
         ProjectFile& file() { return editor.data().projectFile(); }
-
-        /* The record of a shader by its link name, and its original */
-        std::string key(std::string_view path) { return file().shaders().firstResourceWithLink(FileLink{"default", std::string{path}}); }
+        std::string key(std::string_view path) {
+            return file().shaders().firstResourceWithLink(FileLink{"default", std::string{path}});
+        }
         ValueAccess record(std::string_view path) { return file().shaders()[key(path)]; }
-
+        std::string pipeline(std::string_view name) { return file().pipelines().resourceByName(name); }
         /* The stored source of a link; empty when there is none */
         std::string source(std::string_view path) {
             Resource<std::string> r = editor.data().resources().shaderSources.resolveLink(FileLink{"default", std::string{path}});
             return r ? r.get() : std::string{};
         }
-
+        std::string editorFile(std::string_view path) {
+            return Path::readString(Path::join(editorShaders, path)).value_or(std::string{});
+        }
         /* Link names of the shader records, in section order */
         std::vector<std::string> recordedPaths() {
             std::vector<std::string> out;
             for(const ValueAccess& r: file().shaders().range()) out.push_back(r.fileLink().name);
             return out;
         }
-
         std::size_t reloadTasks() const {
             const auto tasks = editor.tasks();
             return std::count_if(tasks.begin(), tasks.end(), [](const auto& t) { return t->title() == "Reloading shaders"; });
+        }
+        /* Writes a file below the temporary directory and runs what its watch sets off */
+        void change(std::string_view relative, std::string_view contents) {
+            dir.write(relative, contents);
+            EXPECT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u) << relative;
+            editor.jobSystem->waitForIdle();
         }
 
         std::string editorShaders = dir / "editor-shaders";
         std::string projectShaders = dir / "project/shaders";
 };
-
-std::string readText(const std::string& path) { return Path::readString(path).value_or(std::string{}); }
 
 TEST_F(ShaderLoadingTest, ShippedShaders) {
     Testing::LogCapture log;
@@ -75,20 +80,15 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     EXPECT_EQ(key("Bloom.frag"), "");
     EXPECT_EQ(key("OutlineDraw.frag"), "");
 
+    /* lib/ files are includes whatever their extension */
     const struct { const char* path; const char* name; const char* stage; const char* type; } Expected[]{
-        {"Depth.frag", "Depth", "fragment", "depth"},
-        {"TileFeedback.frag", "TileFeedback", "fragment", "tile feedback"},
-        {"Skinning.vert", "Skinning", "vertex", "skinning"},
-        {"Dynamic.vert", "Dynamic", "vertex", "forward"},
+        {"Depth.frag", "Depth", "fragment", "depth"}, {"TileFeedback.frag", "TileFeedback", "fragment", "tile feedback"},
+        {"Skinning.vert", "Skinning", "vertex", "skinning"}, {"Dynamic.vert", "Dynamic", "vertex", "forward"},
         {"FullScreenTriangle.vert", "FullScreenTriangle", "vertex", "forward"},
-        /* lib/ files are includes whatever their extension */
-        {"lib/Slug.frag", "Slug", "include", "forward"},
-        {"lib/Slug.vert", "Slug", "include", "forward"},
-        {"lib/Lights.glsl", "Lights", "include", "forward"},
-        {"Text.vert", "Text", "vertex", "text"},
-        {"Text.frag", "Text", "fragment", "text"},
+        {"lib/Slug.frag", "Slug", "include", "forward"}, {"lib/Slug.vert", "Slug", "include", "forward"},
+        {"lib/Lights.glsl", "Lights", "include", "forward"}, {"Text.vert", "Text", "vertex", "text"},
+        {"Text.frag", "Text", "fragment", "text"}, {"Phong.frag", "Phong", "fragment", "forward"},
         {"MeshVisualizer.frag", "MeshVisualizer", "fragment", "mesh visualizer"},
-        {"Phong.frag", "Phong", "fragment", "forward"},
     };
     for(const auto& e: Expected) {
         SCOPED_TRACE(e.path);
@@ -97,15 +97,13 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
         EXPECT_EQ(record(e.path)["stage"].asString(), e.stage);
         EXPECT_EQ(record(e.path)["type"].asString(), e.type);
         /* Editor-directory files as on disk; compiled-in ones are not there */
-        const std::string onDisk = readText(Path::join(editorShaders, e.path));
         EXPECT_FALSE(source(e.path).empty());
-        if(!onDisk.empty()) { EXPECT_EQ(source(e.path), onDisk); }
+        if(const std::string onDisk = editorFile(e.path); !onDisk.empty()) { EXPECT_EQ(source(e.path), onDisk); }
     }
 
     /* Features in sorted order, written only for fragment shaders */
-    EXPECT_EQ(record("Phong.frag")["features"].asStringViewArray(), (std::vector<std::string_view>{
-        "ALPHA_MASKED", "LIGHTMAP", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
-        "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "VERTEX_COLORS", "WITH_EMISSIVE", "WITH_FOG"}));
+    EXPECT_EQ(record("Flat.frag")["features"].asStringViewArray(),
+        (std::vector<std::string_view>{"ALPHA_MASKED", "TEXTURED", "VERTEX_COLORS"}));
     EXPECT_TRUE(record("DistanceFieldVector.frag")["features"].isArray());
     EXPECT_EQ(record("DistanceFieldVector.frag")["features"].size(), 0u);
     EXPECT_FALSE(record("Text.vert")["features"].isArray());
@@ -120,7 +118,7 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
 }
 
 TEST_F(ShaderLoadingTest, ProjectOverrides) {
-    const std::string phong = readText(Path::join(editorShaders, "Phong.frag")) + "\n// project copy\n";
+    const std::string phong = editorFile("Phong.frag") + "\n// project copy\n";
     dir.write("project/shaders/Phong.frag", phong);
     dir.write("project/shaders/Dynamic.vert", "void main() {}\n");
     dir.write("project/shaders/Text.vert", "void main() {}\n");
@@ -137,7 +135,7 @@ TEST_F(ShaderLoadingTest, ProjectOverrides) {
 
     EXPECT_EQ(source("Phong.frag"), phong);
     EXPECT_EQ(file().shaders().resourcesWithLink(FileLink{"default", "Phong.frag"}).size(), 1u);
-    EXPECT_EQ(source("Text.vert"), readText(Path::join(editorShaders, "Text.vert")));
+    EXPECT_EQ(source("Text.vert"), editorFile("Text.vert"));
     EXPECT_NE(source("Dynamic.vert"), "void main() {}\n");
     EXPECT_EQ(source("lib/Lights.glsl"), "// project lights\n");
     EXPECT_EQ(record("lib/Lights.glsl")["stage"].asString(), "include");
@@ -156,10 +154,9 @@ TEST_F(ShaderLoadingTest, DuplicatesAndExcludedDirectories) {
     loadShaders(editor);
     EXPECT_EQ(log.problems(), "Ignored shader extra/Flat.frag, only fragment shaders can be overridden\n");
 
-    EXPECT_EQ(source("Flat.frag"), readText(Path::join(editorShaders, "Flat.frag")));
-    EXPECT_EQ(key("extra/Flat.frag"), "");
-    EXPECT_EQ(source("extra/Flat.frag"), "");
-    for(const char* path: {"internal/Hidden.frag", "resources/Stored.frag", "Hidden.frag", "Stored.frag", "Notes.txt"}) {
+    EXPECT_EQ(source("Flat.frag"), editorFile("Flat.frag"));
+    for(const char* path: {"extra/Flat.frag", "internal/Hidden.frag", "resources/Stored.frag", "Hidden.frag",
+                           "Stored.frag", "Notes.txt"}) {
         EXPECT_EQ(key(path), "") << path;
         EXPECT_EQ(source(path), "") << path;
     }
@@ -172,56 +169,41 @@ TEST_F(ShaderLoadingTest, DuplicatesAndExcludedDirectories) {
     EXPECT_LT(std::find(paths.begin(), paths.end(), "a/Custom.frag"), std::find(paths.begin(), paths.end(), "b/Custom.frag"));
 }
 
-TEST_F(ShaderLoadingTest, FailedChecks) {
-    /* Physical without occlusionFactor, Flat with a mistyped colour */
-    std::string physical = readText(Path::join(editorShaders, "Physical.frag"));
-    physical = String::replaceAll(physical, "lowp float occlusionFactor;", "");
-    Path::writeAtomic(Path::join(editorShaders, "Physical.frag"), physical);
-    std::string flat = readText(Path::join(editorShaders, "Flat.frag"));
-    flat = String::replaceAll(flat, "lowp vec4 color;", "lowp float color;");
-    ASSERT_NE(flat, readText(Path::join(editorShaders, "Flat.frag")));
-    Path::writeAtomic(Path::join(editorShaders, "Flat.frag"), flat);
-
-    Testing::LogCapture log;
-    loadShaders(editor);
-    EXPECT_EQ(log.error(),
-        "Skipping shader with failed validation: Flat.frag\n"
-        "incorrect material parameter meta type for 'color'.\nGot 0, expected 2\n"
-        "Skipping shader with failed validation: Physical.frag\n"
-        "missing material parameter 'occlusionFactor'\n");
-
-    /* The records stay, without features, source or pipelines */
-    for(const char* path: {"Physical.frag", "Flat.frag"}) {
-        SCOPED_TRACE(path);
-        ASSERT_NE(key(path), "");
-        EXPECT_EQ(record(path)["stage"].asString(), "fragment");
-        EXPECT_FALSE(record(path)["features"].isArray());
-        EXPECT_EQ(source(path), "");
-    }
-    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured"})
-        EXPECT_EQ(file().pipelines().resourceByName(name), "") << name;
-    EXPECT_NE(file().pipelines().resourceByName("Phong Opaque"), "");
-}
-
-TEST_F(ShaderLoadingTest, SyntaxErrorWithFeatures) {
-    /* Fine on its own; with its feature defined a broken branch is taken */
+TEST_F(ShaderLoadingTest, FailedChecksAndSyntaxErrors) {
+    /* Physical without occlusionFactor, Flat with a mistyped colour; Broken
+       is fine on its own, but with its feature defined a broken branch is taken */
+    dir.write("editor-shaders/Physical.frag", String::replaceAll(editorFile("Physical.frag"), "lowp float occlusionFactor;", ""));
+    const std::string flat = String::replaceAll(editorFile("Flat.frag"), "lowp vec4 color;", "lowp float color;");
+    ASSERT_NE(flat, editorFile("Flat.frag"));
+    dir.write("editor-shaders/Flat.frag", flat);
     dir.write("project/shaders/Broken.frag", "#define FEATURE_BROKEN\n#ifdef BROKEN\n#define\n#endif\n");
 
     Testing::LogCapture log;
     loadShaders(editor);
     EXPECT_EQ(log.error(),
         "Preprocessor: expected an identifier after #define\n"
-        "Syntax error in shader Broken.frag\n");
-    ASSERT_NE(key("Broken.frag"), "");
-    EXPECT_FALSE(record("Broken.frag")["features"].isArray());
-    EXPECT_EQ(source("Broken.frag"), "");
-    EXPECT_EQ(file().pipelines().resourceByName("Broken"), "");
+        "Syntax error in shader Broken.frag\n"
+        "Skipping shader with failed validation: Flat.frag\n"
+        "incorrect material parameter meta type for 'color'.\nGot 0, expected 2\n"
+        "Skipping shader with failed validation: Physical.frag\n"
+        "missing material parameter 'occlusionFactor'\n");
+
+    /* The records stay, without features, source or pipelines */
+    for(const char* path: {"Physical.frag", "Flat.frag", "Broken.frag"}) {
+        SCOPED_TRACE(path);
+        ASSERT_NE(key(path), "");
+        EXPECT_EQ(record(path)["stage"].asString(), "fragment");
+        EXPECT_FALSE(record(path)["features"].isArray());
+        EXPECT_EQ(source(path), "");
+    }
+    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured", "Broken"})
+        EXPECT_EQ(pipeline(name), "") << name;
+    EXPECT_NE(pipeline("Phong Opaque"), "");
 }
 
 TEST_F(ShaderLoadingTest, LoadingTwiceAddsNothing) {
     loadShaders(editor);
-    const std::size_t shaders = file().shaders().size();
-    const std::size_t pipelines = file().pipelines().size();
+    const std::size_t shaders = file().shaders().size(), pipelines = file().pipelines().size();
     const std::size_t sources = editor.data().resources().shaderSources.size();
     ASSERT_GT(pipelines, 0u);
 
@@ -259,17 +241,15 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
     EXPECT_EQ(reloadTasks(), 0u);
 
     Testing::LogCapture log;
-    const std::string edited = readText(Path::join(editorShaders, "lib/Lights.glsl")) + "\n// edited\n";
-    dir.write("editor-shaders/lib/Lights.glsl", edited);
-    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
-    editor.jobSystem->waitForIdle();
-
+    const std::string edited = editorFile("lib/Lights.glsl") + "\n// edited\n";
+    change("editor-shaders/lib/Lights.glsl", edited);
     ASSERT_GE(reloadTasks(), 1u);
     for(const auto& task: editor.tasks()) if(task->title() == "Reloading shaders") {
         EXPECT_EQ(task->total.load(), 2u);
         EXPECT_EQ(task->done.load(), 2u);
     }
-    EXPECT_TRUE(String::beginsWith(log.debug(), "Reloading shaders\nLoading shaders from " + projectShaders + " and " + editorShaders + "\n"));
+    EXPECT_TRUE(String::beginsWith(log.debug(),
+        "Reloading shaders\nLoading shaders from " + projectShaders + " and " + editorShaders + "\n"));
     EXPECT_EQ(source("lib/Lights.glsl"), edited);
     /* The reload replaced the watches */
     EXPECT_EQ(editor.fileWatch->watchCount(), 2u);
@@ -281,9 +261,7 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
     EXPECT_EQ(Data::readShaderData(scene.includeShaders[lights])->source, edited);
 
     /* A new file in the project's directory is seen too */
-    dir.write("project/shaders/Custom.frag", "// custom\n");
-    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
-    editor.jobSystem->waitForIdle();
+    change("project/shaders/Custom.frag", "// custom\n");
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
 }
 
@@ -323,8 +301,8 @@ TEST_F(ShaderLoadingTest, WithoutEditorDirectory) {
     EXPECT_NE(key("Depth.frag"), "");
     EXPECT_EQ(key("Phong.frag"), "");
     EXPECT_EQ(editor.fileWatch->watchCount(), 0u);
-    EXPECT_EQ(file().pipelines().resourceByName("Phong Opaque"), "");
-    EXPECT_NE(file().pipelines().resourceByName("Depth Opaque"), "");
+    EXPECT_EQ(pipeline("Phong Opaque"), "");
+    EXPECT_NE(pipeline("Depth Opaque"), "");
 }
 
 TEST_F(ShaderLoadingTest, ResourceConfiguration) {
@@ -339,9 +317,7 @@ TEST_F(ShaderLoadingTest, ResourceConfiguration) {
 
     /* Editing the configuration reloads */
     editor.jobSystem->waitForIdle();
-    dir.write("editor-shaders/internal/resources.conf", "group=ZandelleEditorShaders\n");
-    ASSERT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
-    editor.jobSystem->waitForIdle();
+    change("editor-shaders/internal/resources.conf", "group=ZandelleEditorShaders\n");
     EXPECT_GE(reloadTasks(), 1u);
     EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
 
@@ -354,21 +330,21 @@ TEST_F(ShaderLoadingTest, ResourceConfiguration) {
     EXPECT_FALSE(source("lib/Slug.frag").empty());
 }
 
-TEST(ShaderLoading, IsShaderFile) {
-    for(const char* path: {"a.vert", "dir/b.frag", "lib/c.glsl", "d.e.frag"}) EXPECT_TRUE(isShaderFile(path)) << path;
-    for(const char* path: {"a.png", "frag", "b.frag.bak", "c.conf", "d.FRAG", ""}) EXPECT_FALSE(isShaderFile(path)) << path;
-}
-
-}
-
 TEST_F(ShaderLoadingTest, EmptyRootIsTheCurrentDirectory) {
     /* A project opened by bare file name */
     dir.write("project/shaders/Custom.frag", "// custom\n");
     editor.data().project().setRoot("Project.zdp");
     ASSERT_EQ(editor.data().project().root(), "");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(std::string{dir / "project"});
-    loadShaders(editor);
-    std::filesystem::current_path(previous);
+    {
+        Testing::ScopedWorkingDirectory cwd{dir / "project"};
+        loadShaders(editor);
+    }
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
+}
+
+TEST(ShaderLoading, IsShaderFile) {
+    for(const char* path: {"a.vert", "dir/b.frag", "lib/c.glsl", "d.e.frag"}) EXPECT_TRUE(isShaderFile(path)) << path;
+    for(const char* path: {"a.png", "frag", "b.frag.bak", "c.conf", "d.FRAG", ""}) EXPECT_FALSE(isShaderFile(path)) << path;
+}
+
 }

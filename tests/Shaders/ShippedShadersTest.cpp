@@ -1,12 +1,11 @@
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "Base/Path.h"
 #include "Base/Resource.h"
 #include "Base/String.h"
 #include "Shaders/MaterialDefinition.h"
@@ -24,21 +23,15 @@ struct Shader {
     std::string source;
 };
 
-bool isShaderPath(const std::string& path) {
-    return String::endsWith(path, ".vert") || String::endsWith(path, ".frag") || String::endsWith(path, ".glsl");
-}
-
 const std::vector<Shader>& shippedShaders() {
     static const std::vector<Shader> shaders = [] {
         std::vector<Shader> out;
         const std::filesystem::path root{ZANDELLE_RESOURCES_DIR "/shaders"};
         for(const auto& entry: std::filesystem::recursive_directory_iterator(root)) {
             const std::string path = std::filesystem::relative(entry.path(), root).generic_string();
-            if(!entry.is_regular_file() || !isShaderPath(path)) continue;
-            std::ifstream file{entry.path(), std::ios::binary};
-            std::ostringstream text;
-            text << file.rdbuf();
-            out.push_back({"editor", path, text.str()});
+            if(entry.is_regular_file() && (String::endsWith(path, ".vert") || String::endsWith(path, ".frag") ||
+                                           String::endsWith(path, ".glsl")))
+                out.push_back({"editor", path, *Path::readString(entry.path().string())});
         }
         for(const char* group: {"ZandelleEngineInternalShaders", "ZandelleEditorShaders"})
             for(const std::string& path: Resource{group}.list())
@@ -48,9 +41,12 @@ const std::vector<Shader>& shippedShaders() {
     return shaders;
 }
 
-std::string baseName(const std::string& path) {
-    const std::string file = path.substr(path.rfind('/') + 1);
-    return file.substr(0, file.find('.'));
+/* @p source run through a preprocessor after @p defines */
+Preprocessor preprocessed(const std::string& source, const std::string& defines = {}) {
+    Preprocessor p;
+    p.processOwned(defines);
+    p.process(source);
+    return p;
 }
 
 }
@@ -70,21 +66,17 @@ TEST(ShippedShaders, CompiledInMarkers) {
         "Dynamic.vert", "FullScreenTriangle.vert", "lib/Slug.frag", "lib/Slug.vert"};
     for(const Shader& shader: shippedShaders()) {
         if(shader.origin == "editor") continue;
-        Preprocessor p;
-        p.process(shader.source);
         SCOPED_TRACE(shader.path);
+        const Preprocessor p = preprocessed(shader.source);
         const bool isRecorded = std::find(recorded.begin(), recorded.end(), shader.path) != recorded.end();
         EXPECT_EQ(p.isDefined("SHADER_INTERNAL"), !isRecorded);
         EXPECT_EQ(p.isDefined("SHADER_TYPE_SCREENSPACE_QUAD"), !isRecorded);
     }
-    const std::pair<const char*, const char*> typed[]{
-        {"Depth.frag", "SHADER_TYPE_DEPTH"}, {"TileFeedback.frag", "SHADER_TYPE_TILE_FEEDBACK"},
-        {"Skinning.vert", "SHADER_TYPE_SKINNING"}};
-    for(const auto& [path, marker]: typed) {
+    for(const auto& [path, marker]: {std::pair{"Depth.frag", "SHADER_TYPE_DEPTH"},
+                                     {"TileFeedback.frag", "SHADER_TYPE_TILE_FEEDBACK"},
+                                     {"Skinning.vert", "SHADER_TYPE_SKINNING"}}) {
         const std::string source = Resource{"ZandelleEditorShaders"}.getString(path).value_or("");
-        Preprocessor p;
-        p.process(source);
-        EXPECT_TRUE(p.isDefined(marker)) << path;
+        EXPECT_TRUE(preprocessed(source).isDefined(marker)) << path;
         /* Written, but only inside a comment */
         EXPECT_NE(source.find("SHADER_INTERNAL"), std::string::npos) << path;
     }
@@ -100,16 +92,10 @@ TEST(ShippedShaders, BothPassesAndIncludes) {
     for(const Shader& shader: shippedShaders()) {
         SCOPED_TRACE(shader.origin + " " + shader.path);
         Testing::LogCapture log;
-        Preprocessor first;
-        first.process(shader.source);
+        const Preprocessor first = preprocessed(shader.source);
         EXPECT_TRUE(first.isOk());
         const std::vector<std::string> features = shaderFeatures(first);
-
-        Preprocessor second;
-        second.processOwned(featureDefines(features));
-        second.process(shader.source);
-        EXPECT_TRUE(second.isOk());
-
+        EXPECT_TRUE(preprocessed(shader.source, featureDefines(features)).isOk());
         /* As pipelines see it, with every feature and with none */
         for(const std::vector<std::string>& enabled: {features, std::vector<std::string>{}}) {
             const Preprocessor p = preprocessForPipeline(shader.source, 1, 1, 1, enabled, 0);
@@ -122,47 +108,38 @@ TEST(ShippedShaders, BothPassesAndIncludes) {
         const Result<std::vector<std::string>> paths = listIncludes(shader.source);
         ASSERT_TRUE(paths) << paths.error();
         for(const std::string& path: *paths) EXPECT_TRUE(includes.find(path)) << path;
-        const std::string resolved = resolveIncludes(shader.source, includes);
-        EXPECT_EQ(resolved.find("#include"), std::string::npos);
+        EXPECT_EQ(resolveIncludes(shader.source, includes).find("#include"), std::string::npos);
         EXPECT_EQ(log.all(), "");
     }
 }
 
 TEST(ShippedShaders, ShadingModelsValidateWithTheirFeatures) {
     const std::pair<const char*, std::vector<std::string>> models[]{
-        {"Flat.frag", {"ALPHA_MASKED", "TEXTURED", "VERTEX_COLORS"}},
-        {"Phong.frag", {"ALPHA_MASKED", "LIGHTMAP", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
+        {"Flat", {"ALPHA_MASKED", "TEXTURED", "VERTEX_COLORS"}},
+        {"Phong", {"ALPHA_MASKED", "LIGHTMAP", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
             "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "VERTEX_COLORS", "WITH_EMISSIVE", "WITH_FOG"}},
-        {"Physical.frag", {"ALPHA_MASKED", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
+        {"Physical", {"ALPHA_MASKED", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
             "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE", "WITH_FOG"}},
     };
-    for(const auto& entry: models) {
-        const auto& path = entry.first;
-        const auto& expectedFeatures = entry.second;
-        const auto found = std::find_if(shippedShaders().begin(), shippedShaders().end(),
-            [&](const Shader& s) { return s.origin == "editor" && s.path == path; });
-        ASSERT_NE(found, shippedShaders().end()) << path;
+    for(const auto& [name, expectedFeatures]: models) {
+        SCOPED_TRACE(name);
+        const std::string source = *Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/" + std::string{name} + ".frag");
         Testing::LogCapture log;
-        Preprocessor first;
-        first.process(found->source);
-        const std::vector<std::string> features = shaderFeatures(first);
-        EXPECT_EQ(features, expectedFeatures) << path;
-        Preprocessor second;
-        second.processOwned(featureDefines(features));
-        second.process(found->source);
-        const ShadingModelParameters* model = builtinShadingModelParameters(baseName(path));
+        const std::vector<std::string> features = shaderFeatures(preprocessed(source));
+        EXPECT_EQ(features, expectedFeatures);
+        const ShadingModelParameters* model = builtinShadingModelParameters(name);
         ASSERT_TRUE(model);
-        EXPECT_EQ(validateMaterialParameters(second.output(), model->names, model->types), std::vector<std::string>{}) << path;
+        EXPECT_EQ(validateMaterialParameters(preprocessed(source, featureDefines(features)).output(), model->names,
+            model->types), std::vector<std::string>{});
         EXPECT_EQ(log.all(), "");
     }
 
     /* Vertex attributes follow the features */
-    const auto phong = std::find_if(shippedShaders().begin(), shippedShaders().end(),
-        [](const Shader& s) { return s.path == "Phong.frag"; });
-    const Preprocessor plain = preprocessForPipeline(phong->source, 1, 1, 1, {}, 0);
+    const std::string phong = *Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Phong.frag");
+    const Preprocessor plain = preprocessForPipeline(phong, 1, 1, 1, {}, 0);
     EXPECT_TRUE(plain.isDefined("USE_NORMAL"));
     EXPECT_FALSE(plain.isDefined("USE_TEXTURE_COORDS"));
-    const Preprocessor mapped = preprocessForPipeline(phong->source, 1, 1, 1, {"TEXTURED", "NORMAL_MAPPING"}, 0);
+    const Preprocessor mapped = preprocessForPipeline(phong, 1, 1, 1, {"TEXTURED", "NORMAL_MAPPING"}, 0);
     EXPECT_TRUE(mapped.isDefined("USE_TEXTURE_COORDS"));
     EXPECT_TRUE(mapped.isDefined("USE_TANGENT"));
 }
