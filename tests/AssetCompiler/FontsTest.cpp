@@ -27,10 +27,6 @@ std::string cacheName(const std::vector<char>& font, std::string_view characters
 class FontsTest: public CompilerTest {
     protected:
         FontsTest() {
-            /* The editor's shaders, for the Text shader of the Text pipeline */
-            editor.shaderDirectory = Path::join(ZANDELLE_RESOURCES_DIR, "shaders");
-            initProject(editor, "", "");
-            editor.data().project().setRoot(projectDirectory.path());
             defaultFont = file().fonts().firstResourceWithLink(FileLink{"default", "DejaVuSans.ttf"});
             dejaVu = editor.data().resources().fonts.resolveLink(FileLink{"default", "DejaVuSans.ttf"}).get();
             cantarell = *Path::read(Cantarell);
@@ -44,11 +40,27 @@ class FontsTest: public CompilerTest {
             setRecord("fonts", key, format(R"({{"link": {}{}}})", link, rest));
             if(used) setRecord("materials", "m" + key, format(R"({{"pipeline": "{}", "Text": {{"font": "{}"}}}})", textPipeline, key));
         }
+        /* Compiles all fonts or the one of @p key, waits for the job and
+           returns what it logged, or only its warnings and errors */
+        std::string compile(std::string_view key = {}, bool problems = false) {
+            LogCapture log;
+            if(key.empty()) compiler().compileFonts();
+            else compiler().compileFont(key);
+            editor.jobSystem->waitForIdle();
+            return problems ? log.problems() : log.all();
+        }
+        /* Holds both workers until the promise is set */
+        std::promise<void> occupyWorkers() {
+            std::promise<void> release;
+            std::shared_future<void> released = release.get_future().share();
+            for(int i = 0; i != 2; ++i)
+                editor.jobSystem->dispatchFunc([released](JobSystem&, int) { released.wait(); return JobResult::Success; });
+            return release;
+        }
 
         std::string cacheFile(std::string_view name) { return Path::join(editor.data().project().cachePath(), name); }
         std::vector<std::string> cacheFiles() { return Path::list(editor.data().project().cachePath()).value_or(std::vector<std::string>{}); }
         std::string failedLine(std::string_view name) { return "Failed loading font cache file: " + cacheFile(name) + ", re-compiling\n"; }
-
         std::optional<Data::GlyphDataView> glyphs(std::string_view key) {
             return Data::readGlyphData(scene().fonts().data(compiler().fontId(key)));
         }
@@ -65,15 +77,7 @@ TEST_F(FontsTest, BuildsThroughTheCache) {
     addFont("a", DejaVuLink, R"(, "characters": "abcx")");
     addFont("b", DejaVuLink, R"(, "characters": "abcx")");
     addFont("unused", CantarellLink, R"(, "characters": "abc")", false);
-    const std::uint32_t before = counter(AssetType::Fonts);
-    {
-        LogCapture log;
-        compiler().compileFonts();
-        editor.jobSystem->waitForIdle();
-        EXPECT_EQ(log.all(), failedLine(cacheName(dejaVu, "", 0.0f)) + failedLine(cacheName(dejaVu, "abcx", 0.0f)));
-    }
-    EXPECT_EQ(counter(AssetType::Fonts), before + 1);
-    EXPECT_EQ(compiler().fontJobPending.load(), 0);
+    EXPECT_EQ(compile(), failedLine(cacheName(dejaVu, "", 0.0f)) + failedLine(cacheName(dejaVu, "abcx", 0.0f)));
     EXPECT_EQ(cacheFiles().size(), 2u);
 
     const std::optional<Data::GlyphDataView> a = glyphs("a");
@@ -96,24 +100,13 @@ TEST_F(FontsTest, BuildsThroughTheCache) {
     EXPECT_EQ(tasks.back()->references.load(), 0);
 
     /* Again: everything from the cache */
-    {
-        LogCapture log;
-        compiler().compileFonts();
-        editor.jobSystem->waitForIdle();
-        EXPECT_EQ(log.all(), "");
-    }
-    EXPECT_EQ(counter(AssetType::Fonts), before + 2);
+    EXPECT_EQ(compile(), "");
 
     /* A cut cache file is rebuilt and written again */
     const std::string path = cacheFile(cacheName(dejaVu, "abcx", 0.0f));
     const std::vector<char> whole = *Path::read(path);
     Path::writeAtomic(path, std::string_view{whole.data(), whole.size() - 10});
-    {
-        LogCapture log;
-        compiler().compileFont("a");
-        editor.jobSystem->waitForIdle();
-        EXPECT_EQ(log.all(), failedLine(cacheName(dejaVu, "abcx", 0.0f)));
-    }
+    EXPECT_EQ(compile("a"), failedLine(cacheName(dejaVu, "abcx", 0.0f)));
     EXPECT_EQ(*Path::read(path), whole);
 }
 
@@ -123,9 +116,7 @@ TEST_F(FontsTest, OutlineSizeInTheKey) {
     addFont("r", CantarellLink, R"(, "characters": "ab", "outline": true, "outlineSize": 0.2501)");
     addFont("s", CantarellLink, R"(, "characters": "ab", "outline": true, "outlineSize": 0.26)");
     addFont("t", CantarellLink, R"(, "characters": "ab", "outline": false, "outlineSize": 0.5)");
-    compiler().compileFonts();
-    editor.jobSystem->waitForIdle();
-
+    compile();
     std::vector<std::string> expected{cacheName(dejaVu, "", 0.0f), cacheName(cantarell, "ab", 0.25f),
                                       cacheName(cantarell, "ab", 0.26f), cacheName(cantarell, "ab", 0.0f)};
     std::sort(expected.begin(), expected.end());
@@ -146,10 +137,7 @@ TEST_F(FontsTest, BadFontsAreSkipped) {
     /* A file where the cache directory should be: nothing can be cached,
        and the fonts are used all the same */
     projectDirectory.write("cache", "");
-    LogCapture log;
-    compiler().compileFonts();
-    editor.jobSystem->waitForIdle();
-    EXPECT_EQ(log.problems(),
+    EXPECT_EQ(compile({}, true),
         "AssetCompiler::compileFonts(): Missing font gone.ttf from file fonts\n"
         "Failed writing cache file: " + cacheFile(cacheName(dejaVu, "", 0.0f)) + "\n"
         "Font compilation failed: could not build font description\n"
@@ -163,11 +151,7 @@ TEST_F(FontsTest, BadFontsAreSkipped) {
 
 TEST_F(FontsTest, CounterRisesOnCompletionAndNotOnCancel) {
     /* Both workers wait, so the font job stays queued */
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    for(int i = 0; i != 2; ++i)
-        editor.jobSystem->dispatchFunc([released](JobSystem&, int) { released.wait(); return JobResult::Success; });
-
+    std::promise<void> release = occupyWorkers();
     const std::uint32_t before = counter(AssetType::Fonts);
     compiler().compileFonts();
     EXPECT_EQ(compiler().fontJobPending.load(), 1);
@@ -178,10 +162,7 @@ TEST_F(FontsTest, CounterRisesOnCompletionAndNotOnCancel) {
     EXPECT_EQ(counter(AssetType::Fonts), before + 1);
 
     /* Cancelled before it ran: no completion */
-    std::promise<void> second;
-    std::shared_future<void> secondReleased = second.get_future().share();
-    for(int i = 0; i != 2; ++i)
-        editor.jobSystem->dispatchFunc([secondReleased](JobSystem&, int) { secondReleased.wait(); return JobResult::Success; });
+    std::promise<void> second = occupyWorkers();
     compiler().compileFonts();
     editor.jobSystem->cancelAll();
     second.set_value();

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <tuple>
+
 #include "CompilerFixture.h"
 #include "Engine/RuntimeData.h"
 #include "Support/LogCapture.h"
@@ -39,8 +42,8 @@ TEST_F(PipelinesTest, OnlyNeededPipelinesCompile) {
 TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     const std::string phong = file().shaders().resourceByName("Phong");
     setRecord("pipelines", "custom", R"({"name": "Custom", "shader": ")" + phong + R"(",
-        "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
-        "blendEqAlpha": "max", "doubleSided": true, "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
+        "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater", "blendEqAlpha": "max",
+        "doubleSided": true, "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
     addMaterial("m", "Custom");
     /* Defaults of the right kind stay, others are replaced */
     JsonDocument kept;
@@ -58,11 +61,9 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     EXPECT_EQ(view.features, (std::vector<std::string_view>{"ALPHA_MASKED", "TEXTURED"}));
     const Data::Pipeline& p = view.pipeline;
     EXPECT_EQ(p.shader, compiler().resourceIndex.shaders.at(phong));
-    EXPECT_EQ(p.blendSrcRgb, 8u);
-    EXPECT_EQ(p.blendDestRgb, 0u);
-    EXPECT_EQ(p.blendSrcAlpha, 1u); /* from the project defaults */
-    EXPECT_EQ(p.depthFunction, 7u);
-    EXPECT_EQ(p.blendEqAlpha, 4u);
+    /* blendSrcAlpha from the project defaults */
+    EXPECT_EQ(std::tuple(p.blendSrcRgb, p.blendDestRgb, p.blendSrcAlpha, p.depthFunction, p.blendEqAlpha),
+        std::tuple(8u, 0u, 1u, 7u, 4u));
     EXPECT_EQ(p.doubleSided, 1);
     EXPECT_EQ(p.reserved1, 1u);
     EXPECT_EQ(p.reserved2[1], 0xFF);
@@ -70,8 +71,8 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     EXPECT_EQ(sceneData().pipelineAttributes[view.index], 0x7u);
 
     /* Defaults a Phong material falls back to; textures get a null entry */
-    const std::optional<std::string> defaults = Json::toString(file().defaults()["materials"]["Phong"], 0);
-    EXPECT_EQ(*defaults, R"({"shininess":0,"specularColor":[0,0,0,1],"ambientColor":[0.5,0.5,0.5,0.5],"lightmapFactor":2.5,)"
+    EXPECT_EQ(*Json::toString(file().defaults()["materials"]["Phong"], 0),
+        R"({"shininess":0,"specularColor":[0,0,0,1],"ambientColor":[0.5,0.5,0.5,0.5],"lightmapFactor":2.5,)"
         R"("diffuseTexture":"t","diffuseColor":[0,0,0,1],"emissiveColor":[0,0,0,1],"fogColor":[0,0,0,1],)"
         R"("emissiveTexture":null,"normalTexture":null,"lightmapTexture":null,"alphaMaskTexture":null,"alphaMaskThreshold":0})");
 }
@@ -94,20 +95,17 @@ TEST_F(PipelinesTest, SkyKind) {
     addMaterial("sky", "Sky");
     file()["settings/rendering/sky/material"].setString("sky");
     compiler().compileAll();
-    const Data::Id sky = compiler().pipelineId(pipeline("Sky"));
-    const Data::Id text = compiler().pipelineId(pipeline("Text"));
+    const Data::Id sky = compiler().pipelineId(pipeline("Sky")), text = compiler().pipelineId(pipeline("Text"));
     auto kindOf = [&](Data::Id id) {
-        for(const Data::PipelineKind& k: sceneData().pipelineKinds) if(k.pipeline == id) return k;
-        return Data::PipelineKind{99, 0, 0};
+        for(const Data::PipelineKind& k: sceneData().pipelineKinds) if(k.pipeline == id) return std::pair{k.kind, k.value};
+        return std::pair{99u, 0u};
     };
-    EXPECT_EQ(kindOf(sky).kind, 0u);
-    EXPECT_EQ(kindOf(text).kind, 2u);
-    EXPECT_EQ(kindOf(text).value, text);
+    EXPECT_EQ(kindOf(sky).first, 0u);
+    EXPECT_EQ(kindOf(text), std::pair(2u, std::uint32_t(text)));
 
     file()["settings/rendering/sky/enabled"].setBool(true);
     compiler().updatePipelineKinds();
-    EXPECT_EQ(kindOf(sky).kind, 3u);
-    EXPECT_EQ(kindOf(sky).value, compiler().materialId("sky"));
+    EXPECT_EQ(kindOf(sky), std::pair(3u, std::uint32_t(compiler().materialId("sky"))));
 }
 
 TEST_F(PipelinesTest, MaterialValues) {
@@ -119,6 +117,7 @@ TEST_F(PipelinesTest, MaterialValues) {
     /* Nobody used this pipeline before: compiling it compiles the material */
     addMaterial("textured", "Phong Opaque Textured", R"({"emissiveTexture": "tex"})");
     compiler().compileMaterials();
+    const auto mask = [&](std::string_view key) { return sceneData().materialAlphaMasks[compiler().materialId(key)]; };
 
     const std::vector<std::uint8_t> orange = materialBytes("orange");
     ASSERT_EQ(orange.size(), 30u);
@@ -126,24 +125,22 @@ TEST_F(PipelinesTest, MaterialValues) {
         (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 127, 0, 255, 255, 255, 0, 0}));
     EXPECT_EQ(orange[20], 7);   /* diffuse texture, two bytes */
     EXPECT_EQ(orange[29], 0);   /* shininess is not an integer */
-    EXPECT_EQ(sceneData().materialAlphaMasks[compiler().materialId("orange")].texture, 7u);
+    EXPECT_EQ(mask("orange").texture, 7u);
 
     const std::vector<std::uint8_t> plain = materialBytes("plain");
     EXPECT_EQ(plain[7], 255);   /* the default diffuse colour is opaque black */
     EXPECT_EQ(plain[29], 9);
-    const Data::AlphaMask& mask = sceneData().materialAlphaMasks[compiler().materialId("plain")];
-    EXPECT_EQ(mask.texture, 7u);
-    EXPECT_EQ(mask.threshold, 0.25f);
+    EXPECT_EQ(mask("plain").texture, 7u);
+    EXPECT_EQ(mask("plain").threshold, 0.25f);
     /* A later texture never supplies the alpha mask */
-    EXPECT_EQ(sceneData().materialAlphaMasks[compiler().materialId("textured")].texture, 0u);
+    EXPECT_EQ(mask("textured").texture, 0u);
     EXPECT_EQ(materialBytes("textured")[22], 7);
 
     /* A recompiled pipeline recompiles exactly its materials */
     for(Data::ByteArray& data: sceneData().materials) data.clear();
     compiler().compilePipeline(pipeline("Phong Opaque"));
-    std::size_t recompiled = 0;
-    for(const Data::ByteArray& data: sceneData().materials) recompiled += !data.empty();
-    EXPECT_EQ(recompiled, 2u);
+    EXPECT_EQ(std::count_if(sceneData().materials.begin(), sceneData().materials.end(),
+        [](const Data::ByteArray& data) { return !data.empty(); }), 2);
 
     /* Without a pipeline of its own or by default */
     file().defaults()["materials"]["pipeline"].SetNull();

@@ -40,27 +40,12 @@ class DefaultPipelinesTest: public Testing::EditorTest {
         }
 };
 
-TEST_F(DefaultPipelinesTest, NamesOthersLookUp) {
-    loadShaders(editor);
-    /* The 0.8.5 migration maps old shader names onto these, project
-       initialisation gives the text material "Text" */
-    for(const char* name: {"Phong Opaque", "Phong Opaque Textured", "Flat Opaque", "Flat Opaque Textured",
-        "DistanceFieldVector", "MeshVisualizer", "Particle", "Text", "Physical Opaque", "Physical Opaque Textured",
-        "Phong Normalmapped", "Phong Lightmapped", "Foliage", "Sky"})
-        EXPECT_NE(file().pipelines().resourceByName(name), "") << name;
-    /* Excluded shaders get only their fixed pipeline */
-    for(const char* name: {"Background", "Sky Textured", "Particle Textured"})
-        EXPECT_EQ(file().pipelines().resourceByName(name), "") << name;
-
-    /* A material without a pipeline of its own uses "Phong Opaque" */
-    const std::string material = file().materials().addResource();
-    EXPECT_EQ(file().materials()[material]["pipeline"].asString(), file().pipelines().resourceByName("Phong Opaque"));
-}
-
 TEST_F(DefaultPipelinesTest, Records) {
     loadShaders(editor);
-    /* Members as read, compact JSON; "@X" is the record of shader file X.
-       The Phong copies are the textured one with one more feature. */
+    /* The names other parts look up (the 0.8.5 migration maps old shader
+       names onto them, a new project's text material uses "Text"), with
+       members as read; "@X" is the record of shader file X. The Phong
+       copies are the textured one with one more feature. */
     const struct { const char* name; const char* members; } Expected[]{
         {"Phong Opaque", R"({"shader": "@Phong.frag", "castShadows": true, "features": {"ALPHA_MASKED": false,
             "LIGHTMAP": false, "NORMAL_MAPPING": false, "SHADOW_NORMAL_OFFSET_SLOPE_SCALE": true,
@@ -74,7 +59,10 @@ TEST_F(DefaultPipelinesTest, Records) {
             "SHADOW_NORMAL_OFFSET_SLOPE_SCALE": true, "SHADOW_NORMAL_OFFSET_UV_ONLY": true, "TEXTURED": true,
             "VERTEX_COLORS": false, "WITH_EMISSIVE": true, "WITH_FOG": true}})"},
         {"Phong Lightmapped", R"({"features/LIGHTMAP": true, "features/NORMAL_MAPPING": false})"},
+        {"Flat Opaque", R"({"shader": "@Flat.frag"})"},
         {"Flat Opaque Textured", R"({"features": {"ALPHA_MASKED": false, "TEXTURED": true, "VERTEX_COLORS": false}})"},
+        {"Physical Opaque", R"({"shader": "@Physical.frag"})"},
+        {"Physical Opaque Textured", R"({"shader": "@Physical.frag", "features/TEXTURED": true})"},
         {"DistanceFieldVector", R"({"blending": true, "blendSrcRgb": "source alpha", "blendSrcAlpha": "one",
             "blendDestRgb": "one minus source alpha", "blendDestAlpha": "zero", "depthFunction": "less or equal",
             "sampleAlphaToCoverage": true, "depthTest": true})"},
@@ -102,6 +90,13 @@ TEST_F(DefaultPipelinesTest, Records) {
             EXPECT_EQ(*Json::toString(*got, 0), expected) << m.name.GetString();
         }
     }
+
+    /* Excluded shaders get only their fixed pipeline */
+    for(const char* name: {"Background", "Sky Textured", "Particle Textured"})
+        EXPECT_EQ(file().pipelines().resourceByName(name), "") << name;
+    /* A material without a pipeline of its own uses "Phong Opaque" */
+    const std::string material = file().materials().addResource();
+    EXPECT_EQ(file().materials()[material]["pipeline"].asString(), file().pipelines().resourceByName("Phong Opaque"));
 
     /* Only originals: the project document holds no pipeline values */
     for(const ValueAccess& record: file().pipelines().range())

@@ -75,10 +75,13 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     loadShaders(editor);
     EXPECT_EQ(log.all(), "Loading shaders from " + editorShaders + "\n");
 
-    /* Internal passes keep their source but stay out of the project */
-    EXPECT_FALSE(source("Bloom.frag").empty());
-    EXPECT_EQ(key("Bloom.frag"), "");
-    EXPECT_EQ(key("OutlineDraw.frag"), "");
+    /* Compiled-in internal passes keep their source but stay out of the project */
+    for(const char* path: {"Bloom.frag", "ComponentId.frag", "CopyAtlasTile.frag", "CopyDepth.frag",
+        "IrradianceIBLBaker.frag", "Overdraw.frag", "SpecularIBLBaker.frag", "VisualizeTileFeedback.frag",
+        "VisualizeVirtualAtlas.frag", "OutlineDraw.frag", "OutlineInit.frag", "OutlineStep.frag"}) {
+        EXPECT_FALSE(source(path).empty()) << path;
+        EXPECT_EQ(key(path), "") << path;
+    }
 
     /* lib/ files are includes whatever their extension */
     const struct { const char* path; const char* name; const char* stage; const char* type; } Expected[]{
@@ -102,8 +105,9 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     }
 
     /* Features in sorted order, written only for fragment shaders */
-    EXPECT_EQ(record("Flat.frag")["features"].asStringViewArray(),
-        (std::vector<std::string_view>{"ALPHA_MASKED", "TEXTURED", "VERTEX_COLORS"}));
+    EXPECT_EQ(record("Physical.frag")["features"].asStringViewArray(), (std::vector<std::string_view>{"ALPHA_MASKED",
+        "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE", "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE",
+        "WITH_FOG"}));
     EXPECT_TRUE(record("DistanceFieldVector.frag")["features"].isArray());
     EXPECT_EQ(record("DistanceFieldVector.frag")["features"].size(), 0u);
     EXPECT_FALSE(record("Text.vert")["features"].isArray());
@@ -117,43 +121,36 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     }));
 }
 
-TEST_F(ShaderLoadingTest, ProjectOverrides) {
+TEST_F(ShaderLoadingTest, ProjectOverridesDuplicatesAndExcludedDirectories) {
     const std::string phong = editorFile("Phong.frag") + "\n// project copy\n";
     dir.write("project/shaders/Phong.frag", phong);
     dir.write("project/shaders/Dynamic.vert", "void main() {}\n");
     dir.write("project/shaders/Text.vert", "void main() {}\n");
     dir.write("project/shaders/lib/Lights.glsl", "// project lights\n");
+    dir.write("project/shaders/a/Custom.frag", "#define FEATURE_TEXTURED\n// a\n");
+    dir.write("project/shaders/b/Custom.frag", "// b\n");
+    dir.write("editor-shaders/extra/Flat.frag", "// second flat\n");
+    dir.write("editor-shaders/internal/Hidden.frag", "void main() {}\n");
+    dir.write("editor-shaders/resources/Stored.frag", "void main() {}\n");
+    dir.write("editor-shaders/Notes.txt", "not a shader\n");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "editor-shaders/AADangling.frag");
 
     Testing::LogCapture log;
     loadShaders(editor);
     EXPECT_EQ(log.debug(), "Loading shaders from " + projectShaders + " and " + editorShaders + "\n");
-    /* Compiled-in files and vertex shaders stay; include files are
-       replaced like fragment shaders */
+    /* Compiled-in files and vertex shaders stay, and so does the first of
+       two editor files of one name; include files are replaced like
+       fragment shaders */
     EXPECT_EQ(log.problems(),
         "Ignored shader Dynamic.vert, only fragment shaders can be overridden\n"
+        "Ignored shader extra/Flat.frag, only fragment shaders can be overridden\n"
         "Ignored shader Text.vert, only fragment shaders can be overridden\n");
-
     EXPECT_EQ(source("Phong.frag"), phong);
     EXPECT_EQ(file().shaders().resourcesWithLink(FileLink{"default", "Phong.frag"}).size(), 1u);
     EXPECT_EQ(source("Text.vert"), editorFile("Text.vert"));
     EXPECT_NE(source("Dynamic.vert"), "void main() {}\n");
     EXPECT_EQ(source("lib/Lights.glsl"), "// project lights\n");
     EXPECT_EQ(record("lib/Lights.glsl")["stage"].asString(), "include");
-}
-
-TEST_F(ShaderLoadingTest, DuplicatesAndExcludedDirectories) {
-    dir.write("editor-shaders/extra/Flat.frag", "// second flat\n");
-    dir.write("editor-shaders/internal/Hidden.frag", "void main() {}\n");
-    dir.write("editor-shaders/resources/Stored.frag", "void main() {}\n");
-    dir.write("editor-shaders/Notes.txt", "not a shader\n");
-    std::filesystem::create_symlink(dir / "nowhere", dir / "editor-shaders/AADangling.frag");
-    dir.write("project/shaders/a/Custom.frag", "#define FEATURE_TEXTURED\n// a\n");
-    dir.write("project/shaders/b/Custom.frag", "// b\n");
-
-    Testing::LogCapture log;
-    loadShaders(editor);
-    EXPECT_EQ(log.problems(), "Ignored shader extra/Flat.frag, only fragment shaders can be overridden\n");
-
     EXPECT_EQ(source("Flat.frag"), editorFile("Flat.frag"));
     for(const char* path: {"extra/Flat.frag", "internal/Hidden.frag", "resources/Stored.frag", "Hidden.frag",
                            "Stored.frag", "Notes.txt"}) {

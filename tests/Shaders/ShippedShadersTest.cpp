@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -61,27 +60,6 @@ TEST(ShippedShaders, CompiledInGroupsHoldExactlyTheirFiles) {
         "TileFeedback.frag", "lib/Slug.frag", "lib/Slug.vert"}));
 }
 
-TEST(ShippedShaders, CompiledInMarkers) {
-    const std::vector<std::string> recorded{"Depth.frag", "TileFeedback.frag", "Skinning.vert",
-        "Dynamic.vert", "FullScreenTriangle.vert", "lib/Slug.frag", "lib/Slug.vert"};
-    for(const Shader& shader: shippedShaders()) {
-        if(shader.origin == "editor") continue;
-        SCOPED_TRACE(shader.path);
-        const Preprocessor p = preprocessed(shader.source);
-        const bool isRecorded = std::find(recorded.begin(), recorded.end(), shader.path) != recorded.end();
-        EXPECT_EQ(p.isDefined("SHADER_INTERNAL"), !isRecorded);
-        EXPECT_EQ(p.isDefined("SHADER_TYPE_SCREENSPACE_QUAD"), !isRecorded);
-    }
-    for(const auto& [path, marker]: {std::pair{"Depth.frag", "SHADER_TYPE_DEPTH"},
-                                     {"TileFeedback.frag", "SHADER_TYPE_TILE_FEEDBACK"},
-                                     {"Skinning.vert", "SHADER_TYPE_SKINNING"}}) {
-        const std::string source = Resource{"ZandelleEditorShaders"}.getString(path).value_or("");
-        EXPECT_TRUE(preprocessed(source).isDefined(marker)) << path;
-        /* Written, but only inside a comment */
-        EXPECT_NE(source.find("SHADER_INTERNAL"), std::string::npos) << path;
-    }
-}
-
 TEST(ShippedShaders, BothPassesAndIncludes) {
     ASSERT_GE(shippedShaders().size(), 19u + 14u);
     IncludeMap includes{64};
@@ -113,28 +91,7 @@ TEST(ShippedShaders, BothPassesAndIncludes) {
     }
 }
 
-TEST(ShippedShaders, ShadingModelsValidateWithTheirFeatures) {
-    const std::pair<const char*, std::vector<std::string>> models[]{
-        {"Flat", {"ALPHA_MASKED", "TEXTURED", "VERTEX_COLORS"}},
-        {"Phong", {"ALPHA_MASKED", "LIGHTMAP", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
-            "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "VERTEX_COLORS", "WITH_EMISSIVE", "WITH_FOG"}},
-        {"Physical", {"ALPHA_MASKED", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
-            "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE", "WITH_FOG"}},
-    };
-    for(const auto& [name, expectedFeatures]: models) {
-        SCOPED_TRACE(name);
-        const std::string source = *Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/" + std::string{name} + ".frag");
-        Testing::LogCapture log;
-        const std::vector<std::string> features = shaderFeatures(preprocessed(source));
-        EXPECT_EQ(features, expectedFeatures);
-        const ShadingModelParameters* model = builtinShadingModelParameters(name);
-        ASSERT_TRUE(model);
-        EXPECT_EQ(validateMaterialParameters(preprocessed(source, featureDefines(features)).output(), model->names,
-            model->types), std::vector<std::string>{});
-        EXPECT_EQ(log.all(), "");
-    }
-
-    /* Vertex attributes follow the features */
+TEST(ShippedShaders, PhongVertexAttributesFollowTheFeatures) {
     const std::string phong = *Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Phong.frag");
     const Preprocessor plain = preprocessForPipeline(phong, 1, 1, 1, {}, 0);
     EXPECT_TRUE(plain.isDefined("USE_NORMAL"));
