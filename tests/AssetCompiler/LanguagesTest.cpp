@@ -17,7 +17,8 @@ class LanguagesTest: public CompilerTest {
                 "o2": {"name": "Empty"}})");
             compiler().compileObjects(true);
             file()["settings/localization/defaultLanguage"].setString("en");
-            setSection("languages", R"({"en": {"name": "English"}, "de": {"name": "Deutsch"}, "fr": {"name": "Français"}})");
+            setSection("languages",
+                R"({"en": {"name": "English"}, "de": {"name": "Deutsch"}, "fr": {"name": "Français"}})");
             Localization& l = editor.localization;
             l.termPaths = {{"title", "/settings/project/name"}, {"greeting", "/objects/o1/components/3/text/text"},
                 {"label", "/objects/o1/components/2/button/caption"}, {"view", "/objects/o1/components/1/view/fov"},
@@ -29,7 +30,8 @@ class LanguagesTest: public CompilerTest {
         }
 
         std::vector<std::string> strings(std::string_view key) {
-            const std::vector<char>& data = scene().languages().languages[compiler().resourceIndex.languages[std::string{key}]];
+            const Data::Id id = compiler().resourceIndex.languages[std::string{key}];
+            const std::vector<char>& data = scene().languages().languages[id];
             const std::optional<Data::LanguageDataView> view = Data::readLanguageData(data);
             return view ? view->strings : std::vector<std::string>{"unreadable"};
         }
@@ -40,7 +42,8 @@ TEST_F(LanguagesTest, DefaultLanguageRebuildsTermLinks) {
     LogCapture log;
     compiler().compileLanguage("en");
     EXPECT_EQ(log.problems(),
-        "AssetCompiler::compileLanguages(): Failed to create term link for empty , the path /objects/o2/components is invalid\n"
+        "AssetCompiler::compileLanguages(): Failed to create term link for empty , the path /objects/o2/components is "
+        "invalid\n"
         "AssetCompiler::compileLanguages(): Failed to create term link for view , missing javascript type view\n");
     EXPECT_EQ(counter(AssetType::Languages), before + 1);
 

@@ -14,8 +14,9 @@ class PipelinesTest: public CompilerTest {
             return *Data::readPipelineData(sceneData().pipelines.at(compiler().pipelineId(pipeline(name))));
         }
         std::vector<std::uint8_t> materialBytes(std::string_view key) {
-            const Data::MaterialDataView view = *Data::readMaterialData(sceneData().materials.at(compiler().materialId(key)));
-            return {view.parameters.begin(), view.parameters.end()};
+            const std::span<const std::uint8_t> bytes =
+                Data::readMaterialData(sceneData().materials.at(compiler().materialId(key)))->parameters;
+            return {bytes.begin(), bytes.end()};
         }
         void addMaterial(std::string_view key, std::string_view pipelineName, std::string_view phong = "{}") {
             setRecord("materials", key, R"({"name": ")" + std::string{key} + R"(", "pipeline": ")" +
@@ -42,8 +43,9 @@ TEST_F(PipelinesTest, OnlyNeededPipelinesCompile) {
 TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     const std::string phong = file().shaders().resourceByName("Phong");
     setRecord("pipelines", "custom", R"({"name": "Custom", "shader": ")" + phong + R"(",
-        "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater", "blendEqAlpha": "max",
-        "doubleSided": true, "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
+        "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
+        "blendEqAlpha": "max", "doubleSided": true,
+        "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
     addMaterial("m", "Custom");
     /* Defaults of the right kind stay, others are replaced */
     JsonDocument kept;
@@ -74,7 +76,8 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     EXPECT_EQ(*Json::toString(file().defaults()["materials"]["Phong"], 0),
         R"({"shininess":0,"specularColor":[0,0,0,1],"ambientColor":[0.5,0.5,0.5,0.5],"lightmapFactor":2.5,)"
         R"("diffuseTexture":"t","diffuseColor":[0,0,0,1],"emissiveColor":[0,0,0,1],"fogColor":[0,0,0,1],)"
-        R"("emissiveTexture":null,"normalTexture":null,"lightmapTexture":null,"alphaMaskTexture":null,"alphaMaskThreshold":0})");
+        R"("emissiveTexture":null,"normalTexture":null,"lightmapTexture":null,"alphaMaskTexture":null,)"
+        R"("alphaMaskThreshold":0})");
 }
 
 TEST_F(PipelinesTest, AttributeUnionRecompilesMeshesOnce) {
@@ -97,7 +100,8 @@ TEST_F(PipelinesTest, SkyKind) {
     compiler().compileAll();
     const Data::Id sky = compiler().pipelineId(pipeline("Sky")), text = compiler().pipelineId(pipeline("Text"));
     auto kindOf = [&](Data::Id id) {
-        for(const Data::PipelineKind& k: sceneData().pipelineKinds) if(k.pipeline == id) return std::pair{k.kind, k.value};
+        for(const Data::PipelineKind& k: sceneData().pipelineKinds)
+            if(k.pipeline == id) return std::pair{k.kind, k.value};
         return std::pair{99u, 0u};
     };
     EXPECT_EQ(kindOf(sky).first, 0u);

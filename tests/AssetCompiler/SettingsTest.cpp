@@ -25,10 +25,11 @@ TEST_F(SettingsTest, PhysicsHeaderAndWorld) {
         {"as written", R"({"maxTimestep": 0.01, "contactOffset": 0.5, "restOffset": 0.25, "gravity": [1, 2, 3],
             "lengthToleranceScale": 2, "speedToleranceScale": 3})", {0.01f, 0.5f, 0.25f, {1, 2, 3}, 2.0f, 3.0f}},
         {"zero step and scales", R"({"maxTimestep": 0, "contactOffset": 0, "restOffset": 0, "gravity": [0, -9.81, 0],
-            "lengthToleranceScale": 0, "speedToleranceScale": -1})", {0.002f, 0.0f, 0.0f, {0, -9.81f, 0}, 0.0001f, 0.0001f}},
+            "lengthToleranceScale": 0, "speedToleranceScale": -1})", {0.002f, 0, 0, {0, -9.81f, 0}, 0.0001f, 0.0001f}},
     };
     const auto fields = [](const PhysXHeader& h) {
-        return std::tuple(h.maxTimestep, h.contactOffset, h.restOffset, h.gravity, h.lengthToleranceScale, h.speedToleranceScale);
+        return std::tuple(h.maxTimestep, h.contactOffset, h.restOffset, h.gravity, h.lengthToleranceScale,
+                          h.speedToleranceScale);
     };
     for(const auto& row: data) {
         SCOPED_TRACE(row.name);
@@ -134,7 +135,8 @@ TEST_F(SettingsTest, AppIcons) {
         EXPECT_EQ(pngSize(cache + "/icon" + std::to_string(size) + ".png"), Vector2i(size)) << size;
     /* Seven icons beside the uncompressed images' own cache files */
     const std::vector<std::string> files = *Path::list(cache);
-    EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.starts_with("icon") && f != "icon.png"; }), 7);
+    EXPECT_EQ(std::count_if(files.begin(), files.end(),
+        [](const std::string& f) { return f.starts_with("icon") && f != "icon.png"; }), 7);
 }
 
 }}}

@@ -17,7 +17,8 @@ class ShadersTest: public CompilerTest {
             return *Data::readShaderData(sceneData().shaders.at(compiler().resourceIndex.shaders.at(std::string{key})));
         }
         Data::ShaderDataView include(std::string_view key) {
-            return *Data::readShaderData(sceneData().includeShaders.at(compiler().resourceIndex.includeShaders.at(std::string{key})));
+            const Data::Id id = compiler().resourceIndex.includeShaders.at(std::string{key});
+            return *Data::readShaderData(sceneData().includeShaders.at(id));
         }
         const std::string& fullSource(std::string_view key) {
             return sceneData().shaderSources.at(compiler().resourceIndex.shaders.at(std::string{key}));
@@ -43,8 +44,8 @@ TEST_F(ShadersTest, ShippedShadersCompile) {
        directory and the compiled-in vertex shaders */
     EXPECT_GE(compiled, 14u);
     EXPECT_EQ(sceneData().shaders.size(), compiled + 1);
-    const std::string compatibility = file().shaders().firstResourceWithLink(FileLink{"default", "lib/Compatibility.frag"});
-    EXPECT_EQ(include(compatibility).name, compatibility);
+    const std::string lib = file().shaders().firstResourceWithLink(FileLink{"default", "lib/Compatibility.frag"});
+    EXPECT_EQ(include(lib).name, lib);
 }
 
 TEST_F(ShadersTest, IncludesTwiceSharedAndMissing) {
@@ -89,7 +90,8 @@ TEST_F(ShadersTest, RecordProblems) {
     compiler().compileShaders();
     EXPECT_EQ(log.all(),
         "AssetCompiler::compileShaders(): Invalid stage 'geometry' for shader G.geom from file default\n"
-        "AssetCompiler::compileShaders(): Parsing #include failed for shader Q.frag \nError: Missing closing double quote after #include\n"
+        "AssetCompiler::compileShaders(): Parsing #include failed for shader Q.frag \n"
+        "Error: Missing closing double quote after #include\n"
         "AssetCompiler::compileShaders(): Missing shader Nowhere.frag from file default\n");
     EXPECT_EQ(sceneData().shaders.size(), 1u);
     EXPECT_EQ(counter(AssetType::Shaders), before + 1);

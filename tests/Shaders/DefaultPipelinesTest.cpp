@@ -125,9 +125,8 @@ TEST(DefaultPipelines, WithoutAlphaMask) {
 
 TEST(DefaultPipelines, UserPipelinesStay) {
     ProjectFile file;
-    ASSERT_TRUE(file.parse(R"({"pipelines": {
-        "mine": {"name": "Foliage", "shader": "x", "doubleSided": false, "link": {"file": "mine.zdp", "name": "Foliage"}}
-    }})"));
+    ASSERT_TRUE(file.parse(R"({"pipelines": {"mine": {"name": "Foliage", "shader": "x", "doubleSided": false,
+        "link": {"file": "mine.zdp", "name": "Foliage"}}}})"));
     const std::string key = file.shaders().addResource(FileLink{"default", "Phong.frag"});
     file.shaders().getOrAddOriginal(FileLink{"default", "Phong.frag"})["name"].setString("Phong");
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Base/Format.h"
 #include "Base/String.h"
 #include "Shaders/Material.h"
 #include "Shaders/MaterialDefinition.h"
@@ -65,10 +66,13 @@ TEST(MaterialDefinition, Warnings) {
 }
 
 TEST(MaterialDefinition, SizeLimitAndNoUsableStruct) {
-    const std::string skip = "in shader Over: Exceeded max material size of 48 bytes\n";
+    const auto skip = [](const char* name, const char* shader) {
+        return format("Skipping material property '{}' in shader {}: Exceeded max material size of 48 bytes\n",
+            name, shader);
+    };
     const struct { const char* name; std::string source; std::size_t count; std::string warning; } data[]{
-        {"Full", vec4s(12), 12, "Skipping material property 'last' in shader Full: Exceeded max material size of 48 bytes\n"},
-        {"Over", vec4s(13), 12, "Skipping material property 'v12' " + skip + "Skipping material property 'last' " + skip},
+        {"Full", vec4s(12), 12, skip("last", "Full")},
+        {"Over", vec4s(13), 12, skip("v12", "Over") + skip("last", "Over")},
         {"A", "void main() {}\n", 0, "No Material struct found in shader A\n"},
         {"B", "struct Material\n;\nstruct Other {};\n", 0, "Material struct in shader B has no body\n"},
         {"C", "struct Material { lowp float a;", 0, "Material struct in shader C is missing a terminating '}'\n"},
@@ -133,16 +137,20 @@ TEST(Material, SetParamValuePacksValues) {
 }
 
 TEST(MaterialDeathTest, SetParamValueWithTheWrongType) {
-    const MaterialDefinition d = parseMaterialDefinition("M", "struct Material { lowp float factor; mediump uint diffuseTexture; };");
+    const MaterialDefinition d =
+        parseMaterialDefinition("M", "struct Material { lowp float factor; mediump uint diffuseTexture; };");
     Material m{d};
     const std::uint32_t u[]{1};
     const std::int32_t i[]{1};
     const float f[]{1.0f};
-    const std::string type = "MaterialDefinition::DataType::";
-    EXPECT_DEATH(m.setParamValue(0, u), "Material::setParamValue\\(unsigned int\\): Expected " + type + "UnsignedInt or " +
-        type + "Font or " + type + "Sampler but got " + type + "Float");
-    EXPECT_DEATH(m.setParamValue(0, i), "Material::setParamValue\\(int\\): Expected " + type + "Int but got " + type + "Float");
-    EXPECT_DEATH(m.setParamValue(1, f), "Material::setParamValue\\(float\\): Expected " + type + "Float but got " + type + "Sampler");
+    const std::string T = "MaterialDefinition::DataType::";
+    const auto message = [&](const char* type, const std::string& expected, const char* got) {
+        return "Material::setParamValue\\(" + std::string{type} + "\\): Expected " + expected + " but got " + T + got;
+    };
+    EXPECT_DEATH(m.setParamValue(0, u),
+        message("unsigned int", T + "UnsignedInt or " + T + "Font or " + T + "Sampler", "Float"));
+    EXPECT_DEATH(m.setParamValue(0, i), message("int", T + "Int", "Float"));
+    EXPECT_DEATH(m.setParamValue(1, f), message("float", T + "Float", "Sampler"));
     EXPECT_EQ(dataTypeName(MaterialDefinition::DataType(7)), "MaterialDefinition::DataType(7)");
 }
 

@@ -63,7 +63,8 @@ TEST(Preprocessor, Process) {
         {"short circuit does not evaluate the right side", "#if 0 && (\nx\n#else\ny\n#endif\n", "y\n"},
         {"evaluated right side gives 0 or 1", "#if (1 && 5) == 1\nx\n#endif\n", "x\n"},
         {"not and negation", "#if !0 && !!3 && -(-2) == 2\nx\n#endif\n", "x\n"},
-        {"define value is evaluated, leftovers ignored", "#define V 2 garbage (\n#if V == 2\nx\n#endif\n", "x\n", {"V"}},
+        {"define value is evaluated, leftovers ignored", "#define V 2 garbage (\n#if V == 2\nx\n#endif\n", "x\n",
+            {"V"}},
         {"last definition wins", "#define A 1\n#define A 2\n#if A == 2\nx\n#endif\n", "x\n", {"A"}},
         {"defined with and without parentheses", "#define E\n#if defined(E) && defined E && !defined(F)\nz\n#endif\n",
             "z\n", {"E"}, {"F"}},
@@ -93,7 +94,8 @@ TEST(Preprocessor, Process) {
         {"other directives are removed", "#version 300 es\n#extension GL_X : enable\nprecision highp float;\n"
             "#pragma foo\n#include \"x\"\nvoid main(){}\n", "precision highp float;\nvoid main(){}\n"},
         {"comments are kept and hide directives", "/* #define SHADER_INTERNAL */\n// #define B\nx\n#if 0\n"
-            "/* #define C */\n#endif\n", "/* #define SHADER_INTERNAL */\n// #define B\nx\n", {}, {"SHADER_INTERNAL", "B", "C"}},
+            "/* #define C */\n#endif\n", "/* #define SHADER_INTERNAL */\n// #define B\nx\n", {},
+            {"SHADER_INTERNAL", "B", "C"}},
         {"multiline comment spanning a directive", "a /* x\n#define D\n*/ b\n", "a /* x\n#define D\n*/ b\n", {}, {"D"}},
         {"no define in a skipped region", "#if 0\n#define S\n#endif\n#ifdef S\nx\n#endif\n", "", {}, {"S"}},
         {"conditions in skipped regions still warn", "#if 0\n#if (\n#endif\n#endif\nz\n", "z\n", {}, {},
@@ -109,8 +111,10 @@ TEST(Preprocessor, Process) {
         {"elif at top level", "#elif 1\n", "", {}, {}, "", "Preprocessor: found #elif without #if or #ifdef\n"},
         {"no identifier after #", "#\n", "", {}, {}, "", "Preprocessor: no identifier found after #\n"},
         {"ifdef without a name", "#ifdef\n", "", {}, {}, "", "Preprocessor: expected an identifier after #ifdef\n"},
-        {"ifndef without a name", "#ifndef (\n", "", {}, {}, "", "Preprocessor: expected an identifier after #ifndef\n"},
-        {"define without a name", "#define ( 1\n", "", {}, {}, "", "Preprocessor: expected an identifier after #define\n"},
+        {"ifndef without a name", "#ifndef (\n", "", {}, {}, "",
+            "Preprocessor: expected an identifier after #ifndef\n"},
+        {"define without a name", "#define ( 1\n", "", {}, {}, "",
+            "Preprocessor: expected an identifier after #define\n"},
         {"unclosed comment", "a /* b\n", "a", {}, {}, "", "Preprocess: found unclosed multiline comment\n"},
         {"unclosed comment after a define", "#define A 1 /* b\nc\n", "", {"A"}, {}, "",
             "Preprocess: found unclosed multiline comment\n"},
@@ -181,7 +185,8 @@ TEST(Preprocessor, ResolveIncludes) {
     EXPECT_EQ(resolveIncludes("line1\nline2\n  #include \"two.glsl\" // tail\nline4\n", map),
         "line1\nline2\n#line 1\na\nb\n#line 3\n // tail\nline4\n");
     /* Included texts are not scanned again */
-    EXPECT_EQ(resolveIncludes("#include\t\"lib/one.glsl\"\r\nx", map), "#line 1\n#include \"two.glsl\"\n#line 1\n\r\nx");
+    EXPECT_EQ(resolveIncludes("#include\t\"lib/one.glsl\"\r\nx", map),
+        "#line 1\n#include \"two.glsl\"\n#line 1\n\r\nx");
 
     /* Commented out, then not at the line start, then failing: all left alone */
     for(const char* source: {"/*\n#include \"two.glsl\"\n*/\n", "  // #include \"two.glsl\"\n",

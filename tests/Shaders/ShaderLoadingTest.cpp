@@ -43,7 +43,7 @@ class ShaderLoadingTest: public Testing::EditorTest {
         std::string pipeline(std::string_view name) { return file().pipelines().resourceByName(name); }
         /* The stored source of a link; empty when there is none */
         std::string source(std::string_view path) {
-            Resource<std::string> r = editor.data().resources().shaderSources.resolveLink(FileLink{"default", std::string{path}});
+            const auto r = editor.data().resources().shaderSources.resolveLink(FileLink{"default", std::string{path}});
             return r ? r.get() : std::string{};
         }
         std::string editorFile(std::string_view path) {
@@ -57,7 +57,8 @@ class ShaderLoadingTest: public Testing::EditorTest {
         }
         std::size_t reloadTasks() const {
             const auto tasks = editor.tasks();
-            return std::count_if(tasks.begin(), tasks.end(), [](const auto& t) { return t->title() == "Reloading shaders"; });
+            return std::count_if(tasks.begin(), tasks.end(),
+                [](const auto& t) { return t->title() == "Reloading shaders"; });
         }
         /* Writes a file below the temporary directory and runs what its watch sets off */
         void change(std::string_view relative, std::string_view contents) {
@@ -85,7 +86,8 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
 
     /* lib/ files are includes whatever their extension */
     const struct { const char* path; const char* name; const char* stage; const char* type; } Expected[]{
-        {"Depth.frag", "Depth", "fragment", "depth"}, {"TileFeedback.frag", "TileFeedback", "fragment", "tile feedback"},
+        {"Depth.frag", "Depth", "fragment", "depth"},
+        {"TileFeedback.frag", "TileFeedback", "fragment", "tile feedback"},
         {"Skinning.vert", "Skinning", "vertex", "skinning"}, {"Dynamic.vert", "Dynamic", "vertex", "forward"},
         {"FullScreenTriangle.vert", "FullScreenTriangle", "vertex", "forward"},
         {"lib/Slug.frag", "Slug", "include", "forward"}, {"lib/Slug.vert", "Slug", "include", "forward"},
@@ -105,9 +107,9 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     }
 
     /* Features in sorted order, written only for fragment shaders */
-    EXPECT_EQ(record("Physical.frag")["features"].asStringViewArray(), (std::vector<std::string_view>{"ALPHA_MASKED",
-        "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE", "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE",
-        "WITH_FOG"}));
+    EXPECT_EQ(record("Physical.frag")["features"].asStringViewArray(),
+        (std::vector<std::string_view>{"ALPHA_MASKED", "NORMAL_MAPPING", "SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
+                                       "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_EMISSIVE", "WITH_FOG"}));
     EXPECT_TRUE(record("DistanceFieldVector.frag")["features"].isArray());
     EXPECT_EQ(record("DistanceFieldVector.frag")["features"].size(), 0u);
     EXPECT_FALSE(record("Text.vert")["features"].isArray());
@@ -163,13 +165,15 @@ TEST_F(ShaderLoadingTest, ProjectOverridesDuplicatesAndExcludedDirectories) {
     EXPECT_EQ(source("b/Custom.frag"), "// b\n");
     EXPECT_EQ(record("a/Custom.frag")["name"].asString(), "Custom");
     const std::vector<std::string> paths = recordedPaths();
-    EXPECT_LT(std::find(paths.begin(), paths.end(), "a/Custom.frag"), std::find(paths.begin(), paths.end(), "b/Custom.frag"));
+    EXPECT_LT(std::find(paths.begin(), paths.end(), "a/Custom.frag"),
+              std::find(paths.begin(), paths.end(), "b/Custom.frag"));
 }
 
 TEST_F(ShaderLoadingTest, FailedChecksAndSyntaxErrors) {
     /* Physical without occlusionFactor, Flat with a mistyped colour; Broken
        is fine on its own, but with its feature defined a broken branch is taken */
-    dir.write("editor-shaders/Physical.frag", String::replaceAll(editorFile("Physical.frag"), "lowp float occlusionFactor;", ""));
+    const std::string physical = String::replaceAll(editorFile("Physical.frag"), "lowp float occlusionFactor;", "");
+    dir.write("editor-shaders/Physical.frag", physical);
     const std::string flat = String::replaceAll(editorFile("Flat.frag"), "lowp vec4 color;", "lowp float color;");
     ASSERT_NE(flat, editorFile("Flat.frag"));
     dir.write("editor-shaders/Flat.frag", flat);
@@ -193,7 +197,8 @@ TEST_F(ShaderLoadingTest, FailedChecksAndSyntaxErrors) {
         EXPECT_FALSE(record(path)["features"].isArray());
         EXPECT_EQ(source(path), "");
     }
-    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured", "Broken"})
+    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured",
+                           "Broken"})
         EXPECT_EQ(pipeline(name), "") << name;
     EXPECT_NE(pipeline("Phong Opaque"), "");
 }
@@ -241,10 +246,6 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
     const std::string edited = editorFile("lib/Lights.glsl") + "\n// edited\n";
     change("editor-shaders/lib/Lights.glsl", edited);
     ASSERT_GE(reloadTasks(), 1u);
-    for(const auto& task: editor.tasks()) if(task->title() == "Reloading shaders") {
-        EXPECT_EQ(task->total.load(), 2u);
-        EXPECT_EQ(task->done.load(), 2u);
-    }
     EXPECT_TRUE(String::beginsWith(log.debug(),
         "Reloading shaders\nLoading shaders from " + projectShaders + " and " + editorShaders + "\n"));
     EXPECT_EQ(source("lib/Lights.glsl"), edited);
@@ -256,10 +257,6 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
     EXPECT_EQ(ResourceIndex::lookup(compiler.resourceIndex.includeShaders, key("lib/Lights.glsl")), lights);
     EXPECT_EQ(scene.includeShaders.size(), includes);
     EXPECT_EQ(Data::readShaderData(scene.includeShaders[lights])->source, edited);
-
-    /* A new file in the project's directory is seen too */
-    change("project/shaders/Custom.frag", "// custom\n");
-    EXPECT_EQ(source("Custom.frag"), "// custom\n");
 }
 
 TEST_F(ShaderLoadingTest, EveryChangeReloads) {
@@ -285,7 +282,10 @@ TEST_F(ShaderLoadingTest, EveryChangeReloads) {
     release = true;
     editor.jobSystem->waitForIdle();
 
-    for(const auto& task: editor.tasks()) EXPECT_EQ(task->done.load(), 2u);
+    for(const auto& task: editor.tasks()) {
+        EXPECT_EQ(task->total.load(), 2u);
+        EXPECT_EQ(task->done.load(), 2u);
+    }
     const std::vector<std::string> lines = String::splitWithoutEmptyParts(log.debug(), '\n');
     EXPECT_EQ(std::size_t(std::count(lines.begin(), lines.end(), "Reloading shaders")), changes);
     EXPECT_EQ(source("Custom.frag"), "// third\n");
@@ -341,7 +341,8 @@ TEST_F(ShaderLoadingTest, EmptyRootIsTheCurrentDirectory) {
 
 TEST(ShaderLoading, IsShaderFile) {
     for(const char* path: {"a.vert", "dir/b.frag", "lib/c.glsl", "d.e.frag"}) EXPECT_TRUE(isShaderFile(path)) << path;
-    for(const char* path: {"a.png", "frag", "b.frag.bak", "c.conf", "d.FRAG", ""}) EXPECT_FALSE(isShaderFile(path)) << path;
+    for(const char* path: {"a.png", "frag", "b.frag.bak", "c.conf", "d.FRAG", ""})
+        EXPECT_FALSE(isShaderFile(path)) << path;
 }
 
 }
