@@ -29,6 +29,9 @@ const char* const UpgradeMessage =
     "To revert the update, run the following command:\n"
     "npm i @zandelleengine/api@1.0.12\n";
 
+const std::string Installing = "[npm] Installing dependencies...\n";
+const std::string Installed = Installing + "[npm] Dependencies installed successfully!\n";
+
 std::string packageLock(std::string_view version) {
     return fmt::format(R"({{"name": "p", "lockfileVersion": 3, "packages": {{"": {{"name": "p"}},
         "node_modules/@zandelleengine/api": {{"version": "{}"}}}}}})", version);
@@ -45,12 +48,14 @@ class Npm: public Testing::EditorTest {
 
         /* Points the editor at a stand-in for npm that notes its working
            directory and arguments, prints @p output and exits with
-           @p exitCode */
+           @p exitCode; forgets the calls noted so far */
         void scriptNpm(std::string_view output, int exitCode) {
             const std::string script = tools.write("npm", fmt::format(
                 "#!/bin/sh\necho \"$PWD|$*\" >> '{}'\nprintf '%s' '{}'\nexit {}\n",
                 tools / "calls.txt", output, exitCode));
-            std::filesystem::permissions(script, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+            std::filesystem::permissions(script, std::filesystem::perms::owner_exec,
+                std::filesystem::perm_options::add);
+            std::filesystem::remove(tools / "calls.txt");
             editor.npmExecutable = script;
         }
 
@@ -63,15 +68,12 @@ class Npm: public Testing::EditorTest {
 
 }
 
-TEST_F(Npm, NothingToInstall) {
+TEST_F(Npm, NothingToInstallWithoutPackageJsonOrNpm) {
     scriptNpm("", 0);
-    /* No package.json */
     EXPECT_FALSE(npmInstall(editor, false));
-    /* npm turned off */
     dir.write("p/package.json", "{}");
     editor.npmExecutable.clear();
     EXPECT_FALSE(npmInstall(editor, true));
-
     EXPECT_FALSE(editor.npmInstallRunning);
     EXPECT_TRUE(editor.tasks().empty());
     EXPECT_EQ(calls(), "");
@@ -79,24 +81,28 @@ TEST_F(Npm, NothingToInstall) {
 
 TEST_F(Npm, InstallJob) {
     dir.write("p/package.json", "{}");
-    for(const bool preferOffline: {false, true}) {
-        SCOPED_TRACE(preferOffline);
-        scriptNpm("added 0 packages", 0);
-        std::filesystem::remove(tools / "calls.txt");
+    const struct { bool preferOffline; const char* output; int exitCode; std::string log, arguments; } cases[]{
+        {false, "added 0 packages", 0, Installed, "i --no-audit"},
+        {true, "added 0 packages", 0, Installed, "i --no-audit --prefer-offline"},
+        {false, "npm ERR! code E404", 1, Installing + "\n[npm] Failed to install dependencies!\nnpm ERR! code E404\n",
+            "i --no-audit"},
+    };
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.output + std::string{c.preferOffline ? " offline" : ""});
+        scriptNpm(c.output, c.exitCode);
         editor.dependenciesInstalled = false;
-
         Testing::LogCapture log;
-        const std::optional<int> job = npmInstall(editor, preferOffline);
+        const std::optional<int> job = npmInstall(editor, c.preferOffline);
         ASSERT_TRUE(job);
-        EXPECT_EQ(editor.jobSystem->wait(*job), JobResult::Success);
-        EXPECT_EQ(log.all(), "[npm] Installing dependencies...\n[npm] Dependencies installed successfully!\n");
-        EXPECT_EQ(calls(), root + (preferOffline ? "|i --no-audit --prefer-offline\n" : "|i --no-audit\n"));
+        EXPECT_EQ(editor.jobSystem->wait(*job), c.exitCode ? JobResult::Failure : JobResult::Success);
+        EXPECT_EQ(log.all(), c.log);
+        EXPECT_EQ(log.error(), c.exitCode ? "npm ERR! code E404\n" : "");
+        EXPECT_EQ(calls(), root + "|" + c.arguments + "\n");
         EXPECT_FALSE(editor.npmInstallRunning);
-        EXPECT_TRUE(editor.dependenciesInstalled);
+        EXPECT_EQ(editor.dependenciesInstalled, c.exitCode == 0);
 
-        const std::vector<std::shared_ptr<Progress>> tasks = editor.tasks();
-        ASSERT_FALSE(tasks.empty());
-        const Progress& task = *tasks.back();
+        ASSERT_FALSE(editor.tasks().empty());
+        const Progress& task = *editor.tasks().back();
         EXPECT_EQ(task.title(), "Npm install");
         EXPECT_EQ(task.total, 2u);
         EXPECT_EQ(task.done, 2u);
@@ -107,28 +113,12 @@ TEST_F(Npm, InstallJob) {
     EXPECT_TRUE(editor.tasks().empty());
 }
 
-TEST_F(Npm, InstallFailure) {
-    dir.write("p/package.json", "{}");
-    scriptNpm("npm ERR! code E404", 1);
-    Testing::LogCapture log;
-    const std::optional<int> job = npmInstall(editor, false);
-    ASSERT_TRUE(job);
-    EXPECT_EQ(editor.jobSystem->wait(*job), JobResult::Failure);
-    EXPECT_EQ(log.all(),
-        "[npm] Installing dependencies...\n"
-        "\n[npm] Failed to install dependencies!\n"
-        "npm ERR! code E404\n");
-    EXPECT_EQ(log.error(), "npm ERR! code E404\n");
-    EXPECT_FALSE(editor.npmInstallRunning);
-    EXPECT_FALSE(editor.dependenciesInstalled);
-}
-
 /* A job dropped before it ran must not leave its progress record
    referenced nor the editor believing npm runs */
 TEST_F(Npm, CancelledInstallReleasesItsRecord) {
     dir.write("p/package.json", "{}");
     scriptNpm("", 0);
-    /* Keep every worker busy so the install stays queued */
+    /* Every worker busy keeps the install queued */
     std::atomic<bool> release{false};
     for(int i = 0; i != editor.jobSystem->workerCount(); ++i)
         editor.jobSystem->dispatchFunc([&release](JobSystem&, int) {
@@ -142,7 +132,6 @@ TEST_F(Npm, CancelledInstallReleasesItsRecord) {
     ASSERT_EQ(editor.tasks().size(), 1u);
     EXPECT_EQ(editor.tasks().front()->references, 0);
     EXPECT_EQ(calls(), "");
-    /* Nothing runs any more, so activation must not wait for it */
     EXPECT_FALSE(editor.npmInstallRunning);
 }
 
@@ -155,33 +144,27 @@ TEST_F(Npm, LoadInstallsPreferringOfflineWhenNodeModulesExist) {
         project.write("package.json", "{}");
         if(nodeModules) Path::make(project / "node_modules");
         scriptNpm("", 0);
-        std::filesystem::remove(tools / "calls.txt");
-
         ASSERT_TRUE(loadAndWait(path));
         EXPECT_EQ(calls(), project.path() + (nodeModules ? "|i --no-audit --prefer-offline\n" : "|i --no-audit\n"));
     }
 }
 
 TEST_F(Npm, InstalledPackageVersion) {
-    const struct {
-        const char* name;
-        const char* lock;   /* null: no file */
-        const char* version;
-    } cases[]{
-        {"no package-lock.json", nullptr, ""},
-        {"plain", R"({"packages": {"node_modules/@zandelleengine/api": {"version": "1.0.12"}}})", "1.0.12"},
-        {"byte-order mark", "\xEF\xBB\xBF{\"packages\": {\"node_modules/@zandelleengine/api\": {\"version\": \"2.0.0\"}}}", "2.0.0"},
-        {"not JSON", "{\"packages\": ", ""},
-        {"an array", "[]", ""},
-        {"no packages", R"({"dependencies": {}})", ""},
-        {"packages not an object", R"({"packages": []})", ""},
-        {"package not installed", R"({"packages": {"node_modules/other": {"version": "1.0.0"}}})", ""},
-        {"no version", R"({"packages": {"node_modules/@zandelleengine/api": {}}})", ""},
-        {"version not a string", R"({"packages": {"node_modules/@zandelleengine/api": {"version": 1}}})", ""},
-        {"package entry not an object", R"({"packages": {"node_modules/@zandelleengine/api": "1.0.0"}})", ""},
+    const struct { const char* lock; /* null: no file */ const char* version; } cases[]{
+        {nullptr, ""},
+        {R"({"packages": {"node_modules/@zandelleengine/api": {"version": "1.0.12"}}})", "1.0.12"},
+        {"\xEF\xBB\xBF{\"packages\": {\"node_modules/@zandelleengine/api\": {\"version\": \"2.0.0\"}}}", "2.0.0"},
+        {"{\"packages\": ", ""},
+        {"[]", ""},
+        {R"({"dependencies": {}})", ""},
+        {R"({"packages": []})", ""},
+        {R"({"packages": {"node_modules/other": {"version": "1.0.0"}}})", ""},
+        {R"({"packages": {"node_modules/@zandelleengine/api": {}}})", ""},
+        {R"({"packages": {"node_modules/@zandelleengine/api": {"version": 1}}})", ""},
+        {R"({"packages": {"node_modules/@zandelleengine/api": "1.0.0"}})", ""},
     };
     for(const auto& c: cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.lock ? c.lock : "no package-lock.json");
         std::filesystem::remove(root + "/package-lock.json");
         if(c.lock) dir.write("p/package-lock.json", c.lock);
         Testing::LogCapture log;
@@ -191,50 +174,35 @@ TEST_F(Npm, InstalledPackageVersion) {
 }
 
 TEST_F(Npm, ApiPackageUpgrade) {
+    const std::string unknown = "Could not determine @zandelleengine/api version\n";
+    const std::string failed = "[npm] Failed to update @zandelleengine/api to latest compatible version:\n"
+        "npm ERR! network\n";
     const struct {
-        const char* name;
-        const char* version;    /* null: no package-lock.json */
+        const char* version;  /* null: no package-lock.json */
         bool upgraded;
-        const char* warning;
+        std::string warning, error = {};
+        int npmExitCode = 0;
     } cases[]{
-        {"older", "1.0.12", true, ""},
-        {"older major", "0.9.3", true, ""},
-        {"current", "1.1.0", false, ""},
-        {"newer major", "2.0.0", false, ""},
-        {"newer patch", "1.1.7", false, ""},
-        {"prerelease", "1.1.0-rc.1", false, "Could not determine @zandelleengine/api version\n"},
-        {"two fields", "1.0", false, "Could not determine @zandelleengine/api version\n"},
-        {"empty field", "1..0", false, "Could not determine @zandelleengine/api version\n"},
-        {"too large", "1.99999999999.0", false, "Could not determine @zandelleengine/api version\n"},
-        {"negative field", "1.-1.0", true, ""},
-        {"no lock file", nullptr, false, ""},
+        {"1.0.12", true, ""}, {"0.9.3", true, ""}, {"1.-1.0", true, ""},
+        {"1.1.0", false, ""}, {"2.0.0", false, ""}, {"1.1.7", false, ""}, {nullptr, false, ""},
+        {"1.1.0-rc.1", false, unknown}, {"1.0", false, unknown}, {"1..0", false, unknown},
+        {"1.99999999999.0", false, unknown},
+        /* npm fails: no message for the user */
+        {"1.0.12", false, "", failed, 1},
     };
     for(const auto& c: cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.version ? c.version : "no package-lock.json");
         std::filesystem::remove(root + "/package-lock.json");
         if(c.version) dir.write("p/package-lock.json", packageLock(c.version));
-        scriptNpm("updated 1 package", 0);
-        std::filesystem::remove(tools / "calls.txt");
+        scriptNpm(c.npmExitCode ? "npm ERR! network" : "updated 1 package", c.npmExitCode);
         editor.userMessages.clear();
-
         Testing::LogCapture log;
         EXPECT_EQ(upgradeApiPackage(editor), c.upgraded);
         EXPECT_EQ(log.warning(), c.warning);
-        EXPECT_EQ(log.error(), "");
-        EXPECT_EQ(calls(), c.upgraded ? root + "|update @zandelleengine/api\n" : "");
+        EXPECT_EQ(log.error(), c.error);
+        EXPECT_EQ(calls(), c.upgraded || c.npmExitCode ? root + "|update @zandelleengine/api\n" : "");
         EXPECT_EQ(editor.userMessages.size(), c.upgraded ? 1u : 0u);
     }
-}
-
-TEST_F(Npm, ApiPackageUpgradeFailure) {
-    dir.write("p/package-lock.json", packageLock("1.0.12"));
-    scriptNpm("npm ERR! network", 1);
-    Testing::LogCapture log;
-    EXPECT_FALSE(upgradeApiPackage(editor));
-    EXPECT_EQ(log.error(),
-        "[npm] Failed to update @zandelleengine/api to latest compatible version:\n"
-        "npm ERR! network\n");
-    EXPECT_TRUE(editor.userMessages.empty());
 }
 
 TEST_F(Npm, LoadUpgradesTheApiPackage) {
@@ -244,11 +212,10 @@ TEST_F(Npm, LoadUpgradesTheApiPackage) {
     scriptNpm("", 0);
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
-    EXPECT_NE(log.debug().find("\nUpgraded npm package @zandelleengine/api to version 1.1\n"), std::string::npos) << log.all();
+    EXPECT_NE(log.debug().find("\nUpgraded npm package @zandelleengine/api to version 1.1\n"), std::string::npos);
     EXPECT_EQ(calls(), project.path() + "|update @zandelleengine/api\n");
     ASSERT_EQ(editor.userMessages.size(), 1u);
-    EXPECT_EQ(editor.userMessages[0].first, "Package Upgrade");
-    EXPECT_EQ(editor.userMessages[0].second, UpgradeMessage);
+    EXPECT_EQ(editor.userMessages[0], std::make_pair(std::string{"Package Upgrade"}, std::string{UpgradeMessage}));
 }
 
 /* The real npm on a package without dependencies: nothing is fetched */
@@ -260,7 +227,7 @@ TEST_F(Npm, RealInstall) {
     const std::optional<int> job = npmInstall(editor, true);
     ASSERT_TRUE(job);
     EXPECT_EQ(editor.jobSystem->wait(*job), JobResult::Success) << log.all();
-    EXPECT_EQ(log.debug(), "[npm] Installing dependencies...\n[npm] Dependencies installed successfully!\n");
+    EXPECT_EQ(log.debug(), Installed);
     EXPECT_TRUE(editor.dependenciesInstalled);
     EXPECT_TRUE(Path::exists(root + "/package-lock.json"));
     EXPECT_EQ(readInstalledPackageVersion(root, "@zandelleengine/api"), "");
