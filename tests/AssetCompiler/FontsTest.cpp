@@ -55,10 +55,8 @@ class FontsTest: public CompilerTest {
         std::promise<void> occupyWorkers() {
             std::promise<void> release;
             std::shared_future<void> released = release.get_future().share();
-            for(int i = 0; i != 2; ++i) editor.jobSystem->dispatchFunc([released](JobSystem&, int) {
-                released.wait();
-                return JobResult::Success;
-            });
+            for(int i = 0; i != 2; ++i)
+                editor.jobSystem->dispatchFunc([=](JobSystem&, int) { released.wait(); return JobResult::Success; });
             return release;
         }
 

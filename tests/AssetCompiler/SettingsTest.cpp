@@ -20,17 +20,20 @@ class SettingsTest: public CompilerTest {
         PhysXManager& physx() { return scene().manager<PhysXManager>(); }
 };
 
-TEST_F(SettingsTest, PhysicsHeaderAndWorld) {
-    const struct { const char* name; const char* physx; PhysXHeader expected; } data[]{
-        {"as written", R"({"maxTimestep": 0.01, "contactOffset": 0.5, "restOffset": 0.25, "gravity": [1, 2, 3],
-            "lengthToleranceScale": 2, "speedToleranceScale": 3})", {0.01f, 0.5f, 0.25f, {1, 2, 3}, 2.0f, 3.0f}},
-        {"zero step and scales", R"({"maxTimestep": 0, "contactOffset": 0, "restOffset": 0, "gravity": [0, -9.81, 0],
-            "lengthToleranceScale": 0, "speedToleranceScale": -1})", {0.002f, 0, 0, {0, -9.81f, 0}, 0.0001f, 0.0001f}},
+TEST_F(SettingsTest, PhysicsHeaderWorldAndVisualization) {
+    const struct { const char* name; const char* physx; PhysXHeader expected; bool visualized; } data[]{
+        {"as written", R"({"enable": true, "maxTimestep": 0.01, "contactOffset": 0.5, "restOffset": 0.25,
+            "gravity": [1, 2, 3], "lengthToleranceScale": 2, "speedToleranceScale": 3})",
+            {0.01f, 0.5f, 0.25f, {1, 2, 3}, 2.0f, 3.0f}, true},
+        {"zero step and scales", R"({"enable": false, "maxTimestep": 0, "contactOffset": 0, "restOffset": 0,
+            "gravity": [0, -9.81, 0], "lengthToleranceScale": 0, "speedToleranceScale": -1})",
+            {0.002f, 0, 0, {0, -9.81f, 0}, 0.0001f, 0.0001f}, false},
     };
     const auto fields = [](const PhysXHeader& h) {
         return std::tuple(h.maxTimestep, h.contactOffset, h.restOffset, h.gravity, h.lengthToleranceScale,
                           h.speedToleranceScale);
     };
+    btBoxShape box{btVector3{1, 1, 1}};
     for(const auto& row: data) {
         SCOPED_TRACE(row.name);
         setSetting("physx", row.physx);
@@ -38,22 +41,14 @@ TEST_F(SettingsTest, PhysicsHeaderAndWorld) {
         EXPECT_EQ(fields(physx().physxHeader()), fields(row.expected));
         EXPECT_EQ(physx().world().gravity(), row.expected.gravity);
         EXPECT_EQ(physx().world().fixedTimestep(), row.expected.maxTimestep);
-    }
-}
 
-TEST_F(SettingsTest, Visualization) {
-    btBoxShape box{btVector3{1, 1, 1}};
-    for(const bool enable: {true, false}) {
-        SCOPED_TRACE(enable);
-        setSetting("physx/enable", enable ? "true" : "false");
-        compiler().compileSettings();
-        EXPECT_EQ(physx().visualization(), enable);
+        /* Enabled, the world draws twelve edges of a box plus its bounding box */
+        EXPECT_EQ(physx().visualization(), row.visualized);
         btCollisionObject body;
         body.setCollisionShape(&box);
         physx().world().bullet().addCollisionObject(&body);
         physx().doFalseUpdate();
-        /* Twelve edges of the box, plus its bounding box */
-        EXPECT_EQ(physx().world().visualizationLineCount(), enable ? 24u : 0u);
+        EXPECT_EQ(physx().world().visualizationLineCount(), row.visualized ? 24u : 0u);
         physx().world().bullet().removeCollisionObject(&body);
     }
 }

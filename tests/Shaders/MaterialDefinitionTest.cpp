@@ -154,7 +154,7 @@ TEST(MaterialDeathTest, SetParamValueWithTheWrongType) {
     EXPECT_EQ(dataTypeName(MaterialDefinition::DataType(7)), "MaterialDefinition::DataType(7)");
 }
 
-TEST(ShaderDefines, PipelineAndFeatureDefines) {
+TEST(ShaderDefines, DefinesFeaturesAndPipelinePreprocessing) {
     EXPECT_EQ(pipelineDefines(0, 1, 1, 32),
         "#define NUM_LIGHTS 1\n#define NUM_SHADOWS 1\n#define OBJECTS_PER_ROW_MASK 31\n"
         "#define OBJECTS_PER_ROW_LOG2 5\n#define NEW_GLSL\n");
@@ -163,9 +163,7 @@ TEST(ShaderDefines, PipelineAndFeatureDefines) {
         "#define OBJECTS_PER_ROW_LOG2 5\n#define PARABOLOID\n#define PRE_Z_PASS\n#define NEW_GLSL\n");
     EXPECT_EQ(featureDefines({"TEXTURED", "WITH_FOG"}), "#define TEXTURED\n#define WITH_FOG\n");
     EXPECT_EQ(featureDefines({}), "");
-}
 
-TEST(ShaderDefines, FeaturesAndPipelinePreprocessing) {
     const char* source =
         "#define FEATURE_TEXTURED\n#define FEATURE_ALPHA_MASKED\n#define FEATURE_TEXTURED\n#define OTHER\n"
         "#if NUM_LIGHTS > 0 && defined(NEW_GLSL)\nlights\n#endif\n"
