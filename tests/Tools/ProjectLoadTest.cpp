@@ -29,7 +29,6 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
         R"("scripting": {"entryPoint": "js/main.js", "sourcePaths": ["js", "/lib/api"]})");
     int loaded = 0;
     editor.projectLoadedListeners.push_back([&](ZandelleEditor&) { ++loaded; });
-
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
     /* Shaders load during initialisation, inside the migration sequence and
@@ -43,7 +42,6 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
         "Plugin execution is disabled for this project.\n"
         "If you trust the source, enable it in Project Settings > Plugins.\n" + shaders);
     EXPECT_EQ(log.warning(), "Plugin execution is disabled for this project.\n");
-
     EXPECT_EQ(editor.data().project().root(), dir / "game");
     EXPECT_EQ(editor.data().project().filename(), "Game.zdp");
     EXPECT_EQ(loaded, 1);
@@ -139,9 +137,9 @@ TEST_F(ProjectLoad, EditorState) {
     /* Nested too deep: refused too, and so is such a package lock, silently */
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
     writeProject("package-lock.json", "{\"packages\": " + deep + "}");
-    for(const std::string& rejected: {std::string{"not json"}, std::string{"[]"}, std::string{R"({"version": 2})"},
-            std::string{R"({"version": 1, "selection": [1]})"},
-            std::string{R"({"version": 1, "camera": {"position": [1, 2]}})"}, deep}) {
+    const std::string Rejected[]{"not json", "[]", R"({"version": 2})", R"({"version": 1, "selection": [1]})",
+        R"({"version": 1, "camera": {"position": [1, 2]}})", deep};
+    for(const std::string& rejected: Rejected) {
         SCOPED_TRACE(rejected.substr(0, 50));
         writeProject(".editor/state.json", rejected);
         Testing::LogCapture log;
@@ -159,7 +157,6 @@ TEST_F(ProjectLoad, PluginTrustComparesNormalisedAbsolutePaths) {
     setPluginsEnabledForProject(dir / "game/game.zdp", true);
     ASSERT_TRUE(loadAndWait(path));
     EXPECT_FALSE(editor.pluginsEnabled);
-
     /* Trust given by a relative path holds for a load by another spelling of
        the same file, and for a load by relative path */
     {
@@ -172,7 +169,6 @@ TEST_F(ProjectLoad, PluginTrustComparesNormalisedAbsolutePaths) {
     setPluginsEnabledForProject(dir / "game//Game.zdp", true);
     ASSERT_TRUE(loadAndWait(dir / "game/./Game.zdp"));
     EXPECT_TRUE(editor.pluginsEnabled);
-
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
     EXPECT_TRUE(editor.pluginsEnabled);

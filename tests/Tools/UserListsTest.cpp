@@ -1,5 +1,4 @@
 #include <cstdlib>
-#include <filesystem>
 
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -18,7 +17,6 @@ namespace {
 
 class UserLists: public ::testing::Test {
     protected:
-        std::string listFile(const char* name) const { return dir / (std::string{"appdata/ZandelleEngine/"} + name); }
         Testing::TempDirectory dir;
         Testing::ScopedAppData appData{dir / "appdata"};
 };
@@ -30,7 +28,8 @@ TEST_F(UserLists, RecentProjectsMoveToTheHead) {
     addRecentProject(dir / "b.zdp");
     addRecentProject(dir / "a.zdp");
     /* Projects that do not exist stay in the recent list */
-    EXPECT_EQ(*Path::readString(listFile("recent_projects.txt")), (dir / "a.zdp") + "\n" + (dir / "b.zdp"));
+    EXPECT_EQ(*Path::readString(dir / "appdata/ZandelleEngine/recent_projects.txt"),
+        (dir / "a.zdp") + "\n" + (dir / "b.zdp"));
     EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{dir / "a.zdp", dir / "b.zdp"}));
 }
 
@@ -43,27 +42,17 @@ TEST_F(UserLists, PluginTrust) {
     std::vector<std::string> trusted;
     ASSERT_TRUE(readPluginEnabledProjects(trusted));
     EXPECT_EQ(trusted, (std::vector<std::string>{a, b}));
-
     /* Lines that are no project file, or whose file is gone, fall away on the next rewrite */
-    dir.write("appdata/ZandelleEngine/plugin_enabled_projects.txt",
+    const std::string list = dir.write("appdata/ZandelleEngine/plugin_enabled_projects.txt",
         a + "\n" + (dir / "gone.zdp") + "\n" + (dir / "x.txt") + "\n\n" + b);
     setPluginsEnabledForProject(a, false);
-    EXPECT_EQ(*Path::readString(listFile("plugin_enabled_projects.txt")), b);
-
-    /* A list that cannot be read */
-    std::filesystem::remove(listFile("plugin_enabled_projects.txt"));
-    std::filesystem::create_directory(listFile("plugin_enabled_projects.txt"));
-    Testing::LogCapture log;
-    trusted.clear();
-    EXPECT_FALSE(readPluginEnabledProjects(trusted));
-    EXPECT_EQ(log.error(), "Cannot read " + listFile("plugin_enabled_projects.txt") + "\n");
+    EXPECT_EQ(*Path::readString(list), b);
 }
 
 TEST_F(UserLists, MissingListsAndNoAppData) {
     std::vector<std::string> trusted{"kept"};
     EXPECT_TRUE(readPluginEnabledProjects(trusted));
     EXPECT_EQ(trusted, (std::vector<std::string>{"kept"}));
-
     ::unsetenv("APPDATA");
     EXPECT_EQ(userSettingsDirectory(), "ZandelleEngine");
     Testing::ScopedWorkingDirectory cwd{dir.path()};
