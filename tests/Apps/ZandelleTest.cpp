@@ -2,17 +2,16 @@
 // the files it leaves behind.
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include "Base/Path.h"
 #include "Base/String.h"
+#include "Devices/Command.h"
 #include "Editor/ProjectFile.h"
 #include "Engine/ImageTools.h"
 #include "Support/TempDirectory.h"
@@ -31,24 +30,15 @@ class Zandelle: public ::testing::Test {
     protected:
         /* Runs zandelle with @p arguments (already shell-quoted where needed),
            collecting stdout, both streams or stderr alone, or both streams
-           written to a terminal; @p environment holds extra assignments */
+           written to a terminal; @p env holds extra assignments */
         enum Output { Stdout, Merged, Stderr, Terminal };
-        CommandRun run(const std::string& arguments, Output output = Stdout,
-            const std::string& environment = {}) const
-        {
+        CommandRun run(const std::string& arguments, Output output = Stdout, const std::string& env = {}) const {
             const char* redirect[]{" 2>/dev/null", " 2>&1", " 2>&1 >/dev/null", ""};
-            std::string command = "APPDATA=" + q(dir / "appdata") + " " + environment + " " +
+            std::string command = "APPDATA=" + q(dir / "appdata") + " " + env + " " +
                 q(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + redirect[output];
             if(output == Terminal) command = "script -qec " + q(command) + " /dev/null";
-            CommandRun result{-1, {}};
-            std::FILE* pipe = ::popen(command.c_str(), "r");
-            if(!pipe) return result;
-            char buffer[4096];
-            std::size_t n;
-            while((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, n);
-            const int status = ::pclose(pipe);
-            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return result;
+            const CommandResult r = runCommand(command);
+            return r ? CommandRun{0, r.output()} : CommandRun{r.error().exitCode, r.error().output};
         }
         static std::string q(const std::string& s) { return String::shellQuote(s); }
 
