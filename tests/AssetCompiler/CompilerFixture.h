@@ -33,29 +33,33 @@ class CompilerTest: public ::testing::Test {
         DynamicSceneGraph& scene() { return sceneData().main(); }
         std::uint32_t counter(AssetType type) { return sceneData().assetTypeCounter(type); }
 
-        /** Replaces the records of @p section with the JSON object @p json */
-        void setSection(std::string_view section, std::string_view json) {
+        /** Replaces @p target with the JSON text @p json */
+        static void setJson(ValueAccess target, std::string_view json) {
             JsonDocument parsed;
             parsed.Parse(json.data(), json.size());
             ASSERT_FALSE(parsed.HasParseError()) << json;
-            file()[section].setValue(parsed);
+            target.setValue(parsed);
         }
+        /** Replaces the records of @p section with the JSON object @p json */
+        void setSection(std::string_view section, std::string_view json) { setJson(file()[section], json); }
         /** Replaces one record */
         void setRecord(std::string_view section, std::string_view key, std::string_view json) {
-            JsonDocument parsed;
-            parsed.Parse(json.data(), json.size());
-            ASSERT_FALSE(parsed.HasParseError()) << json;
-            file()[section].member(key).setValue(parsed);
+            setJson(file()[section].member(key), json);
         }
 
         Data::Id object(std::string_view key) { return compiler().objectId(key); }
 
+        /** Sets the record @p key of @p section linking "scene.glb" / @p key,
+            with @p extra members */
+        void setLinkedRecord(std::string_view section, std::string_view key, std::string_view extra = {}) {
+            setRecord(section, key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
+                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+        }
         /** Adds @p mesh as the imported mesh "scene.glb" / @p key and a
             record @p key linking it, with @p extra members */
         void addMesh(std::string_view key, Trade::MeshData mesh, std::string_view extra = {}) {
             editor.data().resources().meshes.add(FileLink{"scene.glb", std::string{key}}, std::move(mesh));
-            setRecord("meshes", key, R"({"link": {"file": "scene.glb", "name": ")" + std::string{key} + R"("})" +
-                (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+            setLinkedRecord("meshes", key, extra);
         }
 
         TempDirectory projectDirectory;
@@ -69,25 +73,21 @@ inline Trade::MeshData makeMesh(const std::vector<Vector3>& positions, const std
 {
     Trade::MeshData mesh;
     mesh.vertexCount = std::uint32_t(positions.size());
-    const std::size_t stride = withNormals ? 24 : 12;
+    const std::uint32_t stride = withNormals ? 24 : 12;
     mesh.vertexData.resize(stride*positions.size());
+    const Vector3 normal{0.0f, 0.0f, 1.0f};
     for(std::size_t i = 0; i != positions.size(); ++i) {
-        const float p[3]{positions[i].x, positions[i].y, positions[i].z};
-        const float n[3]{0.0f, 0.0f, 1.0f};
-        std::memcpy(mesh.vertexData.data() + stride*i, p, 12);
-        if(withNormals) std::memcpy(mesh.vertexData.data() + stride*i + 12, n, 12);
+        std::memcpy(mesh.vertexData.data() + stride*i, &positions[i], 12);
+        if(withNormals) std::memcpy(mesh.vertexData.data() + stride*i + 12, &normal, 12);
     }
-    mesh.attributes.push_back({Trade::MeshAttribute::Position, Trade::VertexFormat::Vector3, 0, std::uint32_t(stride)});
-    if(withNormals) mesh.attributes.push_back({Trade::MeshAttribute::Normal, Trade::VertexFormat::Vector3, 12, std::uint32_t(stride)});
+    mesh.attributes.push_back({Trade::MeshAttribute::Position, Trade::VertexFormat::Vector3, 0, stride});
+    if(withNormals) mesh.attributes.push_back({Trade::MeshAttribute::Normal, Trade::VertexFormat::Vector3, 12, stride});
     if(!indices.empty()) {
         mesh.indexType = indexType;
         const std::size_t size = Trade::indexTypeSize(indexType);
         mesh.indexData.resize(size*indices.size());
-        for(std::size_t i = 0; i != indices.size(); ++i) {
-            if(size == 1) mesh.indexData[i] = std::uint8_t(indices[i]);
-            else if(size == 2) { const std::uint16_t v = std::uint16_t(indices[i]); std::memcpy(&mesh.indexData[2*i], &v, 2); }
-            else std::memcpy(&mesh.indexData[4*i], &indices[i], 4);
-        }
+        /* The low bytes of each index, little-endian */
+        for(std::size_t i = 0; i != indices.size(); ++i) std::memcpy(&mesh.indexData[size*i], &indices[i], size);
     }
     return mesh;
 }
@@ -105,12 +105,19 @@ inline Trade::MeshData makeGrid(std::uint32_t n, Trade::IndexType indexType = Tr
     return makeMesh(positions, indices, indexType);
 }
 
-/** A closed tetrahedron-ish box: the eight corners of a unit cube */
+/** A closed box: the eight corners of a unit cube, twelve triangles */
 inline Trade::MeshData makeCube(Trade::IndexType indexType = Trade::IndexType::UnsignedShort) {
-    const std::vector<Vector3> corners{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::vector<Vector3> corners{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                       {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
     const std::vector<std::uint32_t> indices{0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 0, 1, 5, 0, 5, 4,
                                              1, 2, 6, 1, 6, 5, 2, 3, 7, 2, 7, 6, 3, 0, 4, 3, 4, 7};
     return makeMesh(corners, indices, indexType);
+}
+
+/** The translation a unit dual quaternion carries */
+inline Vector3 translationOf(const DualQuaternion& d) {
+    const Quaternion t = d.dual*glm::conjugate(d.real)*2.0f;
+    return {t.x, t.y, t.z};
 }
 
 }}
