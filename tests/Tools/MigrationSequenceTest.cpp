@@ -1,8 +1,6 @@
-// The whole migration sequence: which steps run for which stored version,
-// where the loader's hooks stand, the report of changed records, failure when
-// a default pipeline is missing, the frozen project file of every editor
-// version against its expected document and log, and records of the wrong
-// shape, which go through without a crash and keep what no migration owns.
+// The whole migration sequence: the steps and hooks each stored version runs,
+// the report, failure, the frozen project of every editor version, and
+// records of the wrong shape.
 
 #include <algorithm>
 
