@@ -24,15 +24,15 @@ TEST(StaticMap, FindsAfterCompile) {
     EXPECT_EQ(map.find("settings"), nullptr);
 }
 
-TEST(StaticMapDeathTest, FatalMisuse) {
-    EXPECT_DEATH({ StaticMap<int> m{1}; m.put("a", 1); m.put("b", 2); }, "StaticMap::put\\(\\): capacity exhausted.");
-    EXPECT_DEATH({ StaticMap<int> m{1}; m.put("a", 1); m.find("a"); }, "StaticMap::find\\(\\): Map needs to be compiled.");
-    EXPECT_DEATH({ StaticMap<int> m{1}; m.put(static_cast<const char*>(nullptr), 1); }, "StaticMap::put\\(\\): key cannot be nullptr.");
-}
-
-TEST(ResultDeathTest, FatalMisuse) {
-    EXPECT_DEATH({ Result<int> r{5}; (void)r.error(); }, "Result::error\\(\\): Accessed error of valid result");
-    EXPECT_DEATH({ Result<int> r{resultError("bad")}; (void)*r; }, "Result::\\*\\(\\): Accessed value of invalid result");
+TEST(ContainersDeathTest, FatalMisuse) {
+    StaticMap<int> map{1};
+    map.put("a", 1);
+    EXPECT_DEATH(map.put("b", 2), "StaticMap::put\\(\\): capacity exhausted.");
+    EXPECT_DEATH(map.find("a"), "StaticMap::find\\(\\): Map needs to be compiled.");
+    EXPECT_DEATH(map.put(static_cast<const char*>(nullptr), 1), "StaticMap::put\\(\\): key cannot be nullptr.");
+    const Result<int> valid{5}, invalid{resultError("bad")};
+    EXPECT_DEATH((void)valid.error(), "Result::error\\(\\): Accessed error of valid result");
+    EXPECT_DEATH((void)*invalid, "Result::\\*\\(\\): Accessed value of invalid result");
 }
 
 TEST(Path, SplitsJoinsAndUsesForwardSlashes) {
@@ -88,6 +88,7 @@ TEST(String, SplitJoinReplaceQuote) {
 }
 
 TEST(AssertDeathTest, NamesTheExpressionAndTheSourceLocation) {
-    EXPECT_DEATH({ const int* data = nullptr; ZE_ASSERT(data != nullptr); }, "Assertion data != nullptr failed at .*ContainersTest:[0-9]+");
+    const int* data = nullptr;
+    EXPECT_DEATH(ZE_ASSERT(data != nullptr), "Assertion data != nullptr failed at .*ContainersTest:[0-9]+");
     EXPECT_DEATH(fatal("Failed to load default font"), "Failed to load default font");
 }

@@ -80,11 +80,21 @@ TEST(Command, PrefixRunsBeforeEveryCommandAndStays) {
     Testing::TempDirectory temp;
     temp.write("sub dir/file.txt", "contents");
     Command command{temp.path()};
+    EXPECT_EQ(command.capacity(), 128u);
     command.prefix("cd 'sub dir'").prefix("test -f file.txt");
     const CommandResult first = command.run("cat file.txt");
     ASSERT_TRUE(first.isSuccess()) << first.error().output;
     EXPECT_EQ(first.output(), "contents");
-    EXPECT_EQ(command.text(), "cd 'sub dir' && test -f file.txt ");
+
+    /* A command beyond the initial capacity grows the text, which afterwards
+       ends, NUL-terminated, where the prefix ends */
+    const std::string prefix = "cd 'sub dir' && test -f file.txt ", word(300, 'w');
+    const CommandResult grown = command.run("echo " + word + " " + word);
+    ASSERT_TRUE(grown.isSuccess());
+    EXPECT_EQ(grown.output(), word + " " + word + "\n");
+    EXPECT_GE(command.capacity(), prefix.size() + 3 + 5 + 2*300 + 1 + 1u);
+    EXPECT_EQ(command.text(), prefix);
+    EXPECT_EQ(command.text().data()[command.text().size()], '\0');
 
     /* A failing command after the prefix fails; the next run is unaffected */
     const CommandResult second = command.run("false");
@@ -96,20 +106,6 @@ TEST(Command, PrefixRunsBeforeEveryCommandAndStays) {
     Command failing;
     failing.prefix("false");
     EXPECT_FALSE(failing.run("echo never"));
-}
-
-TEST(Command, TextGrowsBeyondItsInitialCapacity) {
-    Command command;
-    EXPECT_EQ(command.capacity(), 128u);
-    const std::string word(300, 'w');
-    command.prefix("true");
-    const CommandResult result = command.run("echo " + word + " " + word);
-    ASSERT_TRUE(result.isSuccess());
-    EXPECT_EQ(result.output(), word + " " + word + "\n");
-    EXPECT_GE(command.capacity(), 5 + 3 + 5 + 2*300 + 1 + 1u);
-    EXPECT_EQ(command.text(), "true ");
-    /* The text stays NUL-terminated where the prefix ends */
-    EXPECT_EQ(command.text().data()[command.text().size()], '\0');
 }
 
 TEST(Command, LimitsEndTheChildAndWhatItStartedAndDropOutput) {

@@ -23,40 +23,37 @@ constexpr const char FakeAdbScript[] = R"sh(#!/bin/sh
 here=$(dirname -- "$0")
 for a in "$@"; do printf '[%s]' "$a"; done >> "$here/calls"
 echo >> "$here/calls"
-if [ "$1" = --exit-on-write-error ] && [ "$2 $3" = "devices -l" ]; then
-    key=devices
-elif [ "$1" = -s ] && [ "$3 $4 $5" = "shell dumpsys vrpowermanager" ]; then
-    key="proximity-$2"
-elif [ "$1" = -s ] && [ "$3 $4 $5" = "shell getprop debug.oculus.guardian_pause" ]; then
-    key="guardian-$2"
-else
-    key=unknown
-fi
-if [ ! -f "$here/$key.out" ]; then
-    echo "adb: device '$2' not found" >&2
-    exit 1
-fi
+case "$*" in
+    "--exit-on-write-error devices -l") key=devices ;;
+    "-s $2 shell dumpsys vrpowermanager") key="proximity-$2" ;;
+    "-s $2 shell getprop debug.oculus.guardian_pause") key="guardian-$2" ;;
+    *) key=unknown ;;
+esac
+[ -f "$here/$key.out" ] || { echo "adb: device '$2' not found" >&2; exit 1; }
 cat "$here/$key.out"
-[ -f "$here/$key.status" ] && exit "$(cat "$here/$key.status")"
-exit 0
+exit "$(cat "$here/$key.status")"
 )sh";
 
-struct FakeAdb {
-    FakeAdb() {
-        path = temp.write(Directory + "/adb", FakeAdbScript);
-        std::filesystem::permissions(path, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
-    }
-    void answer(const std::string& key, const std::string& output, int status = 0) {
-        temp.write(Directory + "/" + key + ".out", output);
-        if(status) temp.write(Directory + "/" + key + ".status", std::to_string(status));
-        else Path::remove(temp / (Directory + "/" + key + ".status"));
-    }
-    std::string calls() const { return Path::readString(temp / (Directory + "/calls")).value_or(""); }
+/* The fake adb, in a directory whose name needs quoting twice over, and a
+   device list that runs it */
+class RemoteDevicesTest: public testing::Test {
+    protected:
+        std::string install() {
+            const std::string adb = temp.write(Directory + "/adb", FakeAdbScript);
+            std::filesystem::permissions(adb, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+            return adb;
+        }
+        void answer(const std::string& key, const std::string& output, int status = 0) {
+            temp.write(Directory + "/" + key + ".out", output);
+            temp.write(Directory + "/" + key + ".status", std::to_string(status));
+        }
+        std::string calls() const { return Path::readString(temp / (Directory + "/calls")).value_or(""); }
 
-    /* The adb path needs quoting twice over */
-    const std::string Directory = "bin dir's \"adb\"";
-    Testing::TempDirectory temp;
-    std::string path;
+        const std::string Directory = "bin dir's \"adb\"";
+        Testing::TempDirectory temp;
+        const std::string adbPath = install();
+        Testing::LogCapture log;
+        RemoteDevices devices{adbPath};
 };
 
 std::string describeAll(const RemoteDevices& devices) {
@@ -71,7 +68,7 @@ constexpr const char BuiltIn[] =
 
 }
 
-TEST(RemoteDevices, KindTable) {
+TEST(RemoteDevicesKinds, NamesDescriptionsAndAdb) {
     const struct { DeviceKind kind; const char* name; bool overAdb; const char* description; } Kinds[]{
         {DeviceKind::Unknown, "Unknown", false, "External device, the editor will wait for a localhost connection"},
         {DeviceKind::Desktop, "Desktop", false, "Local device, with browser controlled by the editor"},
@@ -85,9 +82,10 @@ TEST(RemoteDevices, KindTable) {
     }
 }
 
-/* Each listing also with Windows line ends; the expected lines follow the
-   two built-in entries */
-TEST(RemoteDevices, Listings) {
+/* Each listing also with Windows line ends, refreshing the same list; the
+   expected lines follow the two built-in entries */
+TEST_F(RemoteDevicesTest, Listings) {
+    EXPECT_FALSE(devices.adbUsed());
     const struct { const char* name; const char* listing; const char* expected; } cases[]{
         {"no devices", "List of devices attached\n\n", ""},
         {"phone and Quest", "List of devices attached\n"
@@ -113,30 +111,23 @@ TEST(RemoteDevices, Listings) {
     };
     for(const auto& c: cases) for(const char* lineEnd: {"\n", "\r\n"}) {
         SCOPED_TRACE(c.name + std::string{lineEnd[0] == '\r' ? ", CRLF" : ""});
-        FakeAdb adb;
-        adb.answer("devices", String::replaceAll(c.listing, "\n", lineEnd));
-        Testing::LogCapture log;
-        RemoteDevices devices{adb.path};
-        EXPECT_FALSE(devices.adbUsed());
+        answer("devices", String::replaceAll(c.listing, "\n", lineEnd));
         const std::size_t count = devices.refresh();
         EXPECT_EQ(count, devices.deviceCount());
         EXPECT_EQ(describeAll(devices), std::string{BuiltIn} + c.expected);
-        EXPECT_TRUE(devices.adbUsed());
-        EXPECT_EQ(log.problems(), "");
     }
+    EXPECT_TRUE(devices.adbUsed());
+    EXPECT_EQ(log.problems(), "");
 }
 
-TEST(RemoteDevices, RecordsAndLogLines) {
-    FakeAdb adb;
-    adb.answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte model:SM_G973F\n"
+TEST_F(RemoteDevicesTest, RecordsAndLogLines) {
+    answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte model:SM_G973F\n"
         "1WMHH815X21234 device product:hollywood model:Quest_2\n");
-    adb.answer("proximity-1WMHH815X21234", "Virtual proximity state: DISABLED\n");
-    adb.answer("guardian-1WMHH815X21234", "1\n");
+    answer("proximity-1WMHH815X21234", "Virtual proximity state: DISABLED\n");
+    answer("guardian-1WMHH815X21234", "1\n");
 
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
     EXPECT_EQ(devices.refresh(), 4u);
-    const std::string quoted = String::shellQuote(adb.path);
+    const std::string quoted = String::shellQuote(adbPath);
     EXPECT_EQ(log.all(),
         "[adb] " + quoted + " --exit-on-write-error devices -l\n"
         "[adb] " + quoted + " -s '1WMHH815X21234' shell dumpsys vrpowermanager\n"
@@ -155,33 +146,27 @@ TEST(RemoteDevices, RecordsAndLogLines) {
     EXPECT_EQ(devices.describeDevice(4), "");
 }
 
-TEST(RemoteDevices, FailedListingKeepsTheBuiltInEntries) {
-    FakeAdb adb;
-    adb.answer("devices", "adb: failed to check server version: cannot connect to daemon\n", 1);
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
+TEST_F(RemoteDevicesTest, FailedListingKeepsTheBuiltInEntries) {
+    answer("devices", "adb: failed to check server version: cannot connect to daemon\n", 1);
     EXPECT_EQ(devices.refresh(), 2u);
     EXPECT_EQ(describeAll(devices), BuiltIn);
-    EXPECT_EQ(log.error(), "[RemoteDevices] Error while running ADB command:\n" + String::shellQuote(adb.path) +
+    EXPECT_EQ(log.error(), "[RemoteDevices] Error while running ADB command:\n" + String::shellQuote(adbPath) +
         " --exit-on-write-error devices -l\nadb: failed to check server version: cannot connect to daemon\n\n");
 
     /* No adb at all: the same, with the shell's complaint */
     log.clear();
-    devices.setAdbPath(adb.temp / "missing/adb");
+    devices.setAdbPath(temp / "missing/adb");
     EXPECT_EQ(devices.refresh(), 2u);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].second, "[RemoteDevices] Error while running ADB command:\n'" + (adb.temp / "missing/adb") +
+    EXPECT_EQ(lines[1].second, "[RemoteDevices] Error while running ADB command:\n'" + (temp / "missing/adb") +
         "' --exit-on-write-error devices -l");
     EXPECT_EQ(lines[2].first, LogLevel::Error);
     EXPECT_NE(lines[2].second.find("not found"), std::string::npos);
 }
 
-TEST(RemoteDevices, SelectionResetsWhenOutOfRange) {
-    FakeAdb adb;
-    adb.answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte\n");
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
+TEST_F(RemoteDevicesTest, SelectionResetsWhenOutOfRange) {
+    answer("devices", "List of devices attached\nR58M40ABCDE device product:beyond1lte\n");
     devices.setSelected(3);
     EXPECT_EQ(devices.selectedDevice(), nullptr);
     EXPECT_EQ(devices.refresh(), 3u);
@@ -197,7 +182,7 @@ TEST(RemoteDevices, SelectionResetsWhenOutOfRange) {
 
 /* A Quest's flags brought to `before` by a refresh, then probed with the
    canned proximity and guardian answers (output, exit status) */
-TEST(RemoteDevices, ProbeFlags) {
+TEST_F(RemoteDevicesTest, ProbeFlags) {
     const struct {
         const char* name; const char* proximity; int proximityStatus; const char* guardian; int guardianStatus;
         std::uint32_t before, after;
@@ -210,37 +195,31 @@ TEST(RemoteDevices, ProbeFlags) {
         {"guardian empty", "Virtual proximity state: CLOSE\n", 0, "", 0, 3, 2},
         {"guardian empty keeps clear", "Virtual proximity state: DISABLED\n", 0, "\n", 0, 0, 1},
     };
+    answer("devices", "List of devices attached\nQ1 device product:eureka model:Quest_3\n");
     for(const auto& c: cases) {
         SCOPED_TRACE(c.name);
-        FakeAdb adb;
-        adb.answer("devices", "List of devices attached\nQ1 device product:eureka model:Quest_3\n");
-        adb.answer("proximity-Q1", c.before & ProximityDisabled ?
+        answer("proximity-Q1", c.before & ProximityDisabled ?
             "Virtual proximity state: DISABLED\n" : "Virtual proximity state: CLOSE\n");
-        adb.answer("guardian-Q1", c.before & GuardianActive ? "0\n" : "1\n");
-        Testing::LogCapture log;
-        RemoteDevices devices{adb.path};
+        answer("guardian-Q1", c.before & GuardianActive ? "0\n" : "1\n");
         ASSERT_EQ(devices.refresh(), 3u);
         ASSERT_EQ(devices.devices()[2].flags, c.before);
 
-        adb.answer("proximity-Q1", c.proximity, c.proximityStatus);
-        adb.answer("guardian-Q1", c.guardian, c.guardianStatus);
+        answer("proximity-Q1", c.proximity, c.proximityStatus);
+        answer("guardian-Q1", c.guardian, c.guardianStatus);
         devices.queryDeviceState(2);
         EXPECT_EQ(devices.devices()[2].flags, c.after);
-        EXPECT_EQ(log.problems(), "");
     }
+    EXPECT_EQ(log.problems(), "");
 }
 
-TEST(RemoteDevices, SerialsCannotRunCommands) {
-    FakeAdb adb;
-    const std::string pwned = adb.temp / "pwned", touch = "touch${IFS}" + pwned;
+TEST_F(RemoteDevicesTest, SerialsCannotRunCommands) {
+    const std::string pwned = temp / "pwned", touch = "touch${IFS}" + pwned;
     const std::vector<std::string> serials{"abc;" + touch, "abc&&" + touch, "abc|" + touch, "abc$(" + touch + ")",
         "abc`" + touch + "`", "abc'$(" + touch + ")'", "abc\"$(" + touch + ")\"", "abc>" + pwned};
     std::string listing = "List of devices attached\n";
     for(const std::string& serial: serials) listing += serial + " device product:eureka model:Quest_3\n";
-    adb.answer("devices", listing);
+    answer("devices", listing);
 
-    Testing::LogCapture log;
-    RemoteDevices devices{adb.path};
     ASSERT_EQ(devices.refresh(), 2 + serials.size());
     EXPECT_FALSE(Path::exists(pwned));
     EXPECT_FALSE(Path::exists(Path::currentDirectory() + "/pwned"));
@@ -255,5 +234,5 @@ TEST(RemoteDevices, SerialsCannotRunCommands) {
         EXPECT_EQ(devices.devices()[2 + i].id, serials[i]);
         EXPECT_EQ(devices.devices()[2 + i].flags, std::uint32_t(GuardianActive));
     }
-    EXPECT_EQ(adb.calls(), expected);
+    EXPECT_EQ(calls(), expected);
 }

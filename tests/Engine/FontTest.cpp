@@ -37,11 +37,7 @@ std::optional<Data::GlyphDataView> build(const char* path, std::vector<CodePoint
 }
 
 TEST(FontTest, CodePointRanges) {
-    const struct {
-        const char* name;
-        std::string text;
-        std::vector<CodePointRange> expected;
-    } cases[]{
+    const struct { const char* name; std::string text; std::vector<CodePointRange> expected; } cases[]{
         {"runs", "abcx", {{0x61, 0x63}, {0x78, 0x78}}},
         {"repeat starts a range", "aab", {{0x61, 0x61}, {0x61, 0x62}}},
         {"empty", "", {}},
@@ -132,11 +128,8 @@ double iou(const FT_BitmapGlyphRec& glyph, const Face& face, const std::function
    mitred stroke of the same width */
 TEST(FontTest, GlyphsMatchFreeType) {
     const struct {
-        const char* path;
-        std::initializer_list<CodePointRange> ranges;
-        std::uint32_t step;
-        bool outline;
-        double minimum;
+        const char* path; std::initializer_list<CodePointRange> ranges; std::uint32_t step;
+        bool outline; double minimum;
     } cases[]{
         {DejaVuSans, {{0x21, 0x7E}, {0xA1, 0x17F}, {0x391, 0x3C9}}, 1, false, 0.97},
         {Cantarell, {{0x21, 0x7E}, {0xA1, 0x17F}}, 1, false, 0.97},

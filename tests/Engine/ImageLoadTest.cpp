@@ -45,7 +45,8 @@ Bytes png16(const Bytes& bigEndianSamples, int colorType) {
     png_set_write_fn(png, &out, [](png_structp p, png_bytep data, png_size_t size) {
         append(png_get_io_ptr(p), data, int(size));
     }, nullptr);
-    png_set_IHDR(png, info, 3, 2, 16, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, 3, 2, 16, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for(std::size_t y = 0; y != 2; ++y) png_write_row(png, bigEndianSamples.data() + y*bigEndianSamples.size()/2);
     png_write_end(png, nullptr);
@@ -56,12 +57,7 @@ Bytes png16(const Bytes& bigEndianSamples, int colorType) {
 }
 
 TEST(ImageLoad, LosslessFormatsKeepChannelsAndPixels) {
-    const struct {
-        const char* name;
-        int channels;
-        PixelFormat format;
-        char kind;
-    } data[]{
+    const struct { const char* name; int channels; PixelFormat format; char kind; } data[]{
         {"grey PNG", 1, PixelFormat::R8Unorm, 'p'},
         {"grey-alpha PNG", 2, PixelFormat::RG8Unorm, 'p'},
         {"RGBA PNG", 4, PixelFormat::RGBA8Unorm, 'p'},

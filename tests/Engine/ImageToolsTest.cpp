@@ -21,7 +21,8 @@ ImageData pattern(PixelFormat format, Vector2i size) {
 }
 
 TEST(ImageTools, PngRoundTripAgreesWithAnIndependentDecoder) {
-    for(PixelFormat format: {PixelFormat::R8Unorm, PixelFormat::RG8Unorm, PixelFormat::RGB8Unorm, PixelFormat::RGBA8Unorm}) {
+    for(PixelFormat format: {PixelFormat::R8Unorm, PixelFormat::RG8Unorm, PixelFormat::RGB8Unorm,
+                             PixelFormat::RGBA8Unorm}) {
         SCOPED_TRACE(int(format));
         const ImageData image = pattern(format, {5, 3});
         const std::optional<std::vector<char>> png = ImageTools::encodePng(image);
@@ -35,7 +36,8 @@ TEST(ImageTools, PngRoundTripAgreesWithAnIndependentDecoder) {
 
         /* stb reads the file top row first: that is our last row */
         int w, h, channels;
-        stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png->data()), int(png->size()), &w, &h, &channels, 0);
+        stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png->data()), int(png->size()),
+            &w, &h, &channels, 0);
         ASSERT_TRUE(decoded);
         const std::size_t row = std::size_t(w)*channels;
         EXPECT_EQ(std::size_t(channels), Trade::pixelSize(format));
@@ -72,7 +74,8 @@ TEST(ImageTools, ResizeConverterRefusesABadSizeText) {
 
 TEST(ImageTools, MipsHalveDownToOnePixel) {
     ImageTools::StbResizeImageConverter converter;
-    const std::vector<ImageData> levels = ImageTools::generateMips(pattern(PixelFormat::RGB8Unorm, {300, 100}), 9, converter);
+    const std::vector<ImageData> levels =
+        ImageTools::generateMips(pattern(PixelFormat::RGB8Unorm, {300, 100}), 9, converter);
     ASSERT_EQ(levels.size(), 9u);
     EXPECT_EQ(levels[0].size, Vector2i(150, 50));
     EXPECT_EQ(levels[1].size, Vector2i(75, 25));

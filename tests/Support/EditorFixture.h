@@ -22,7 +22,9 @@ class EditorTest: public ::testing::Test {
         bool loadAndWait(std::string_view path);
 
         /** Writes a project file into the temporary directory */
-        std::string writeProject(std::string_view relative, std::string_view json) const { return dir.write(relative, json); }
+        std::string writeProject(std::string_view relative, std::string_view json) const {
+            return dir.write(relative, json);
+        }
 
         TempDirectory dir;
         ScopedAppData appData{dir / "appdata"};

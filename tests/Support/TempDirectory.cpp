@@ -47,7 +47,9 @@ ScopedAppData::~ScopedAppData() {
     else ::unsetenv("APPDATA");
 }
 
-ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path): _previous{std::filesystem::current_path().string()} {
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path):
+    _previous{std::filesystem::current_path().string()}
+{
     std::filesystem::current_path(path);
 }
 
