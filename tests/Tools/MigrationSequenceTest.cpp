@@ -1,6 +1,7 @@
 // The whole migration sequence: the steps and hooks each stored version runs,
-// the report, failure, the frozen project of every editor version, and
-// records of the wrong shape.
+// the report, failure, the frozen project of every editor version (whose
+// logs also show when the npm setup is copied), and records of the wrong
+// shape.
 
 #include <algorithm>
 
@@ -50,9 +51,9 @@ std::vector<int> rows(std::vector<int> out, int first, std::vector<int> except =
 }
 
 /* Runs the sequence and lists the steps that ran, hooks in their place */
-std::vector<std::string> stepsRun(const ProjectVersion& version, const std::string& settings = "{}") {
+std::vector<std::string> stepsRun(const ProjectVersion& version) {
     ProjectFile file;
-    EXPECT_TRUE(file.parse(std::string{R"({"settings": )"} + settings + "}"));
+    EXPECT_TRUE(file.parse(R"({"settings": {}})"));
     std::vector<MigrationStep> report;
     /* Each hook call with the length the report had then */
     std::vector<std::pair<std::size_t, std::string>> calls;
@@ -98,26 +99,6 @@ TEST(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
         for(int row: d.rows) expected.push_back(Rows[row]);
         EXPECT_EQ(stepsRun(d.version), expected) << d.name;
     }
-}
-
-TEST(MigrationSequence, NpmSetupCopyOnlyWithoutABundlerChosenInTheProject) {
-    /* A bundler set in the project, even to the defaults' value, is a choice;
-       the deprecated flag alone is not */
-    const struct { const char* scripting; int copies; } Data[]{
-        {R"({"bundlingType": "npm"})", 0}, {R"({"bundlingType": "esbuild"})", 0},
-        {R"({"useInternalBundler": false})", 1}};
-    for(const auto& d: Data) {
-        const std::vector<std::string> steps =
-            stepsRun({0, 9, 5, 0}, R"({"scripting": )" + std::string{d.scripting} + "}");
-        EXPECT_EQ(std::count(steps.begin(), steps.end(), "hook copyNpmSetupFiles"), d.copies) << d.scripting;
-    }
-    /* Announced right before the hook, after the bundler migration */
-    auto file = Testing::project(R"({"settings": {}})");
-    Testing::LogCapture log;
-    ASSERT_TRUE(runMigrations(*file, {0, 9, 5, 0}, "", Testing::loggingHooks(*file)));
-    EXPECT_NE(log.debug().find("Migrating 'useInternalBundler' to 'bundlingType' (=> 1.0.0)\n"
-        "Copy npm setup files (=> 1.0.0)\n[hook] copyNpmSetupFiles\n"
-        "Updating 'esbuildFlags' with '--format=esm' (=> 1.0.0)\n"), std::string::npos) << log.debug();
 }
 
 TEST(MigrationSequence, EmptyHooksAndAnEmptyDocument) {

@@ -31,6 +31,7 @@ TEST(Migration0_7, CollisionGroupsBecomeABitMask) {
     }
 }
 
+/* Ordinary links, and the lines announcing each section, are in the frozen 0.6.0 project */
 TEST(Migration0_7, ResourceLinkFilesBecomePaths) {
     auto file = project(R"({"objects": {"1": {"link": {"file": 0, "name": "Child<Root<scene.gltf"}},
             "2": {"link": {"file": "models/scene.gltf", "name": "Kept<scene.gltf"}},
@@ -38,10 +39,7 @@ TEST(Migration0_7, ResourceLinkFilesBecomePaths) {
         "images": {"1": {"link": {"file": 0, "name": "wood.png>0"}},
             "2": {"link": {"file": 0, "name": "sub/wood.png"}}},
         "files": ["models/scene.gltf", "textures/sub/wood.png"], "settings": {}})");
-    Testing::LogCapture log;
     migration_0_7_3_updateResourceLinksFile(*file);
-    EXPECT_EQ(log.debug(), "Migrating animations\nMigrating objects\nMigrating meshes\nMigrating textures\n"
-        "Migrating images\nMigrating materials\nMigrating shaders\nMigrating skins\n");
     ZE_EXPECT_JSON(*file->objects().readValue(),
         R"({"1": {"link": {"file": "models\\scene.gltf", "name": "Child<Root"}},
         "2": {"link": {"file": "models/scene.gltf", "name": "Kept<scene.gltf"}},
@@ -249,19 +247,15 @@ TEST(Migration1_0, BundlerSettings) {
     }
 }
 
+/* Plain flags, and none (the default stays a default), are in the frozen 0.8.5 and 0.6.0 projects */
 TEST(Migration1_0, EsbuildFlagsGetTheModuleFormat) {
-    const struct { const char* flags; const char* expected; } Data[]{
-        {R"("--minify")", R"("--minify --format=esm")"}, {R"("")", R"(" --format=esm")"},
+    const struct { const char* flags; const char* expected; } Data[]{{R"("")", R"(" --format=esm")"},
         {R"("--minify --format=esm --sourcemap")", R"("--minify --format=esm --sourcemap")"}, {"5", "5"}};
     for(const auto& d: Data) {
         auto file = project(std::string{R"({"settings": {"scripting": {"esbuildFlags": )"} + d.flags + "}}}");
         migration_1_0_0_updateEsbuildFlags(*file);
         EXPECT_EQ(jsonAt(*file, "settings/scripting/esbuildFlags"), d.expected);
     }
-    /* Not set: the default stays a default */
-    auto file = project(R"({"settings": {}})");
-    migration_1_0_0_updateEsbuildFlags(*file);
-    EXPECT_FALSE(file->projectFile()["settings"].HasMember("scripting"));
 }
 
 /* Sun, point and spot lights, with and without an attenuation or an
@@ -357,19 +351,15 @@ TEST(Migration1_0, PhongFeatureDeprecatedAttenuation) {
         "2": {"shader": "n"}, "3": {"shader": "missing"}, "4": {"shader": "p", "features": [1]}})");
 }
 
+/* Plain names of each importer's files are in the frozen 1.0.0 project */
 TEST(Migration1_1, FilesBecomeRecordsWithImporters) {
-    auto file = project(R"({"files": ["a.fbx", "b.FBX", "c.obj", "d.gltf",
-        {"fileName": "e.fbx", "importerName": "Other"}, 3], "settings": {}})");
+    auto file = project(R"({"files": [{"fileName": "e.fbx", "importerName": "Other"}, 3], "settings": {}})");
     migration_1_0_4_addImporterToFiles(*file);
     migration_1_1_0_convertFilesToResourceSection(*file);
-    ZE_EXPECT_JSON(*file->files().readValue(), R"({"1": {"fileName": "a.fbx", "importerName": "AssimpImporter"},
-        "2": {"fileName": "b.FBX", "importerName": ""}, "3": {"fileName": "c.obj", "importerName": "AssimpImporter"},
-        "4": {"fileName": "d.gltf", "importerName": ""}, "5": {"fileName": "e.fbx", "importerName": "Other"},
-        "6": 3})");
+    ZE_EXPECT_JSON(*file->files().readValue(), R"({"1": {"fileName": "e.fbx", "importerName": "Other"}, "2": 3})");
     /* Already a section: nothing to do */
     migration_1_1_0_convertFilesToResourceSection(*file);
-    EXPECT_EQ(file->files().keys().size(), 6u);
-
+    EXPECT_EQ(file->files().keys().size(), 2u);
     /* Keys follow the project's id scheme */
     file = project(R"({"files": [{"fileName": "a.fbx", "importerName": ""}], "settings": {}})");
     file->setIdScheme(IdScheme::Uuid);
