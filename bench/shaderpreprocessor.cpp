@@ -111,6 +111,22 @@ void ParseMaterial(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations()*bytes);
 }
 
+/* A chain of defines, each referring to the one before, read by one #if at
+   the end: the define map's growth and lookups, per define */
+void ChainedDefines(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    std::string text = "#define M0 1\n";
+    for(std::int64_t i = 1; i != n; ++i)
+        text += "#define M" + std::to_string(i) + " (M" + std::to_string(i - 1) + ")\n";
+    text += "#if M" + std::to_string(n - 1) + "\nx\n#endif\n";
+    for(auto _: state) {
+        Preprocessor p;
+        p.process(text);
+        benchmark::DoNotOptimize(p.output().data());
+    }
+    state.SetItemsProcessed(state.iterations()*n);
+}
+
 }
 
 BENCHMARK(ByteScanBaseline);
@@ -118,5 +134,6 @@ BENCHMARK(Process);
 BENCHMARK(PipelinePass);
 BENCHMARK(IncludeTools);
 BENCHMARK(ParseMaterial);
+BENCHMARK(ChainedDefines)->RangeMultiplier(4)->Range(1 << 10, 1 << 16)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

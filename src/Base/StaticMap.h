@@ -22,9 +22,13 @@ template<class T> class StaticMap {
         std::size_t capacity() const { return _capacity; }
         bool isCompiled() const { return _compiled; }
 
-        /** Grows (never shrinks) the capacity; keeps the entries. */
+        /** Grows (never shrinks) the capacity; keeps the entries. The storage
+            at least doubles, so that a map grown by a few entries at a time
+            does not copy all of them on every growth. */
         void setCapacity(std::size_t capacity) {
-            if(capacity > _capacity) { _capacity = capacity; _entries.reserve(capacity); }
+            if(capacity <= _capacity) return;
+            _capacity = capacity;
+            if(capacity > _entries.capacity()) _entries.reserve(std::max(capacity, 2*_entries.capacity()));
         }
 
         /** Adds an entry; the map must be compiled again before find(). */
