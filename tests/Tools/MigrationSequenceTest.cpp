@@ -74,25 +74,16 @@ std::vector<std::string> stepsRun(const ProjectVersion& version) {
 
 }
 
+/* The versions of the frozen projects are checked through their expected
+   logs (announcements and hooks in order); these are the versions between */
 TEST(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
     const struct { const char* name; ProjectVersion version; std::vector<int> rows; } Data[]{
-        {"0.6.0 runs everything but the release-candidate fix", {0, 6, 0, 0}, rows({}, 1, {11})},
-        {"0.7.2 runs the 0.7.3 row before it but not its own", {0, 7, 2, 0}, rows({}, 1, {2, 11})},
         {"0.7.3", {0, 7, 3, 0}, rows({}, 3, {11})},
-        {"0.8.5", {0, 8, 5, 0}, rows({7, 8, 9, 12}, 13)},
-        {"0.8.6 rc1", {0, 8, 6, 1}, rows({7, 8, 9, 11, 12}, 13)},
         {"0.8.6", {0, 8, 6, 0}, rows({7, 8, 9}, 13)},
-        {"0.8.9 runs 0.8.10 but not its own", {0, 8, 9, 0}, rows({7, 8, 9}, 14)},
         {"0.8.10 is newer than 0.8.9", {0, 8, 10, 0}, rows({8, 9}, 14)},
         {"0.9.4 rc3 is older than 0.9.4", {0, 9, 4, 3}, rows({9}, 21)},
-        {"0.9.4", {0, 9, 4, 0}, rows({9}, 26)},
-        {"1.0.0 rc1", {1, 0, 0, 1}, rows({9}, 27)},
         {"1.0.0 rc2", {1, 0, 0, 2}, rows({9}, 27)},
-        {"1.0.0", {1, 0, 0, 0}, {9, 39, 40, 41, 42}},
-        {"1.0.4", {1, 0, 4, 0}, {9, 39, 41, 42}},
-        {"1.1.0 runs no versioned row", {1, 1, 0, 0}, {9, 39}},
-        {"current", CurrentProjectVersion, {9, 39}},
-        {"a future version", {2, 0, 0, 0}, {9, 39}},
+        {"a future version runs no versioned row", {2, 0, 0, 0}, {9, 39}},
     };
     for(const auto& d: Data) {
         std::vector<std::string> expected;

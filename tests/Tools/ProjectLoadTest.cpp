@@ -54,13 +54,12 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
     EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{path}));
 }
 
+/* 0.6.0 as three numbers loads where the save test upgrades every frozen project */
 TEST_F(ProjectLoad, VersionGateAndBadFiles) {
     /* A parse failure is one Error line, with the parser's reason in a Debug line */
     const std::string parse = "Failed parsing project from " + (dir / "bad/Bad.zdp") + "\n";
     const std::string wrong = "Project file version is not an array of three or four integers: ";
     const struct { const char* name; std::string text, error; const char* reason; } Data[]{
-        {"0.6.0 is the oldest supported", minimalProject("[0, 6, 0]"), "", ""},
-        {"three numbers mean a final release", minimalProject("[1, 1, 6]"), "", ""},
         {"0.5.9", minimalProject("[0, 5, 9]"), "Project file version not supported anymore: Vector(0, 5, 9, 0)\n", ""},
         {"prerelease of 0.6.0", minimalProject("[0, 6, 0, 3]"),
          "Project file version not supported anymore: Vector(0, 6, 0, 3)\n", ""},
@@ -76,7 +75,7 @@ TEST_F(ProjectLoad, VersionGateAndBadFiles) {
         SCOPED_TRACE(d.name);
         const std::string path = writeProject("bad/Bad.zdp", d.text);
         Testing::LogCapture log;
-        EXPECT_EQ(loadAndWait(path), d.error.empty());
+        EXPECT_FALSE(loadAndWait(path));
         EXPECT_EQ(log.error(), d.error);
         EXPECT_NE(log.debug().find(d.reason), std::string::npos);
         /* After a failure the empty project of initProject points at the path */
