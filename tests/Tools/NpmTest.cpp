@@ -135,87 +135,76 @@ TEST_F(Npm, CancelledInstallReleasesItsRecord) {
     EXPECT_FALSE(editor.npmInstallRunning);
 }
 
-TEST_F(Npm, LoadInstallsPreferringOfflineWhenNodeModulesExist) {
+/* A load installs, preferring offline when node_modules exist, and
+   upgrades an old API package */
+TEST_F(Npm, LoadInstallsAndUpgrades) {
     editor.installDependenciesOnLoad = true;
-    for(const bool nodeModules: {true, false}) {
-        SCOPED_TRACE(nodeModules);
-        Testing::TempDirectory project;
-        const std::string path = project.write("Game.zdp", minimalProject("[1, 1, 6, 1]"));
-        project.write("package.json", "{}");
-        if(nodeModules) Path::make(project / "node_modules");
-        scriptNpm("", 0);
-        ASSERT_TRUE(loadAndWait(path));
-        EXPECT_EQ(calls(), project.path() + (nodeModules ? "|i --no-audit --prefer-offline\n" : "|i --no-audit\n"));
-    }
-}
-
-TEST_F(Npm, InstalledPackageVersion) {
-    const struct { const char* lock; /* null: no file */ const char* version; } cases[]{
-        {nullptr, ""},
-        {R"({"packages": {"node_modules/@zandelleengine/api": {"version": "1.0.12"}}})", "1.0.12"},
-        {"\xEF\xBB\xBF{\"packages\": {\"node_modules/@zandelleengine/api\": {\"version\": \"2.0.0\"}}}", "2.0.0"},
-        {"{\"packages\": ", ""},
-        {"[]", ""},
-        {R"({"dependencies": {}})", ""},
-        {R"({"packages": []})", ""},
-        {R"({"packages": {"node_modules/other": {"version": "1.0.0"}}})", ""},
-        {R"({"packages": {"node_modules/@zandelleengine/api": {}}})", ""},
-        {R"({"packages": {"node_modules/@zandelleengine/api": {"version": 1}}})", ""},
-        {R"({"packages": {"node_modules/@zandelleengine/api": "1.0.0"}})", ""},
+    const std::vector<std::pair<std::string, std::string>> upgraded{{"Package Upgrade", UpgradeMessage}};
+    const struct { bool nodeModules; std::string file, calls; decltype(upgraded) messages = {}; } cases[]{
+        {true, "package.json", "|i --no-audit --prefer-offline\n"},
+        {false, "package.json", "|i --no-audit\n"},
+        {false, "package-lock.json", "|update @zandelleengine/api\n", upgraded},
     };
     for(const auto& c: cases) {
-        SCOPED_TRACE(c.lock ? c.lock : "no package-lock.json");
-        std::filesystem::remove(root + "/package-lock.json");
-        if(c.lock) dir.write("p/package-lock.json", c.lock);
+        SCOPED_TRACE(c.calls);
+        Testing::TempDirectory project;
+        const std::string path = project.write("Game.zdp", minimalProject("[1, 1, 6, 1]"));
+        project.write(c.file, c.file == "package.json" ? "{}" : packageLock("1.0.12"));
+        if(c.nodeModules) Path::make(project / "node_modules");
+        scriptNpm("", 0);
+        editor.userMessages.clear();
         Testing::LogCapture log;
-        EXPECT_EQ(readInstalledPackageVersion(root, "@zandelleengine/api"), c.version);
-        EXPECT_EQ(log.all(), "");
+        ASSERT_TRUE(loadAndWait(path));
+        EXPECT_EQ(calls(), project.path() + c.calls);
+        EXPECT_EQ(editor.userMessages, c.messages);
+        EXPECT_EQ(log.debug().find("\nUpgraded npm package @zandelleengine/api to version 1.1\n") != std::string::npos,
+            !c.messages.empty());
     }
 }
 
-TEST_F(Npm, ApiPackageUpgrade) {
+/* The installed version read from package-lock.json, and what upgrading
+   the API package makes of it */
+TEST_F(Npm, ApiPackageVersionAndUpgrade) {
     const std::string unknown = "Could not determine @zandelleengine/api version\n";
     const std::string failed = "[npm] Failed to update @zandelleengine/api to latest compatible version:\n"
         "npm ERR! network\n";
+    const std::string api = R"({"packages": {"node_modules/@zandelleengine/api": )";
     const struct {
-        const char* version;  /* null: no package-lock.json */
-        bool upgraded;
-        std::string warning, error = {};
+        std::string lock;  /* empty: no file */
+        std::string version;
+        bool upgraded = false;
+        std::string warning = {}, error = {};
         int npmExitCode = 0;
     } cases[]{
-        {"1.0.12", true, ""}, {"0.9.3", true, ""}, {"1.-1.0", true, ""},
-        {"1.1.0", false, ""}, {"2.0.0", false, ""}, {"1.1.7", false, ""}, {nullptr, false, ""},
-        {"1.1.0-rc.1", false, unknown}, {"1.0", false, unknown}, {"1..0", false, unknown},
-        {"1.99999999999.0", false, unknown},
+        {{}, ""},
+        {packageLock("1.0.12"), "1.0.12", true}, {packageLock("0.9.3"), "0.9.3", true},
+        {packageLock("1.-1.0"), "1.-1.0", true},
+        {packageLock("1.1.0"), "1.1.0"}, {packageLock("2.0.0"), "2.0.0"}, {packageLock("1.1.7"), "1.1.7"},
+        {packageLock("1.1.0-rc.1"), "1.1.0-rc.1", false, unknown}, {packageLock("1.0"), "1.0", false, unknown},
+        {packageLock("1..0"), "1..0", false, unknown},
+        {packageLock("1.99999999999.0"), "1.99999999999.0", false, unknown},
         /* npm fails: no message for the user */
-        {"1.0.12", false, "", failed, 1},
+        {packageLock("1.0.12"), "1.0.12", false, "", failed, 1},
+        {api + R"({"version": "1.0.12"}}})", "1.0.12", true},
+        {"\xEF\xBB\xBF" + api + R"({"version": "1.0.12"}}})", "1.0.12", true},
+        {"{\"packages\": ", ""}, {"[]", ""}, {R"({"dependencies": {}})", ""}, {R"({"packages": []})", ""},
+        {R"({"packages": {"node_modules/other": {"version": "1.0.0"}}})", ""},
+        {api + "{}}}", ""}, {api + R"({"version": 1}}})", ""}, {api + R"("1.0.0"}})", ""},
     };
     for(const auto& c: cases) {
-        SCOPED_TRACE(c.version ? c.version : "no package-lock.json");
+        SCOPED_TRACE(c.lock);
         std::filesystem::remove(root + "/package-lock.json");
-        if(c.version) dir.write("p/package-lock.json", packageLock(c.version));
+        if(!c.lock.empty()) dir.write("p/package-lock.json", c.lock);
         scriptNpm(c.npmExitCode ? "npm ERR! network" : "updated 1 package", c.npmExitCode);
         editor.userMessages.clear();
         Testing::LogCapture log;
+        EXPECT_EQ(readInstalledPackageVersion(root, "@zandelleengine/api"), c.version);
         EXPECT_EQ(upgradeApiPackage(editor), c.upgraded);
         EXPECT_EQ(log.warning(), c.warning);
         EXPECT_EQ(log.error(), c.error);
         EXPECT_EQ(calls(), c.upgraded || c.npmExitCode ? root + "|update @zandelleengine/api\n" : "");
         EXPECT_EQ(editor.userMessages.size(), c.upgraded ? 1u : 0u);
     }
-}
-
-TEST_F(Npm, LoadUpgradesTheApiPackage) {
-    Testing::TempDirectory project;
-    const std::string path = project.write("Game.zdp", minimalProject("[1, 1, 6, 1]"));
-    project.write("package-lock.json", packageLock("1.0.12"));
-    scriptNpm("", 0);
-    Testing::LogCapture log;
-    ASSERT_TRUE(loadAndWait(path));
-    EXPECT_NE(log.debug().find("\nUpgraded npm package @zandelleengine/api to version 1.1\n"), std::string::npos);
-    EXPECT_EQ(calls(), project.path() + "|update @zandelleengine/api\n");
-    ASSERT_EQ(editor.userMessages.size(), 1u);
-    EXPECT_EQ(editor.userMessages[0], std::make_pair(std::string{"Package Upgrade"}, std::string{UpgradeMessage}));
 }
 
 /* The real npm on a package without dependencies: nothing is fetched */
