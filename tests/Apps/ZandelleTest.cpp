@@ -240,39 +240,35 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
     }
 }
 
-TEST_F(Zandelle, CompileTimesEachStepOnceInTableOrder) {
+TEST_F(Zandelle, CompileTimesEachStepAndChecksShaders) {
     const std::string project = created("c/Game.zdp");
+    const std::string compile = "compile " + q(project) + " --quiet";
     const std::vector<std::string> steps{"settings", "shaders", "pipelines", "fonts", "images", "textures",
         "materials", "meshes", "objects", "animations", "skins", "components"};
-    const CommandRun text = run("compile " + q(project) + " --timings --quiet");
+    const CommandRun text = run(compile + " --timings");
     EXPECT_EQ(text.exitCode, 0);
     std::vector<std::string> lines;
     for(const std::string& line: String::split(text.out, '\n'))
         if(String::endsWith(line, " ms")) lines.push_back(line.substr(0, line.find(' ')));
     EXPECT_EQ(lines, steps) << text.out;
-
-    const CommandRun json = run("compile " + q(project) + " --json --timings --quiet");
+    const CommandRun json = run(compile + " --json --timings");
     EXPECT_EQ(json.exitCode, 0);
     ProjectFile summary;
     ASSERT_TRUE(summary.parse(json.out)) << json.out;
     EXPECT_EQ(summary["timings/steps"].keys(), steps);
     EXPECT_TRUE(summary["timings/steps/objects"].isNumber());
     EXPECT_EQ(json.out.find(" ms\n"), std::string::npos);
-}
 
-TEST_F(Zandelle, CheckShaders) {
-    const std::string project = created("s/Game.zdp");
-    const std::string compile = "compile " + q(project) + " --quiet";
-    /* The one warning of loading an untrusted project */
+    /* The one warning of loading an untrusted project, and nothing else from
+       the shipped shaders */
     const std::string load = "Plugin execution is disabled for this project.\n";
     const CommandRun shipped = run(compile + " --check-shaders", Stderr);
     EXPECT_EQ(shipped.exitCode, 0);
     EXPECT_EQ(shipped.out, load);
-
     /* The project's own Text.frag, with a call of nothing on a new last line */
-    const std::string text = Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Text.frag").value_or("");
-    const std::size_t line = std::size_t(std::count(text.begin(), text.end(), '\n')) + 1;
-    dir.write("s/shaders/Text.frag", text + "void broken() { nothing(); }\n");
+    const std::string shader = Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Text.frag").value_or("");
+    const std::size_t line = std::size_t(std::count(shader.begin(), shader.end(), '\n')) + 1;
+    dir.write("c/shaders/Text.frag", shader + "void broken() { nothing(); }\n");
     const CommandRun broken = run(compile + " --check-shaders", Stderr);
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_EQ(broken.out, load + "Text.frag:" + std::to_string(line) +
