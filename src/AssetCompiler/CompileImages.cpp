@@ -56,7 +56,7 @@ void AssetCompiler::writeUncompressedImage(std::string_view key, const Trade::Im
     const std::string directory = data().project().cachePath();
     const std::string path = Path::join(directory, std::string{key} + ".png");
     const auto start = std::chrono::steady_clock::now();
-    if(!Path::make(directory) || !ImageTools::writePng(path, image)) {
+    if(!Path::make(directory) || !ImageTools::writePng(path, image, Path::Sync::Rewritable)) {
         Error{} << "Unable to write uncompressed image" << path;
         return;
     }

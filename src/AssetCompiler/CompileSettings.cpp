@@ -72,7 +72,7 @@ bool AssetCompiler::compileAppIcons() {
     for(const int size: AppIconSizes) {
         resizer.setValue("size", fmt::format("{} {}", size, size));
         const std::optional<Trade::ImageData> resized = resizer.convert(image);
-        if(!resized || !ImageTools::writePng(Path::join(cache, fmt::format("icon{}.png", size)), *resized))
+        if(!resized || !ImageTools::writePng(Path::join(cache, fmt::format("icon{}.png", size)), *resized, Path::Sync::Rewritable))
             Warning{} << "Failed to generate app icon of size" << size;
     }
     return true;

@@ -195,7 +195,7 @@ std::string temporaryFileFor(std::string_view path) {
     return join(directory, "." + name + ".zandelle-tmp");
 }
 
-bool writeAtomic(std::string_view path, std::string_view data) {
+bool writeAtomic(std::string_view path, std::string_view data, const Sync sync) {
     /* Saving through a link replaces the file it points to, not the link */
     const std::optional<std::string> resolved = followLinks(std::string{path});
     if(!resolved) return false;
@@ -220,6 +220,10 @@ bool writeAtomic(std::string_view path, std::string_view data) {
         if(n < 0 && errno == EINTR) continue;
         if(n <= 0) return fail();
         written += std::size_t(n);
+    }
+    if(sync == Sync::Rewritable) {
+        if(std::rename(temporary.c_str(), target.c_str()) != 0) return fail();
+        return ::close(fd) == 0;
     }
     if(::fsync(fd) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) return fail();
     /* The rename itself is durable only once the directory is synced */

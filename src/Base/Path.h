@@ -48,7 +48,12 @@ ZANDELLE_EXPORT std::optional<std::vector<char>> read(std::string_view path);
     old file survives any failure. A symbolic link is followed: its target is
     replaced and keeps its permissions. Whatever an interrupted earlier write
     of the same file left is reused and replaced. */
-ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data);
+enum class Sync {
+    Durable,    /**< synced to disk with its directory before returning */
+    Rewritable  /**< not synced: for scratch files, and caches that are
+                     written again from their source on every compile */
+};
+ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data, Sync sync = Sync::Durable);
 /** The temporary file writeAtomic() writes before renaming it to @p path */
 ZANDELLE_EXPORT std::string temporaryFileFor(std::string_view path);
 

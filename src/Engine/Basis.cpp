@@ -147,7 +147,7 @@ std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData
     std::vector<std::size_t> written;
     for(std::size_t i = 0; i != images.size(); ++i) {
         const std::string input = "tile" + std::to_string(i) + ".png";
-        if(!ImageTools::writePng(Path::join(_directory, input), *images[i])) {
+        if(!ImageTools::writePng(Path::join(_directory, input), *images[i], Path::Sync::Rewritable)) {
             Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
             continue;
         }
@@ -221,7 +221,8 @@ std::vector<BasisImporter::Opened> BasisImporter::openAll(std::span<const std::s
     std::vector<std::string> arguments{"-unpack", "-ktx_only", "-format_only", std::to_string(target->basisFormat)};
     for(std::size_t i = 0; i != files.size() && written; ++i) {
         const std::string input = "in" + std::to_string(i) + ".basis";
-        written = Path::writeAtomic(Path::join(_directory, input), std::string_view{files[i].data(), files[i].size()});
+        written = Path::writeAtomic(Path::join(_directory, input), std::string_view{files[i].data(), files[i].size()},
+            Path::Sync::Rewritable);
         arguments.insert(arguments.end(), {"-file", "../" + input});
     }
     if(!written) {

@@ -123,9 +123,9 @@ std::optional<std::vector<char>> encodePng(const Trade::ImageData& image) {
     return out;
 }
 
-bool writePng(std::string_view path, const Trade::ImageData& image) {
+bool writePng(std::string_view path, const Trade::ImageData& image, const Path::Sync sync) {
     const std::optional<std::vector<char>> data = encodePng(image);
-    return data && Path::writeAtomic(path, std::string_view{data->data(), data->size()});
+    return data && Path::writeAtomic(path, std::string_view{data->data(), data->size()}, sync);
 }
 
 std::optional<Trade::ImageData> decodePng(std::span<const char> data) {

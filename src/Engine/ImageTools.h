@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Base/Export.h"
+#include "Base/Path.h"
 #include "Base/Math.h"
 #include "Engine/Trade.h"
 
@@ -55,7 +56,7 @@ class ZANDELLE_EXPORT StbResizeImageConverter {
 ZANDELLE_EXPORT std::optional<std::vector<char>> encodePng(const Trade::ImageData& image);
 /** encodePng() written atomically to @p path; false when the image cannot be
     encoded or the file not written */
-ZANDELLE_EXPORT bool writePng(std::string_view path, const Trade::ImageData& image);
+ZANDELLE_EXPORT bool writePng(std::string_view path, const Trade::ImageData& image, Path::Sync sync = Path::Sync::Durable);
 
 /** An eight-bit image decoded from PNG bytes: grey files become R8Unorm,
     grey with alpha RG8Unorm, colour RGB8Unorm or (with alpha or a
