@@ -19,6 +19,8 @@
 #include "Tools/ChangeHandlers.h"
 #include "Tools/ProjectFiles.h"
 
+#include "support/ScratchProject.h"
+
 using namespace ZandelleEngine;
 
 namespace {
@@ -32,11 +34,6 @@ void setSection(ProjectFile& file, const char* section, const std::string& json)
 struct Project {
     explicit Project(int objects) {
         Debug::setQuiet(true);
-        editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
-        initProject(editor, "", "");
-        /* Uncompressed images are written to the project's cache */
-        std::string root = (std::filesystem::temp_directory_path()/"zandelle-bench-XXXXXX").string();
-        if(::mkdtemp(root.data())) editor.data().project().setRoot(root);
         ProjectFile& file = editor.data().projectFile();
         const std::string phong = file.pipelines().resourceByName("Phong Opaque");
         std::string o = "{", m = "{", i = "{";
@@ -58,11 +55,9 @@ struct Project {
         editor.assetCompiler->compileAll();
         editor.jobSystem->waitForIdle();
     }
-    ~Project() {
-        const std::string root = editor.data().project().root();
-        if(!root.empty()) std::filesystem::remove_all(root);
-    }
     ZandelleEditor editor{2};
+    /* Uncompressed images are written to the project's cache */
+    Generated::ScratchProject scratch{editor};
 };
 
 Project& project(int objects) {

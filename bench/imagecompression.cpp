@@ -17,6 +17,7 @@
 #include "Engine/Basis.h"
 #include "Tools/ProjectFiles.h"
 #include "support/Photo.h"
+#include "support/ScratchProject.h"
 
 using namespace ZandelleEngine;
 
@@ -32,15 +33,12 @@ void tiledCompression(benchmark::State& state) {
         state.SkipWithError("no Basis encoder installed");
         return;
     }
-    std::string root = (std::filesystem::temp_directory_path()/"zandelle-bench-XXXXXX").string();
-    if(!::mkdtemp(root.data())) {
+    ZandelleEditor editor{2};
+    const Generated::ScratchProject scratch{editor};
+    if(scratch.root.empty()) {
         state.SkipWithError("no temporary directory");
         return;
     }
-    ZandelleEditor editor{2};
-    editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
-    initProject(editor, "", "");
-    editor.data().project().setRoot(root);
     AssetCompiler& compiler = *editor.assetCompiler;
     Trade::ImageData image = Generated::photo(2048);
     editor.data().projectFile()["images/photo/name"].setString("photo");
@@ -82,7 +80,6 @@ void tiledCompression(benchmark::State& state) {
         state.counters["regionEncodes"] = compiler.tilesEncoded - coldEncodes - warmEncodes;
         state.counters["regionOverCold"] = region/cold;
     }
-    std::filesystem::remove_all(root);
 }
 
 }

@@ -11,21 +11,19 @@
 #include "Editor/ZandelleEditor.h"
 #include "Tools/ProjectFiles.h"
 #include "support/Photo.h"
+#include "support/ScratchProject.h"
 
 using namespace ZandelleEngine;
 
 namespace {
 
 void compileSettings(benchmark::State& state) {
-    std::string root = (std::filesystem::temp_directory_path()/"zandelle-bench-XXXXXX").string();
-    if(!::mkdtemp(root.data())) {
+    ZandelleEditor editor{1};
+    const Generated::ScratchProject scratch{editor};
+    if(scratch.root.empty()) {
         state.SkipWithError("no temporary directory");
         return;
     }
-    ZandelleEditor editor{1};
-    editor.resourcesPath = ZANDELLE_RESOURCES_DIR;
-    initProject(editor, "", "");
-    editor.data().project().setRoot(root);
     ProjectFile& file = editor.data().projectFile();
     editor.data().resources().images.add(FileLink{"icon.png", "icon"}, Generated::photo(1024));
     file["images/icon/name"].setString("icon");
@@ -40,7 +38,6 @@ void compileSettings(benchmark::State& state) {
     for(auto _: state)
         if(!compiler.compileSettings()) state.SkipWithError("icon refused");
     state.SetLabel(state.range(0) ? "with the app icon set" : "no app icons");
-    std::filesystem::remove_all(root);
 }
 
 }

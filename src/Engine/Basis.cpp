@@ -28,6 +28,17 @@ std::string makeScratchDirectory() {
     return pattern;
 }
 
+/* An empty folder @p name inside @p directory, which is made on first use;
+   empty on failure */
+std::string emptyScratchFolder(std::string& directory, std::string_view name) {
+    if(directory.empty()) directory = makeScratchDirectory();
+    if(directory.empty()) return {};
+    const std::string folder = Path::join(directory, name);
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return Path::make(folder) ? folder : std::string{};
+}
+
 void removeScratchDirectory(const std::string& directory) {
     if(directory.empty()) return;
     std::error_code ec;
@@ -123,11 +134,8 @@ std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData
         Error{} << "Trade::BasisImageConverter::convertToData(): basisu executable not found at" << _executable;
         return out;
     }
-    if(_directory.empty()) _directory = makeScratchDirectory();
-    const std::string output = Path::join(_directory, "out");
-    std::error_code ec;
-    std::filesystem::remove_all(output, ec);
-    if(_directory.empty() || !Path::make(output)) {
+    const std::string output = emptyScratchFolder(_directory, "out");
+    if(output.empty()) {
         Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
         return out;
     }
@@ -213,11 +221,8 @@ std::vector<BasisImporter::Opened> BasisImporter::openAll(std::span<const std::s
         return out;
     }
 
-    if(_directory.empty()) _directory = makeScratchDirectory();
-    const std::string unpack = Path::join(_directory, "unpack");
-    std::error_code ec;
-    std::filesystem::remove_all(unpack, ec);
-    bool written = !_directory.empty() && Path::make(unpack);
+    const std::string unpack = emptyScratchFolder(_directory, "unpack");
+    bool written = !unpack.empty();
     std::vector<std::string> arguments{"-unpack", "-ktx_only", "-format_only", std::to_string(target->basisFormat)};
     for(std::size_t i = 0; i != files.size() && written; ++i) {
         const std::string input = "in" + std::to_string(i) + ".basis";
