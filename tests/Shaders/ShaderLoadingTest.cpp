@@ -60,12 +60,6 @@ class ShaderLoadingTest: public Testing::EditorTest {
             return std::count_if(tasks.begin(), tasks.end(),
                 [](const auto& t) { return t->title() == "Reloading shaders"; });
         }
-        /* Writes a file below the temporary directory and runs what its watch sets off */
-        void change(std::string_view relative, std::string_view contents) {
-            dir.write(relative, contents);
-            EXPECT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u) << relative;
-            editor.jobSystem->waitForIdle();
-        }
 
         std::string editorShaders = dir / "editor-shaders";
         std::string projectShaders = dir / "project/shaders";
@@ -76,7 +70,8 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     loadShaders(editor);
     EXPECT_EQ(log.all(), "Loading shaders from " + editorShaders + "\n");
 
-    /* Compiled-in internal passes keep their source but stay out of the project */
+    /* Compiled-in internal passes keep their source but stay out of the
+       project; with the table below they name every compiled-in file */
     for(const char* path: {"Bloom.frag", "ComponentId.frag", "CopyAtlasTile.frag", "CopyDepth.frag",
         "IrradianceIBLBaker.frag", "Overdraw.frag", "SpecularIBLBaker.frag", "VisualizeTileFeedback.frag",
         "VisualizeVirtualAtlas.frag", "OutlineDraw.frag", "OutlineInit.frag", "OutlineStep.frag"}) {
@@ -121,6 +116,16 @@ TEST_F(ShaderLoadingTest, ShippedShaders) {
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end() - 1, [](const std::string& a, const std::string& b) {
         return Path::filename(a) < Path::filename(b);
     }));
+
+    /* Loading again adds nothing */
+    const std::size_t pipelines = file().pipelines().size(), sources = editor.data().resources().shaderSources.size();
+    log.clear();
+    loadShaders(editor);
+    EXPECT_EQ(log.problems(), "");
+    EXPECT_EQ(recordedPaths(), paths);
+    EXPECT_EQ(file().pipelines().size(), pipelines);
+    EXPECT_EQ(editor.data().resources().shaderSources.size(), sources);
+    EXPECT_EQ(editor.fileWatch->watchCount(), 1u);
 }
 
 TEST_F(ShaderLoadingTest, ProjectOverridesDuplicatesAndExcludedDirectories) {
@@ -170,13 +175,10 @@ TEST_F(ShaderLoadingTest, ProjectOverridesDuplicatesAndExcludedDirectories) {
 }
 
 TEST_F(ShaderLoadingTest, FailedChecksAndSyntaxErrors) {
-    /* Physical without occlusionFactor, Flat with a mistyped colour; Broken
-       is fine on its own, but with its feature defined a broken branch is taken */
-    const std::string physical = String::replaceAll(editorFile("Physical.frag"), "lowp float occlusionFactor;", "");
-    dir.write("editor-shaders/Physical.frag", physical);
-    const std::string flat = String::replaceAll(editorFile("Flat.frag"), "lowp vec4 color;", "lowp float color;");
-    ASSERT_NE(flat, editorFile("Flat.frag"));
-    dir.write("editor-shaders/Flat.frag", flat);
+    /* Flat with a mistyped colour; Broken is fine on its own, but with its
+       feature defined a broken branch is taken */
+    dir.write("editor-shaders/Flat.frag",
+        String::replaceAll(editorFile("Flat.frag"), "lowp vec4 color;", "lowp float color;"));
     dir.write("project/shaders/Broken.frag", "#define FEATURE_BROKEN\n#ifdef BROKEN\n#define\n#endif\n");
 
     Testing::LogCapture log;
@@ -185,54 +187,38 @@ TEST_F(ShaderLoadingTest, FailedChecksAndSyntaxErrors) {
         "Preprocessor: expected an identifier after #define\n"
         "Syntax error in shader Broken.frag\n"
         "Skipping shader with failed validation: Flat.frag\n"
-        "incorrect material parameter meta type for 'color'.\nGot 0, expected 2\n"
-        "Skipping shader with failed validation: Physical.frag\n"
-        "missing material parameter 'occlusionFactor'\n");
+        "incorrect material parameter meta type for 'color'.\nGot 0, expected 2\n");
 
     /* The records stay, without features, source or pipelines */
-    for(const char* path: {"Physical.frag", "Flat.frag", "Broken.frag"}) {
+    for(const char* path: {"Flat.frag", "Broken.frag"}) {
         SCOPED_TRACE(path);
         ASSERT_NE(key(path), "");
         EXPECT_EQ(record(path)["stage"].asString(), "fragment");
         EXPECT_FALSE(record(path)["features"].isArray());
         EXPECT_EQ(source(path), "");
     }
-    for(const char* name: {"Physical Opaque", "Physical Opaque Textured", "Flat Opaque", "Flat Opaque Textured",
-                           "Broken"})
-        EXPECT_EQ(pipeline(name), "") << name;
+    for(const char* name: {"Flat Opaque", "Broken"}) EXPECT_EQ(pipeline(name), "") << name;
     EXPECT_NE(pipeline("Phong Opaque"), "");
 }
 
-TEST_F(ShaderLoadingTest, LoadingTwiceAddsNothing) {
-    loadShaders(editor);
-    const std::size_t shaders = file().shaders().size(), pipelines = file().pipelines().size();
-    const std::size_t sources = editor.data().resources().shaderSources.size();
-    ASSERT_GT(pipelines, 0u);
-
-    Testing::LogCapture log;
-    loadShaders(editor);
-    EXPECT_EQ(log.problems(), "");
-    EXPECT_EQ(file().shaders().size(), shaders);
-    EXPECT_EQ(file().pipelines().size(), pipelines);
-    EXPECT_EQ(editor.data().resources().shaderSources.size(), sources);
-    EXPECT_EQ(editor.fileWatch->watchCount(), 1u);
-}
-
 TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
-    /* A project with its asset compiler, as after a load */
+    /* A project with its asset compiler, as after a load; the compiled-in
+       Slug shader read from disk instead */
     ASSERT_TRUE(initProject(editor, "", ""));
     editor.data().project().setRoot(dir / "project/Project.zdp");
     Path::make(projectShaders);
+    dir.write("editor-shaders/internal/Slug.frag", "// slug from disk\n");
+    dir.write("editor-shaders/internal/resources.conf",
+        "group=ZandelleEditorShaders\n[file]\nfilename=Slug.frag\nalias=lib/Slug.frag\n");
     loadShaders(editor);
-    EXPECT_NE(editor.shaderWatchIds[0], -1);
-    EXPECT_NE(editor.shaderWatchIds[1], -1);
-    EXPECT_EQ(editor.shaderWatchIds[2], -1);
+    EXPECT_EQ(source("lib/Slug.frag"), "// slug from disk\n");
+    EXPECT_NE(editor.shaderWatchIds[2], -1);
+    EXPECT_EQ(key("Slug.frag"), "");
     AssetCompiler& compiler = *editor.assetCompiler;
     compiler.compileShaders();
     EditorSceneData& scene = editor.data().scene();
     const std::uint32_t shaders = scene.assetTypeCounter(AssetType::Shaders);
     const std::uint32_t pipelines = scene.assetTypeCounter(AssetType::Pipelines);
-    const std::size_t includes = scene.includeShaders.size();
     const Data::Id lights = ResourceIndex::lookup(compiler.resourceIndex.includeShaders, key("lib/Lights.glsl"));
     ASSERT_NE(lights, 0);
 
@@ -244,19 +230,27 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
 
     Testing::LogCapture log;
     const std::string edited = editorFile("lib/Lights.glsl") + "\n// edited\n";
-    change("editor-shaders/lib/Lights.glsl", edited);
+    dir.write("editor-shaders/lib/Lights.glsl", edited);
+    EXPECT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
     ASSERT_GE(reloadTasks(), 1u);
     EXPECT_TRUE(String::beginsWith(log.debug(),
         "Reloading shaders\nLoading shaders from " + projectShaders + " and " + editorShaders + "\n"));
     EXPECT_EQ(source("lib/Lights.glsl"), edited);
     /* The reload replaced the watches */
-    EXPECT_EQ(editor.fileWatch->watchCount(), 2u);
+    EXPECT_EQ(editor.fileWatch->watchCount(), 3u);
     /* The edited include is compiled again under the index it had */
     EXPECT_GT(scene.assetTypeCounter(AssetType::Shaders), shaders);
     EXPECT_GT(scene.assetTypeCounter(AssetType::Pipelines), pipelines);
     EXPECT_EQ(ResourceIndex::lookup(compiler.resourceIndex.includeShaders, key("lib/Lights.glsl")), lights);
-    EXPECT_EQ(scene.includeShaders.size(), includes);
     EXPECT_EQ(Data::readShaderData(scene.includeShaders[lights])->source, edited);
+
+    /* Removing the configuration reloads, with the compiled-in data back */
+    Path::remove(dir / "editor-shaders/internal/resources.conf");
+    EXPECT_GT(editor.fileWatch->waitAndPoll(editor, 5000), 0u);
+    editor.jobSystem->waitForIdle();
+    EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
+    EXPECT_FALSE(source("lib/Slug.frag").empty());
 }
 
 TEST_F(ShaderLoadingTest, EveryChangeReloads) {
@@ -291,44 +285,11 @@ TEST_F(ShaderLoadingTest, EveryChangeReloads) {
     EXPECT_EQ(source("Custom.frag"), "// third\n");
 }
 
-TEST_F(ShaderLoadingTest, WithoutEditorDirectory) {
-    /* Only the compiled-in shaders, and nothing watched */
+TEST_F(ShaderLoadingTest, WithoutEditorDirectoryAndByBareFileName) {
+    /* Only the compiled-in shaders and the project's, whose directory is
+       relative to the current one when the project was opened by bare file
+       name (an empty root) */
     editor.shaderDirectory.clear();
-    loadShaders(editor);
-    EXPECT_NE(key("Depth.frag"), "");
-    EXPECT_EQ(key("Phong.frag"), "");
-    EXPECT_EQ(editor.fileWatch->watchCount(), 0u);
-    EXPECT_EQ(pipeline("Phong Opaque"), "");
-    EXPECT_NE(pipeline("Depth Opaque"), "");
-}
-
-TEST_F(ShaderLoadingTest, ResourceConfiguration) {
-    /* The compiled-in Slug shader read from disk instead */
-    dir.write("editor-shaders/internal/Slug.frag", "// slug from disk\n");
-    dir.write("editor-shaders/internal/resources.conf",
-        "group=ZandelleEditorShaders\n[file]\nfilename=Slug.frag\nalias=lib/Slug.frag\n");
-    loadShaders(editor);
-    EXPECT_EQ(source("lib/Slug.frag"), "// slug from disk\n");
-    EXPECT_NE(editor.shaderWatchIds[2], -1);
-    EXPECT_EQ(key("Slug.frag"), "");
-
-    /* Editing the configuration reloads */
-    editor.jobSystem->waitForIdle();
-    change("editor-shaders/internal/resources.conf", "group=ZandelleEditorShaders\n");
-    EXPECT_GE(reloadTasks(), 1u);
-    EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
-
-    /* Without the file the compiled-in data is back */
-    Path::remove(dir / "editor-shaders/internal/resources.conf");
-    editor.fileWatch->waitAndPoll(editor, 300);
-    editor.jobSystem->waitForIdle();
-    loadShaders(editor);
-    EXPECT_NE(source("lib/Slug.frag"), "// slug from disk\n");
-    EXPECT_FALSE(source("lib/Slug.frag").empty());
-}
-
-TEST_F(ShaderLoadingTest, EmptyRootIsTheCurrentDirectory) {
-    /* A project opened by bare file name */
     dir.write("project/shaders/Custom.frag", "// custom\n");
     editor.data().project().setRoot("Project.zdp");
     ASSERT_EQ(editor.data().project().root(), "");
@@ -337,6 +298,11 @@ TEST_F(ShaderLoadingTest, EmptyRootIsTheCurrentDirectory) {
         loadShaders(editor);
     }
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
+    EXPECT_NE(key("Depth.frag"), "");
+    EXPECT_EQ(key("Phong.frag"), "");
+    EXPECT_EQ(editor.fileWatch->watchCount(), 1u);
+    EXPECT_EQ(pipeline("Phong Opaque"), "");
+    EXPECT_NE(pipeline("Depth Opaque"), "");
 }
 
 TEST(ShaderLoading, IsShaderFile) {
