@@ -1,3 +1,5 @@
+#include <tuple>
+
 #include "CompilerFixture.h"
 #include "Engine/Components.h"
 #include "Engine/LanguageData.h"
@@ -78,9 +80,7 @@ TEST_F(LanguagesTest, TextsFallBackAndDeletingMovesLaterLanguagesDown) {
     EXPECT_EQ(strings("fr"), (std::vector<std::string>{"greeting", "Bonjour"}));
     const std::optional<Data::LanguageDataView> en = Data::readLanguageData(scene().languages().languages[1]);
     ASSERT_TRUE(en);
-    EXPECT_EQ(en->name, "English");
-    EXPECT_EQ(en->key, "en");
-    EXPECT_EQ(en->strings.size(), 12u);
+    EXPECT_EQ(std::tuple(en->name, en->key, en->strings.size()), std::tuple("English", "en", 12u));
     /* Language data read back whole only */
     const std::vector<char>& data = scene().languages().languages[1];
     EXPECT_FALSE(Data::readLanguageData(std::span{data.data(), data.size() - 4}));

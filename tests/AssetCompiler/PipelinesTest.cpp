@@ -44,8 +44,7 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     const std::string phong = file().shaders().resourceByName("Phong");
     setRecord("pipelines", "custom", R"({"name": "Custom", "shader": ")" + phong + R"(",
         "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
-        "blendEqAlpha": "max", "doubleSided": true,
-        "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
+        "blendEqAlpha": "max", "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
     addMaterial("m", "Custom");
     /* Defaults of the right kind stay, others are replaced */
     JsonDocument kept;
@@ -57,7 +56,6 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     compiler().compileAll();
 
     const Data::PipelineDataView view = compiled("Custom");
-    EXPECT_EQ(view.name, "Custom");
     EXPECT_EQ(view.index, compiler().pipelineId("custom"));
     EXPECT_TRUE(view.alphaMasked);
     EXPECT_EQ(view.features, (std::vector<std::string_view>{"ALPHA_MASKED", "TEXTURED"}));
@@ -66,7 +64,6 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     /* blendSrcAlpha from the project defaults */
     EXPECT_EQ(std::tuple(p.blendSrcRgb, p.blendDestRgb, p.blendSrcAlpha, p.depthFunction, p.blendEqAlpha),
         std::tuple(8u, 0u, 1u, 7u, 4u));
-    EXPECT_EQ(p.doubleSided, 1);
     EXPECT_EQ(p.reserved1, 1u);
     EXPECT_EQ(p.reserved2[1], 0xFF);
     /* Texture coordinates, normals */

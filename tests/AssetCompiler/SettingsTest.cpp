@@ -1,4 +1,5 @@
 #include <btBulletDynamicsCommon.h>
+#include <stb_image.h>
 
 #include <tuple>
 
@@ -75,15 +76,11 @@ TEST_F(SettingsTest, RebuildKeepsCookedMeshes) {
     EXPECT_EQ(log.problems(), "");
 }
 
-/* Width and height from a PNG file's header chunk, read without a decoder */
+/* Width and height of a PNG file as stb reads them */
 Vector2i pngSize(const std::string& path) {
-    const std::optional<std::vector<char>> bytes = Path::read(path);
-    if(!bytes || bytes->size() < 24 || std::string_view{bytes->data() + 12, 4} != "IHDR") return {0, 0};
-    const auto be32 = [&](std::size_t at) {
-        const auto* b = reinterpret_cast<const unsigned char*>(bytes->data() + at);
-        return int(b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
-    };
-    return {be32(16), be32(20)};
+    Vector2i size{0, 0};
+    int channels;
+    return stbi_info(path.c_str(), &size.x, &size.y, &channels) ? size : Vector2i{0, 0};
 }
 
 TEST_F(SettingsTest, AppIcons) {
