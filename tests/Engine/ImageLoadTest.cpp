@@ -37,23 +37,6 @@ void append(void* out, void* data, int size) {
         static_cast<std::uint8_t*>(data) + size);
 }
 
-/* 16-bit PNGs through libpng, which takes big-endian samples */
-Bytes png16(const Bytes& bigEndianSamples, int colorType) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, [](png_structp p, png_bytep data, png_size_t size) {
-        append(png_get_io_ptr(p), data, int(size));
-    }, nullptr);
-    png_set_IHDR(png, info, 3, 2, 16, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-        PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for(std::size_t y = 0; y != 2; ++y) png_write_row(png, bigEndianSamples.data() + y*bigEndianSamples.size()/2);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
-
 }
 
 TEST(ImageLoad, LosslessFormatsKeepChannelsAndPixels) {
@@ -62,7 +45,6 @@ TEST(ImageLoad, LosslessFormatsKeepChannelsAndPixels) {
         {"grey-alpha PNG", 2, PixelFormat::RG8Unorm, 'p'},
         {"RGBA PNG", 4, PixelFormat::RGBA8Unorm, 'p'},
         {"RGB BMP", 3, PixelFormat::RGB8Unorm, 'b'},
-        {"RGBA TGA", 4, PixelFormat::RGBA8Unorm, 't'},
         {"RGBA WebP", 4, PixelFormat::RGBA8Unorm, 'w'},
     };
     for(const auto& d: data) {
@@ -71,7 +53,6 @@ TEST(ImageLoad, LosslessFormatsKeepChannelsAndPixels) {
         Bytes file;
         if(d.kind == 'p') stbi_write_png_to_func(append, &file, 3, 2, d.channels, pixels.data(), 0);
         if(d.kind == 'b') stbi_write_bmp_to_func(append, &file, 3, 2, d.channels, pixels.data());
-        if(d.kind == 't') stbi_write_tga_to_func(append, &file, 3, 2, d.channels, pixels.data());
         if(d.kind == 'w') {
             std::uint8_t* encoded = nullptr;
             const std::size_t size = WebPEncodeLosslessRGBA(pixels.data(), 3, 2, 12, &encoded);
@@ -87,34 +68,34 @@ TEST(ImageLoad, LosslessFormatsKeepChannelsAndPixels) {
     }
 }
 
-TEST(ImageLoad, SixteenBitPngHdrAndJpeg) {
-    /* Byte-swapped samples read back as native 16-bit values */
-    const Bytes samples = pattern(4);
+TEST(ImageLoad, SixteenBitPngAndHdr) {
+    /* Native 16-bit samples, which the file holds big-endian, read back as
+       they were */
+    const Bytes samples = pattern(2);
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = 3;
+    png.height = 2;
+    png.format = PNG_FORMAT_LINEAR_Y;
+    Bytes file(PNG_IMAGE_PNG_SIZE_MAX(png));
+    png_alloc_size_t size = file.size();
+    ASSERT_TRUE(png_image_write_to_memory(&png, file.data(), &size, 0, samples.data(), 0, nullptr));
     std::string error;
-    const Bytes png = png16(samples, PNG_COLOR_TYPE_GRAY_ALPHA);
-    auto image = loadImageData(png.data(), png.size(), error);
+    auto image = loadImageData(file.data(), size, error);
     ASSERT_TRUE(image) << error;
-    EXPECT_EQ(image->format, PixelFormat::RG16Unorm);
-    Bytes swapped = bottomUp(samples);
-    for(std::size_t i = 0; i != swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
-    EXPECT_EQ(image->data, swapped);
+    EXPECT_EQ(image->format, PixelFormat::R16Unorm);
+    EXPECT_EQ(image->data, bottomUp(samples));
 
     /* Powers of two survive the shared-exponent encoding exactly */
     const float hdr[3*2*3]{0.5f, 1.0f, 2.0f, 4.0f, 8.0f, 16.0f, 0.25f, 0.5f, 1.0f,
                            1.0f, 1.0f, 1.0f, 2.0f, 2.0f, 2.0f, 0.125f, 0.125f, 0.125f};
-    Bytes file;
+    file.clear();
     ASSERT_TRUE(stbi_write_hdr_to_func(append, &file, 3, 2, 3, hdr));
     image = loadImageData(file.data(), file.size(), error);
     ASSERT_TRUE(image) << error;
     EXPECT_EQ(image->format, PixelFormat::RGB32F);
     EXPECT_EQ(image->data, bottomUp(Bytes(reinterpret_cast<const std::uint8_t*>(hdr),
         reinterpret_cast<const std::uint8_t*>(hdr) + sizeof(hdr))));
-
-    file.clear();
-    ASSERT_TRUE(stbi_write_jpg_to_func(append, &file, 3, 2, 3, pattern(3).data(), 90));
-    image = loadImageData(file.data(), file.size(), error);
-    ASSERT_TRUE(image) << error;
-    EXPECT_EQ(image->format, PixelFormat::RGB8Unorm);
 }
 
 TEST(ImageLoad, BadInputIsAnErrorNotACrash) {
@@ -132,6 +113,4 @@ TEST(ImageLoad, BadInputIsAnErrorNotACrash) {
     Testing::TempDirectory dir;
     EXPECT_FALSE(loadImageFile(dir/"missing.png", error));
     EXPECT_EQ(error, "cannot open file");
-    EXPECT_FALSE(loadImageFile(dir.write("notes.png", "just some text"), error));
-    EXPECT_FALSE(error.empty());
 }

@@ -62,15 +62,11 @@ TEST(PhysicsTest, CookedBytesTruncatedOrCorrupted) {
     std::vector<char> bytes;
     ASSERT_TRUE(Cooking{}.cookConvexMesh({.points = points, .pointStride = 12, .pointCount = 4}, bytes));
     Testing::LogCapture log;
-    for(std::size_t size: {std::size_t(0), std::size_t(5), std::size_t(11)})
-        EXPECT_FALSE(PhysicsMesh::create(MeshKind::Convex, std::span<const char>{bytes.data(), size}));
     EXPECT_FALSE(PhysicsMesh::create(MeshKind::Convex, std::vector<char>(bytes.size(), 'x')));
-    std::string expected;
-    for(int i = 0; i != 4; ++i) expected += "Physics::PhysicsMesh::create(): no collision shape in cooked data\n";
-    EXPECT_EQ(log.error(), expected);
+    EXPECT_EQ(log.error(), "Physics::PhysicsMesh::create(): no collision shape in cooked data\n");
 
-    /* Cut anywhere after the file header: refused, never a crash */
-    for(std::size_t size = 12; size < bytes.size(); size += 7)
+    /* Cut anywhere, inside the file header or after it: refused, never a crash */
+    for(std::size_t size = 5; size < bytes.size(); size += 7)
         EXPECT_FALSE(PhysicsMesh::create(MeshKind::Convex, std::span<const char>{bytes.data(), size})) << size;
 }
 
