@@ -74,16 +74,14 @@ std::vector<std::string> stepsRun(const ProjectVersion& version) {
 
 }
 
-/* The versions of the frozen projects are checked through their expected
-   logs (announcements and hooks in order); these are the versions between */
+/* The versions of the frozen projects, a release candidate and the newest
+   among them, are checked through their expected logs (announcements and
+   hooks in order); these are the thresholds no frozen project stands on */
 TEST(MigrationSequence, RunsTheRowsOfTheStoredVersion) {
     const struct { const char* name; ProjectVersion version; std::vector<int> rows; } Data[]{
         {"0.7.3", {0, 7, 3, 0}, rows({}, 3, {11})},
         {"0.8.6", {0, 8, 6, 0}, rows({7, 8, 9}, 13)},
         {"0.8.10 is newer than 0.8.9", {0, 8, 10, 0}, rows({8, 9}, 14)},
-        {"0.9.4 rc3 is older than 0.9.4", {0, 9, 4, 3}, rows({9}, 21)},
-        {"1.0.0 rc2", {1, 0, 0, 2}, rows({9}, 27)},
-        {"a future version runs no versioned row", {2, 0, 0, 0}, {9, 39}},
     };
     for(const auto& d: Data) {
         std::vector<std::string> expected;
@@ -114,7 +112,6 @@ TEST(MigrationSequence, MissingDefaultPipelineStopsTheSequence) {
     EXPECT_FALSE(runMigrations(*file, {0, 8, 4, 0}, "", hooks));
     EXPECT_EQ(log.error(), "Tools/ProjectMigrations: migration_0_8_5_updateShadersToPipelines(): "
         "missing default pipeline pipelineIdParticle, no pipeline named Particle\n");
-    EXPECT_TRUE(log.debug().ends_with("Updating shaders to pipelines (=> 0.8.5)\n")) << log.debug();
     EXPECT_FALSE(installed);
     EXPECT_EQ(jsonAt(*file, "materials"), R"({"1":{"shader":"Phong"}})");
 }
@@ -122,8 +119,8 @@ TEST(MigrationSequence, MissingDefaultPipelineStopsTheSequence) {
 TEST(MigrationSequence, ReportNamesTheChangedRecords) {
     auto file = Testing::project(R"({"objects": {"1": {"skin": "1", "components": [
             {"type": "mesh", "mesh": {"skin": "2"}}]}, "2": {"name": "untouched"}},
-        "skins": {"1": {"joints": ["2"]}, "2": {"joints": ["2"]}}, "files": ["a.fbx"],
-        "settings": {"scripting": {"bundlingType": "npm"}, "rendering": {"fontCharacters": "abc"}}})");
+        "skins": {"1": {"joints": ["2"]}, "2": {"joints": ["2"]}},
+        "settings": {"rendering": {"fontCharacters": "abc"}}})");
     std::vector<MigrationStep> report;
     Testing::LogCapture log;
     ASSERT_TRUE(runMigrations(*file, {0, 9, 3, 0}, "", Testing::loggingHooks(*file), &report));
@@ -132,11 +129,11 @@ TEST(MigrationSequence, ReportNamesTheChangedRecords) {
         ADD_FAILURE() << name << " did not run";
         return std::vector<std::string>{};
     };
+    /* Records, settings as a whole, a section that appears, nothing; a whole
+       array ("files") is in the command-line test of upgrade --dry-run */
     EXPECT_EQ(changes("migration_0_9_4_mergeDuplicateSkins"), (std::vector<std::string>{"objects/1", "skins/2"}));
     EXPECT_EQ(changes("migration_0_9_4_moveFontToResource"), (std::vector<std::string>{"settings", "fonts/1"}));
     EXPECT_EQ(changes("migration_0_9_4_removeAlphaFeature"), std::vector<std::string>{});
-    EXPECT_EQ(changes("migration_1_0_4_addImporterToFiles"), std::vector<std::string>{"files"});
-    EXPECT_EQ(changes("migration_1_1_0_convertFilesToResourceSection"), std::vector<std::string>{"files"});
     /* Hooks appear only when they changed the document */
     EXPECT_EQ(report.front().name, "loadShaders");
     EXPECT_EQ(std::count_if(report.begin(), report.end(),
@@ -177,7 +174,7 @@ TEST(MigrationProjectFiles, MigrateToExpectedDocumentAndLog) {
 TEST(MigrationRobustness, WrongShapesSurviveTheWholeSequence) {
     const char* const WrongShapes = R"({"objects": {
         "1": {"name": "Odd", "components": "not an array", "link": 42, "transformation": [1, 2, 3, 4, 5],
-              "scale": "big", "deleted": "yes", "parent": 7, "skin": 5, "mine": {"a": [1]}},
+              "scale": "big", "deleted": "yes", "parent": 7, "skin": 5},
         "2": {"components": [1, "x", null, {"type": 5}, {"type": "light", "light": "bright"},
             {"type": "text", "text": {"material": 3}}, {"type": "text", "text": "hello"},
             {"type": "collision", "collision": {"groups": "all"}}, {"type": "mesh", "mesh": {"skin": ["a"]}},
@@ -194,8 +191,7 @@ TEST(MigrationRobustness, WrongShapesSurviveTheWholeSequence) {
       "textures": {"1": {"link": "DefaultFont"}}, "shaders": {"1": {"link": "Phong"}}, "fonts": {"1": 17},
       "files": [1, {"x": 2}, "ok.fbx", null],
       "settings": {"project": {"version": "new"}, "rendering": "fast", "ar": {"framework": 1, "8thwall": "token"},
-        "scripting": {"sourcePaths": "js/", "useInternalBundler": "no", "esbuildFlags": 5, "libraryPaths": 1}},
-      "extra": {"kept": true}})";
+        "scripting": {"sourcePaths": "js/", "useInternalBundler": "no", "esbuildFlags": 5, "libraryPaths": 1}}})";
     auto file = Testing::project(WrongShapes);
     Testing::TempDirectory root;
     Testing::LogCapture log;
@@ -208,11 +204,11 @@ TEST(MigrationRobustness, WrongShapesSurviveTheWholeSequence) {
     const struct { const char* path; const char* json; } Kept[]{
         {"objects/1/components", "\"not an array\""}, {"objects/1/link", "42"},
         {"objects/1/transformation", "[1,2,3,4,5]"}, {"objects/1/scale", "\"big\""},
-        {"objects/1/mine", R"({"a":[1]})"}, {"objects/3", "\"not a record\""},
+        {"objects/3", "\"not a record\""}, {"settings/scripting/esbuildFlags", "5"},
         {"objects/4/components", R"({"0":"weird","x":1})"}, {"objects/5/link", R"({"file":[1],"name":{"n":1}})"},
         {"skins/1/joints", R"({"a":1})"}, {"skins/2/joints", R"({"a":1})"}, {"skins/3", "[1,2]"},
         {"materials/1/Phong", "\"red\""}, {"materials/3/Phong", R"({"diffuseColor":"grey"})"},
-        {"pipelines/p/features", "[1,2]"}, {"images/2", "5"}, {"fonts/1", "17"}, {"extra", R"({"kept":true})"},
+        {"pipelines/p/features", "[1,2]"}, {"images/2", "5"}, {"fonts/1", "17"},
         {"settings/rendering", "\"fast\""}, {"settings/scripting/sourcePaths", "\"js/\""},
         {"objects/2/components", R"([1,"x",null,{"type":5},{"type":"light","light":"bright"},)"
             R"({"type":"text","text":{"material":3}},{"type":"text","text":"hello"},)"
