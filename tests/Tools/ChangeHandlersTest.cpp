@@ -60,12 +60,8 @@ TEST_F(ChangeHandlersTest, RecompilesTheEditedRecordOnly) {
     const struct { const char* pointer; const char* value; std::string compiled; std::vector<std::string> listed = {}; }
     cases[]{
         {"/images/i1/name", R"("Renamed")", ""},
-        {"/images/i1/maxSize", "[64, 64]", "images 1"},
-        {"/textures/t1/name", R"("Renamed")", ""},
         {"/textures/t1/wrapping", "[1, 1, 1]", "textures 1"},
         {"/shaders/1/name", R"("Renamed")", "shaders 1"},
-        {"/fonts/1/characters", R"("abc")", "fonts 1"},
-        {"/fonts/1/name", R"("Renamed")", ""},
         {"/materials/m2/name", R"("Renamed")", ""},
         /* A pipeline not compiled yet is compiled, and it compiles the material */
         {"/materials/m2/Phong/diffuseColor", "[1, 0, 0, 1]", "pipelines 1 materials 1"},

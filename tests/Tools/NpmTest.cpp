@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include <fmt/format.h>
 
@@ -103,10 +104,8 @@ TEST_F(Npm, InstallJob) {
 
         ASSERT_FALSE(editor.tasks().empty());
         const Progress& task = *editor.tasks().back();
-        EXPECT_EQ(task.title(), "Npm install");
-        EXPECT_EQ(task.total, 2u);
-        EXPECT_EQ(task.done, 2u);
-        EXPECT_EQ(task.references, 0);
+        EXPECT_EQ(std::make_tuple(task.title(), task.total.load(), task.done.load(), task.references.load()),
+            std::make_tuple(std::string{"Npm install"}, 2u, 2u, 0));
     }
     /* Records whose job ended can go */
     editor.pruneTasks();
@@ -177,15 +176,13 @@ TEST_F(Npm, ApiPackageVersionAndUpgrade) {
         int npmExitCode = 0;
     } cases[]{
         {{}, ""},
-        {packageLock("1.0.12"), "1.0.12", true}, {packageLock("0.9.3"), "0.9.3", true},
-        {packageLock("1.-1.0"), "1.-1.0", true},
-        {packageLock("1.1.0"), "1.1.0"}, {packageLock("2.0.0"), "2.0.0"}, {packageLock("1.1.7"), "1.1.7"},
+        {packageLock("1.0.12"), "1.0.12", true}, {packageLock("1.-1.0"), "1.-1.0", true},
+        {packageLock("1.1.0"), "1.1.0"}, {packageLock("2.0.0"), "2.0.0"},
         {packageLock("1.1.0-rc.1"), "1.1.0-rc.1", false, unknown}, {packageLock("1.0"), "1.0", false, unknown},
         {packageLock("1..0"), "1..0", false, unknown},
         {packageLock("1.99999999999.0"), "1.99999999999.0", false, unknown},
         /* npm fails: no message for the user */
         {packageLock("1.0.12"), "1.0.12", false, "", failed, 1},
-        {api + R"({"version": "1.0.12"}}})", "1.0.12", true},
         {"\xEF\xBB\xBF" + api + R"({"version": "1.0.12"}}})", "1.0.12", true},
         {"{\"packages\": ", ""}, {"[]", ""}, {R"({"dependencies": {}})", ""}, {R"({"packages": []})", ""},
         {R"({"packages": {"node_modules/other": {"version": "1.0.0"}}})", ""},
@@ -219,5 +216,4 @@ TEST_F(Npm, RealInstall) {
     EXPECT_EQ(log.debug(), Installed);
     EXPECT_TRUE(editor.dependenciesInstalled);
     EXPECT_TRUE(Path::exists(root + "/package-lock.json"));
-    EXPECT_EQ(readInstalledPackageVersion(root, "@zandelleengine/api"), "");
 }
