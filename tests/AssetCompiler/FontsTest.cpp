@@ -135,8 +135,7 @@ TEST_F(FontsTest, BadFontsAreSkipped) {
         "Failed writing cache file: " + cacheFile(cacheName(cantarell, "z", 0.0f)) + "\n");
     EXPECT_TRUE(glyphs(defaultFont));
     EXPECT_TRUE(scene().fonts().data(compiler().fontId("broken")).empty());
-    ASSERT_TRUE(glyphs("good"));
-    EXPECT_EQ(glyphs("good")->glyphs[0].codePoint, 0x7Au);
+    EXPECT_TRUE(glyphs("good"));
     EXPECT_EQ(compiler().fontId("missing"), 0);
 }
 

@@ -44,25 +44,22 @@ TEST(Preprocessor, Process) {
         std::vector<std::string> defined{}, notDefined{};
         std::string_view warning = "", error = "";
     } data[]{
-        {"ifdef taken, else skipped", "#define A\n#ifdef A\na\n#else\nb\n#endif\n", "a\n", {"A"}},
-        {"ifndef", "#ifndef A\nx\n#endif\n", "x\n", {}, {"A"}},
+        {"ifdef taken, else skipped; ifndef", "#define A\n#ifdef A\na\n#else\nb\n#endif\n#ifndef B\nx\n#endif\n",
+            "a\nx\n", {"A"}, {"B"}},
         {"comparisons", "#if 3 > 2\nyes\n#endif\n#if 2 >= 3\nno\n#endif\n#if -2 < 1\nneg\n#endif\n"
             "#if 4 != 4\nne\n#endif\n", "yes\nneg\n"},
-        {"elif chain takes the first true branch", "#if 0\na\n#elif 1\nb\n#elif 1\nc\n#else\nd\n#endif\nafter\n",
-            "b\nafter\n"},
-        {"else after a false elif", "#if 0\na\n#elif 0\nb\n#else\nc\n#endif\n", "c\n"},
-        {"number suffixes", "#if 3u == 3i\nyes\n#endif\n", "yes\n"},
+        {"first true elif wins; else after a false elif", "#if 0\na\n#elif 1\nb\n#elif 1\nc\n#else\nd\n#endif\n"
+            "#if 0\na\n#elif 0\nb\n#else\nc\n#endif\n", "b\nc\n"},
+        {"number suffixes, leading zero is not octal", "#if 3u == 3i && 010 == 10\nyes\n#endif\n", "yes\n"},
         {"hexadecimal is neither number nor define", "#if 0x10\nx\n#else\ny\n#endif\n", "y\n"},
-        {"leading zero is not octal", "#if 010 == 10\nx\n#endif\n", "x\n"},
         {"and binds to the right: A && (B || C)", "#define A 0\n#define C 1\n#if A && B || C\nx\n#else\ny\n#endif\n",
             "y\n"},
         {"short circuit keeps the left value", "#if (2 || x) == 2\nx\n#endif\n", "x\n"},
         {"short circuit does not evaluate the right side", "#if 0 && (\nx\n#else\ny\n#endif\n", "y\n"},
         {"evaluated right side gives 0 or 1", "#if (1 && 5) == 1\nx\n#endif\n", "x\n"},
         {"not and negation", "#if !0 && !!3 && -(-2) == 2\nx\n#endif\n", "x\n"},
-        {"define value is evaluated, leftovers ignored", "#define V 2 garbage (\n#if V == 2\nx\n#endif\n", "x\n",
-            {"V"}},
-        {"last definition wins", "#define A 1\n#define A 2\n#if A == 2\nx\n#endif\n", "x\n", {"A"}},
+        {"last definition wins, its value evaluated, leftovers ignored",
+            "#define V 1\n#define V 2 garbage (\n#if V == 2\nx\n#endif\n", "x\n", {"V"}},
         {"defined with and without parentheses", "#define E\n#if defined(E) && defined E && !defined(F)\nz\n#endif\n",
             "z\n", {"E"}, {"F"}},
         {"empty define in #if", "#define E\n#if E\nx\n#endif\n#ifdef E\ny\n#endif\n", "y\n", {"E"}, {},
