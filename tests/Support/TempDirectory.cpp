@@ -10,9 +10,8 @@
 namespace ZandelleEngine { namespace Testing {
 
 TempDirectory::TempDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zandelle-test-XXXXXX").string();
-    if(!::mkdtemp(pattern.data())) throw std::runtime_error{"mkdtemp failed"};
-    _path = pattern;
+    _path = (std::filesystem::temp_directory_path() / "zandelle-test-XXXXXX").string();
+    if(!::mkdtemp(_path.data())) throw std::runtime_error{"mkdtemp failed"};
 }
 
 TempDirectory::~TempDirectory() {
