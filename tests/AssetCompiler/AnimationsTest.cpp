@@ -129,10 +129,8 @@ TEST(AnimationSampling, PackingLeavesOutWhatSamplingGivesBack) {
     const Data::ByteArray full = Data::createAnimationData(source, {}, true);
     const Data::ByteArray packed = Data::createAnimationData(source, {}, false);
     const Data::AnimationData fullView{full}, packedView{packed};
-    EXPECT_FALSE(fullView.isPacked());
-    EXPECT_TRUE(packedView.isPacked());
-    EXPECT_EQ(fullView.animation().tracks.at(0).keyCount(), 100u);
-    EXPECT_EQ(packedView.animation().tracks.at(0).keyCount(), 3u);
+    EXPECT_EQ(std::tuple(fullView.isPacked(), fullView.animation().tracks.at(0).keyCount()), std::tuple(false, 100u));
+    EXPECT_EQ(std::tuple(packedView.isPacked(), packedView.animation().tracks.at(0).keyCount()), std::tuple(true, 3u));
     const Data::AnimationTrack reduced = packedView.animation().tracks.at(0);
     for(int k = 0; k != 100; ++k) for(int c = 0; c != 3; ++c)
         EXPECT_NEAR(reduced.at(line.times[k])[c], line.values[3*k + c], 1e-4f) << k;

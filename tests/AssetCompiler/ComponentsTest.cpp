@@ -202,21 +202,16 @@ TEST_F(ComponentsTest, JavaScript) {
     EXPECT_EQ(log.warning(), "Skipping component with missing JavaScript component: unknown on object Obj\n");
 
     /* Matching is by script type: another type gets a new component */
-    compileEntries({R"({"type": "wobble", "active": false})", R"({"type": "spin", "active": true})"});
+    compileEntries({R"({"type": "spin", "active": true})", R"({"type": "wobble", "active": false})"});
     const std::vector<Data::Id> after = componentsOf("js");
     ASSERT_EQ(after.size(), 2u);
-    EXPECT_NE(std::find(after.begin(), after.end(), c[0]), after.end());
-    EXPECT_EQ(compiler().scriptComponentOrigins[c[0]].componentIndex, 1u);
-    const Data::Id w = after[0] == c[0] ? after[1] : after[0];
-    EXPECT_EQ(std::tuple(js.componentType(w), js.isActive(w)), std::tuple(wobble, false));
+    EXPECT_EQ(std::tuple(after[0], compiler().scriptComponentOrigins[c[0]].componentIndex), std::tuple(c[0], 0u));
+    EXPECT_EQ(std::tuple(js.componentType(after[1]), js.isActive(after[1])), std::tuple(wobble, false));
 }
 
 TEST_F(ComponentsTest, PhysicsParametersAndCookingFailures) {
     addMesh("bytes", makeCube(Trade::IndexType::UnsignedByte));
-    Trade::MeshData noIndices = makeCube();
-    noIndices.indexType = Trade::IndexType::None;
-    noIndices.indexData.clear();
-    addMesh("noindices", std::move(noIndices));
+    addMesh("noindices", makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
     compiler().compileMeshes();
     LogCapture log;
     compileEntries({
@@ -288,7 +283,6 @@ TEST_F(ComponentsTest, PhysicsCookingAndSlotHandOver) {
     /* a switches to a box: its slot 0 is freed, b's mesh moves into it */
     setRecord("objects", "a", R"({"components": [)" + entry("physx", R"({"shape": "box"})") + "]}");
     compiler().compileObject("a");
-    EXPECT_EQ(componentsOf("physx", "a").at(0), ca);
     EXPECT_EQ(slots(), std::tuple(-1, 0, 0));
     ASSERT_EQ(std::tuple(sceneData().physxTriangleMeshes.size(), m.triangleMeshes().size()), std::tuple(1, 1));
     EXPECT_EQ(m.triangleMeshes()[0].get(), lastMesh);

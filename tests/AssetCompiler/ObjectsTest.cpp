@@ -145,11 +145,6 @@ TEST_F(ObjectsTest, DeleteObject) {
     compiler().deleteObject("ghost");
     EXPECT_EQ(compiler().resourceIndex.objects.count("ghost"), 0u);
     EXPECT_EQ(counter(AssetType::Objects), objects + 1);
-
-    setRecord("objects", "a", R"({"name": "Again"})");
-    compiler().compileObject("a");
-    EXPECT_NE(object("a"), 0);
-    EXPECT_EQ(scene().names().get(object("a")), "Again");
 }
 
 /* Records whose parent does not resolve are skipped, each reported once;
