@@ -1,4 +1,3 @@
-#include <cmath>
 #include <tuple>
 
 #include <glm/gtc/matrix_transform.hpp>

@@ -1,5 +1,4 @@
 #include <cinttypes>
-#include <cstring>
 #include <tuple>
 
 #include <xxhash.h>
