@@ -7,21 +7,15 @@
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
-class CheckShadersTest: public CompilerTest {
-    protected:
-        /* One material per pipeline, so that every pipeline is compiled */
-        std::size_t useEveryPipeline() {
-            std::string materials = "{";
-            std::size_t count = 0;
-            for(const ValueAccess& p: file().pipelines().range())
-                materials += std::string{count++ ? ", " : ""} + "\"m" + p.key() + R"(": {"name": "m", "pipeline": ")" + p.key() + R"("})";
-            setSection("materials", materials + "}");
-            return count;
-        }
-};
+using CheckShadersTest = CompilerTest;
 
 TEST_F(CheckShadersTest, ShippedShadersPass) {
-    const std::size_t pipelines = useEveryPipeline();
+    /* One material per pipeline, so that every pipeline is compiled */
+    std::size_t pipelines = 0;
+    for(const ValueAccess& p: file().pipelines().range()) {
+        setRecord("materials", "m" + p.key(), R"({"name": "m", "pipeline": ")" + p.key() + R"("})");
+        ++pipelines;
+    }
     compiler().compileAll();
     LogCapture log;
     EXPECT_EQ(checkPipelineShaders(editor), 0u);
