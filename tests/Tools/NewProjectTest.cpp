@@ -222,19 +222,7 @@ TEST_F(TemplateProject, FailsOnlyWhenTheLoadFails) {
     EXPECT_FALSE(Path::exists(dir / "outer/inner/outer"));
 }
 
-TEST_F(PackageTemplate, ExistingFilesKeepTheirContentApartFromTheName) {
-    const std::string root = dir / "p";
-    dir.write("p/package.json", R"({"name": "{{ name }}", "dependencies": {"left-pad": "1.3.0"}})");
-    dir.write("p/js/index.js", "// mine\n");
-    Testing::LogCapture log;
-    EXPECT_TRUE(copyPackageTemplate("Mine", ZANDELLE_RESOURCES_DIR, root, false));
-    EXPECT_EQ(log.all(), "");
-    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
-    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// mine\n");
-    EXPECT_FALSE(Path::exists(root + "/node_modules"));
-}
-
-TEST_F(PackageTemplate, OtherTemplateRoots) {
+TEST_F(PackageTemplate, CopiesWhatIsMissingAndNamesThePackage) {
     Testing::TempDirectory templateRoot;
     const std::string root = dir / "p";
     Path::make(root);
@@ -256,6 +244,14 @@ TEST_F(PackageTemplate, OtherTemplateRoots) {
     EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Game", "version": "Game"})");
     EXPECT_EQ(Path::readString(root + "/js/index.js"), "// template\n");
     EXPECT_FALSE(Path::exists(root + "/node_modules"));
+
+    /* Files the project has keep their content, apart from the name */
+    dir.write("p/package.json", R"({"name": "{{ name }}", "dependencies": {"left-pad": "1.3.0"}})");
+    dir.write("p/js/index.js", "// mine\n");
+    EXPECT_TRUE(copyPackageTemplate("Mine", templateRoot.path(), root, false));
+    EXPECT_EQ(log.all(), "");
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
+    EXPECT_EQ(Path::readString(root + "/js/index.js"), "// mine\n");
 }
 
 /* Nested files are copied in the template project test */
@@ -281,7 +277,6 @@ TEST_F(PackageTemplate, DirectoryCopy) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "dst3/b/up"));
     EXPECT_EQ(Path::readString(dir / "dst3/b/up/a.txt"), "A");
 
-    /* A missing source has nothing to copy */
     EXPECT_FALSE(copyDirectory(dir / "missing", dir / "dst2"));
     EXPECT_FALSE(Path::exists(dir / "dst2"));
 }
