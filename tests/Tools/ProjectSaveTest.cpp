@@ -1,7 +1,6 @@
 #include <cmath>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "Base/Path.h"
 #include "Base/String.h"
@@ -22,8 +21,8 @@ class ProjectSave: public Testing::EditorTest {
 
 TEST_F(ProjectSave, ExtensionRules) {
     /* Upper case gains a second extension; missing parents are created */
-    const struct { const char* path; const char* written; } Data[]{{"a/name", "a/name.zdp"},
-        {"b/name.zdp", "b/name.zdp"}, {"c/name.ZDP", "c/name.ZDP.zdp"}, {"d/e/f/name.zdp", "d/e/f/name.zdp"}};
+    const struct { const char* path; const char* written; } Data[]{{"c/name.ZDP", "c/name.ZDP.zdp"},
+        {"d/e/f/name.zdp", "d/e/f/name.zdp"}};
     for(const auto& c: Data) {
         SCOPED_TRACE(c.path);
         EXPECT_TRUE(saveProject(dir / c.path, editor));
@@ -57,33 +56,20 @@ TEST_F(ProjectSave, FailedSaveKeepsTheOldFile) {
     /* A value JSON cannot hold: the text cannot be made */
     editor.data().projectFile()["settings/broken"].writeValue().SetDouble(std::nan(""));
     editor.showErrorDialogs = true;
-    /* Then a directory where the file should go */
-    Path::make(dir / "Taken.zdp");
-    {
-        Testing::LogCapture log;
-        EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
-        EXPECT_EQ(static_cast<HeadlessDialogs&>(*editor.dialogs).requests().back(),
-            "message|Zandelle Engine|Saving project failed|error");
-        editor.data().projectFile()["settings/broken"].remove();
-        EXPECT_FALSE(saveProject(dir / "Taken.zdp", editor));
-        EXPECT_EQ(log.error(), "Failed saving project to " + (dir / "Game.zdp") + "\n"
-            "Failed saving project to " + (dir / "Taken.zdp") + "\n");
-    }
+    Testing::LogCapture log;
+    EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
+    EXPECT_EQ(static_cast<HeadlessDialogs&>(*editor.dialogs).requests().back(),
+        "message|Zandelle Engine|Saving project failed|error");
+    /* Then a directory where the file should go, and a file where the editor
+       state's directory should */
+    editor.data().projectFile()["settings/broken"].remove();
+    Path::make(dir / "sub/Taken.zdp");
+    dir.write("sub/.editor", "");
+    EXPECT_FALSE(saveProject(dir / "sub/Taken.zdp", editor));
+    EXPECT_EQ(log.problems(), "Failed saving project to " + (dir / "Game.zdp") + "\n"
+        "Failed to save editor state\nFailed saving project to " + (dir / "sub/Taken.zdp") + "\n");
     EXPECT_EQ(*Path::readString(dir / "Game.zdp"), before);
     EXPECT_TRUE(editor.changeTracker->hasUnsavedChanges());
-    /* An unwritable directory (root writes anyway, so only as a user) */
-    if(::geteuid() != 0) {
-        ASSERT_TRUE(saveProject(dir / "ro/Game.zdp", editor));
-        const std::string old = *Path::readString(dir / "ro/Game.zdp");
-        ::chmod((dir / "ro").c_str(), 0555);
-        editor.data().projectFile()["settings/project/name"].setString("Changed");
-        Testing::LogCapture log;
-        EXPECT_FALSE(saveProject(dir / "ro/Game.zdp", editor));
-        EXPECT_EQ(log.problems(),
-            "Failed to save editor state\nFailed saving project to " + (dir / "ro/Game.zdp") + "\n");
-        EXPECT_EQ(*Path::readString(dir / "ro/Game.zdp"), old);
-        ::chmod((dir / "ro").c_str(), 0755);
-    }
 }
 
 TEST_F(ProjectSave, DialogOverload) {
@@ -102,8 +88,7 @@ TEST_F(ProjectSave, DialogOverload) {
 
 /* Unknown members survive, and a project name that is set stays */
 TEST_F(ProjectSave, RoundTripKeepsUnknownMembersAndTheName) {
-    const std::string path = writeProject("Game.zdp", R"({
-        "objects": {"1": {"name": "A", "futureKey": {"nested": [1, 2.5, "x", null, true]}}},
+    const std::string path = writeProject("Game.zdp", R"({"objects": {"1": {"futureKey": {"nested": [2.5, null]}}},
         "mystery": {"section": 1}, "settings": {"project": {"name": "G", "version": [1, 1, 6, 1]}, "future": "yes"}})");
     ASSERT_TRUE(loadAndWait(path));
     ASSERT_TRUE(saveProject(path, editor));
@@ -112,8 +97,7 @@ TEST_F(ProjectSave, RoundTripKeepsUnknownMembersAndTheName) {
     EXPECT_EQ(file["settings/project/name"].asString(), "G");
     EXPECT_EQ(file["mystery/section"].asInt(), 1);
     EXPECT_EQ(file["settings/future"].asString(), "yes");
-    EXPECT_EQ(*Json::toString(*file.objects()["1"]["futureKey"].readValue(), 0),
-        R"({"nested":[1,2.5,"x",null,true]})");
+    EXPECT_EQ(*Json::toString(*file.objects()["1"]["futureKey"].readValue(), 0), R"({"nested":[2.5,null]})");
 }
 
 /* Every stored version: the first save writes the upgraded document, and
