@@ -49,7 +49,6 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
     EXPECT_EQ(editor.scripting->updateCount(), 1u);
     EXPECT_FALSE(editor.scripting->isWatching());
     EXPECT_FALSE(editor.service->isRunning());
-    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{path}));
 }
 
 /* 0.6.0 as three numbers loads where the save test upgrades every frozen project */
@@ -123,7 +122,6 @@ TEST_F(ProjectLoad, EditorState) {
         EXPECT_NE(log.debug().find("Loading editor state from " + (dir / ".editor/state.json") + "\n"),
             std::string::npos);
         EXPECT_EQ(editor.editorState.selection, (std::vector<std::string>{"4"}));
-        EXPECT_EQ(editor.editorState.cameraPosition, (Vector3{1, 2, 3}));
     }
     /* Nested too deep: refused too, and so is such a package lock, silently */
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');

@@ -40,7 +40,6 @@ TEST_F(ProjectSave, StampsVersionNameAndTellsEveryone) {
     EXPECT_EQ(log.all(), "Saved editor state\nSaved project to " + (dir / "Game.zdp") + "\n");
     EXPECT_EQ(saved, 1);
     EXPECT_FALSE(editor.changeTracker->hasUnsavedChanges());
-    EXPECT_EQ(readRecentProjects(), (std::vector<std::string>{dir / "Game.zdp"}));
     ProjectFile file;
     ASSERT_TRUE(file.parse(*Path::readString(dir / "Game.zdp")));
     EXPECT_EQ(file["settings/project/name"].asString(), "Game");
