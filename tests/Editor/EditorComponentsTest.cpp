@@ -22,8 +22,9 @@ TEST(EditorState, RoundTripAndRejection) {
     EditorState other;
     ASSERT_TRUE(other.deserialize(state.serialize()));
     /* A rejected text leaves the state as it was */
-    EXPECT_FALSE(other.deserialize("{\"selection\": []}"));
-    EXPECT_FALSE(other.deserialize(""));
+    for(const char* text: {"", "[]", R"({"selection": []})", R"({"version": 2})", R"({"version": 1, "selection": [1]})",
+                           R"({"version": 1, "camera": {"position": [1, 2]}})"})
+        EXPECT_FALSE(other.deserialize(text)) << text;
     EXPECT_EQ(other.selection, state.selection);
     EXPECT_EQ(other.cameraPosition, state.cameraPosition);
 }

@@ -1,7 +1,5 @@
-// The whole migration sequence: the steps and hooks each stored version runs,
-// the report, failure, the frozen project of every editor version (whose
-// logs also show when the npm setup is copied), and records of the wrong
-// shape.
+// The whole migration sequence: the steps each stored version runs, the report, failure, the frozen
+// project of every editor version (its log shows when the npm setup is copied), records of the wrong shape.
 
 #include <algorithm>
 
@@ -42,9 +40,8 @@ std::vector<std::string> stepsRun(const ProjectVersion& version) {
 
 }
 
-/* The order of the steps, and the versions of the frozen projects, are
-   checked through their expected logs (announcements and hooks in order);
-   these are the thresholds no frozen project stands on */
+/* Step order and the frozen projects' versions are checked through their expected logs
+   (announcements and hooks in order); these are the thresholds no frozen project stands on */
 TEST(MigrationSequence, RunsTheStepsOfTheStoredVersion) {
     /* A prerelease of the oldest version runs every step; names come from
        the functions called, but for two that are spelled out */
@@ -52,8 +49,7 @@ TEST(MigrationSequence, RunsTheStepsOfTheStoredVersion) {
     ASSERT_EQ(all.size(), 42u);
     EXPECT_EQ(all[9], "migration_0_8_5_updateShadersToPipelines");
     EXPECT_EQ(all[34], "migration_1_0_0_arFramework");
-    /* The steps listed in @p out, then every step from @p first on but
-       @p except, counting from 1 */
+    /* The steps @p out, then every step from @p first on but @p except, counting from 1 */
     auto steps = [&](std::vector<int> out, int first, std::vector<int> except = {}) {
         for(int i = first; i <= 42; ++i)
             if(std::find(except.begin(), except.end(), i) == except.end()) out.push_back(i);
@@ -176,9 +172,8 @@ TEST(MigrationRobustness, WrongShapesSurviveTheWholeSequence) {
     EXPECT_EQ(log.problems(),
         "Transform migration skipped for object 'Odd' (1): 'transformation' is not a 4x4 matrix\n");
 
-    /* What the migrations cannot read stays as it was, and so does the record
-       whose key holds a slash; only 0.8.6 release candidates wrote components
-       as objects, so objects/4 stays too */
+    /* What the migrations cannot read stays, and so does the record whose key holds a slash;
+       only 0.8.6 release candidates wrote components as objects, so objects/4 stays too */
     auto original = Testing::project(WrongShapes);
     for(const char* path: {"objects/1", "objects/2", "objects/3", "objects/4", "objects/5", "objects/a~1b", "skins",
                            "materials/1/Phong", "materials/3/Phong", "pipelines/p/features", "images/2", "fonts/1",

@@ -1,6 +1,5 @@
-// Migrations whose logic goes beyond renaming a key, one by one, on records
-// of every shape they meet. What a frozen per-version project already shows
-// end to end is named beside each test and not repeated here.
+// Migrations whose logic goes beyond renaming a key, one by one. What a frozen
+// per-version project already shows end to end is named beside each test.
 
 #include <gtest/gtest.h>
 
@@ -15,8 +14,7 @@ using namespace ZandelleEngine::Migration;
 using Testing::jsonAt;
 using Testing::project;
 
-/* Plain masks are in the frozen 0.6.0 and 0.7.2 projects, groups that are no
-   array in the wrong-shapes test */
+/* Plain masks: frozen 0.6.0 and 0.7.2 projects; groups that are no array: wrong-shapes test */
 TEST(Migration0_7, CollisionGroupsBecomeABitMask) {
     /* Only the boolean true sets a bit, and only the first eight count */
     const struct { const char* groups; const char* mask; } Data[]{
@@ -29,8 +27,7 @@ TEST(Migration0_7, CollisionGroupsBecomeABitMask) {
     }
 }
 
-/* Links to listed files, files given by name and the lines announcing each
-   section are in the frozen 0.6.0 and 0.7.2 projects */
+/* Links to listed files, files given by name, each section's line: frozen 0.6.0 and 0.7.2 projects */
 TEST(Migration0_7, ResourceLinkFilesBecomePaths) {
     /* An empty name matches no file: it would end every path */
     auto file = project(R"({"objects": {"3": {"link": {"file": 1, "name": "Orphan<nowhere.gltf"}},
@@ -43,8 +40,7 @@ TEST(Migration0_7, ResourceLinkFilesBecomePaths) {
     EXPECT_EQ(jsonAt(*file, "images/1/link"), R"({"file":"textures\\sub\\wood.png","name":"0"})");
 }
 
-/* Gaps and arrays are in the frozen 0.8.6-rc1 project, keys that are no
-   index in the wrong-shapes test */
+/* Gaps and arrays: frozen 0.8.6-rc1 project; keys that are no index: wrong-shapes test */
 TEST(Migration0_8, ComponentObjectsBecomeArrays) {
     auto file = project(R"({"objects": {"2": {"name": "b", "components": {"1": {"type": "mesh"},
         "0": {"type": "text"}}}, "5": {"components": {"4000000000": {"type": "mesh"}}}}, "settings": {}})");
@@ -54,8 +50,7 @@ TEST(Migration0_8, ComponentObjectsBecomeArrays) {
         R"({"2":{"name":"b","components":[{"type":"text"},{"type":"mesh"}]},"5":{"components":[null]}})");
 }
 
-/* The pipeline of each shader, of an unknown one, and Phong alphas made
-   opaque are in the frozen 0.6.0 and 0.8.2 projects */
+/* Each shader's pipeline, an unknown one's, opaque Phong alphas: frozen 0.6.0 and 0.8.2 projects */
 TEST(Migration0_8, ShadersToPipelinesOnlyFourElementDiffuseBecomesOpaque) {
     auto file = project(R"({"materials": {"2": {"Phong": {"diffuseColor": [0.5, 0.5, 0.5]}},
         "5": {"pipeline": "9", "Phong": {"diffuseColor": {"3": 0.5}}}}, "settings": {}})");
@@ -79,8 +74,7 @@ TEST(Migration0_8, EmptyNamesFollowRenamedParents) {
         "object_0<c<object_0<root", "object_0<<gone"}));
 }
 
-/* Factors needing a constant, factors kept and pipelines without any are in
-   the frozen 0.8.5 and 0.8.9 projects */
+/* Factors needing a constant, kept ones, none at all: frozen 0.8.5 and 0.8.9 projects */
 TEST(Migration0_9, BlendFactorsThatAreNoStringAreDropped) {
     auto file = project(R"({"pipelines": {"1": {"blendSrc": "source alpha saturate", "blendDest": 7}}})");
     migration_0_9_0_unsupportedBlendFunctions(*file);
@@ -133,8 +127,7 @@ TEST(Migration0_9, UnnamedResourcesAreNumberedPerFile) {
         (std::vector<std::string_view>{"texture_0", "", "texture_0", "texture_1", "texture_9", "texture_0"}));
 }
 
-/* A font file added to the files, the default font and the outline flag the
-   defaults hold are in the frozen 0.6.0, 0.9.0 and 0.8.2 projects */
+/* A font file added to the files, the default font, the defaults' outline: frozen 0.6.0, 0.9.0, 0.8.2 */
 TEST(Migration0_9, FontSettingsBecomeAFontRecord) {
     auto file = project(R"({"files": ["fonts/Mine.ttf"], "settings": {"rendering": {"font": "fonts/Mine.ttf",
         "fontOutlineSize": 0.25, "usePreZ": true}}})");
@@ -148,8 +141,7 @@ TEST(Migration0_9, FontSettingsBecomeAFontRecord) {
     EXPECT_EQ(jsonAt(*file, "settings/rendering"), R"({"usePreZ":true})");
 }
 
-/* The first font, a font already set and materials of other shaders are in
-   the frozen 0.6.0 and 0.9.0 projects */
+/* The first font, a font already set, other shaders: frozen 0.6.0 and 0.9.0 projects */
 TEST(Migration0_9, TextMaterialPrefersTheDefaultFont) {
     const struct { const char* fonts; const char* font; } Data[]{{R"("a": {"link": {"file": "x.ttf", "name": "font_0"}},
         "b": {"link": {"file": "default", "name": "DejaVuSans.ttf"}})", "\"b\""}, {"", ""}};
@@ -162,8 +154,7 @@ TEST(Migration0_9, TextMaterialPrefersTheDefaultFont) {
     }
 }
 
-/* A copy merged into the used skin, with its mesh components, and a skin of
-   other joints kept are in the frozen 0.6.0 and 0.9.0 projects */
+/* A copy merged into a used skin, with its meshes; other joints kept: frozen 0.6.0 and 0.9.0 projects */
 TEST(Migration0_9, UsedSkinsAndOddJointListsAreNeverMerged) {
     auto file = project(R"({"objects": {"1": {"skin": "used"}, "2": {"skin": "alsoUsed"}},
         "skins": {"used": {"joints": ["1", "2"]}, "alsoUsed": {"joints": ["1", "2"]},
@@ -174,8 +165,7 @@ TEST(Migration0_9, UsedSkinsAndOddJointListsAreNeverMerged) {
     EXPECT_EQ(file->skins().keys(), (std::vector<std::string>{"used", "alsoUsed", "odd"}));
 }
 
-/* Rotated, scaled and sheared matrices are in the frozen 0.9.4 project, one
-   of the wrong size in the wrong-shapes test */
+/* Rotated, scaled, sheared: frozen 0.9.4 project; a matrix of the wrong size: wrong-shapes test */
 TEST(Migration0_9, MirroredTransformationKeepsItsNegativeScaling) {
     auto file = project(R"({"objects": {"4": {"transformation": [-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]}}})");
     Testing::LogCapture log;
@@ -184,8 +174,7 @@ TEST(Migration0_9, MirroredTransformationKeepsItsNegativeScaling) {
     EXPECT_EQ(file->objects()["4"]["scaling"].asVector3(), (Vector3{-1.0f, 1.0f, 1.0f}));
 }
 
-/* The deprecated flag alone, either way, and no flag at all are in the
-   frozen 0.6.0, 0.9.5 and 0.7.2 projects */
+/* The deprecated flag alone, either way, and none: frozen 0.6.0, 0.9.5 and 0.7.2 projects */
 TEST(Migration1_0, BundlerSettings) {
     const std::string Lib = R"("libraryPaths":["/js/lib/"])";
     const struct { const char* scripting; std::string expected; } Data[]{
@@ -205,16 +194,14 @@ TEST(Migration1_0, BundlerSettings) {
     }
 }
 
-/* Flags without the format, and none, are in the frozen 0.8.5 and 0.6.0
-   projects, flags that are no string in the wrong-shapes test */
+/* Flags without the format, none: frozen 0.8.5 and 0.6.0 projects; no string: wrong-shapes test */
 TEST(Migration1_0, EsbuildFlagsWithTheFormatStay) {
     auto file = project(R"({"settings": {"scripting": {"esbuildFlags": "--minify --format=esm --sourcemap"}}})");
     migration_1_0_0_updateEsbuildFlags(*file);
     EXPECT_EQ(jsonAt(*file, "settings/scripting/esbuildFlags"), R"("--minify --format=esm --sourcemap")");
 }
 
-/* Sun, point and spot lights, with and without an attenuation or an
-   intensity, and an attenuation of 0, are in the frozen 0.9.5 project */
+/* Sun, point and spot lights, an intensity set, an attenuation of 0: frozen 0.9.5 project */
 TEST(Migration1_0, LightAttenuationBelowTheLimitCountsAsTheLimit) {
     auto file = project(R"({"objects": {"1": {"components": [{"type": "light", "light": {"type": "spot",
         "attenuation": 0.005}}]}}})");
@@ -222,9 +209,8 @@ TEST(Migration1_0, LightAttenuationBelowTheLimitCountsAsTheLimit) {
     EXPECT_NEAR(file->objects()["1"]["components/0/light/intensity"].asFloat(), 33.33f, 1e-4f);
 }
 
-/* The switch, the warning and the note beside the project are in the frozen
-   0.6.0 project; a project opened by bare file name has its note written to
-   the working directory */
+/* The switch, warning and note beside the project: frozen 0.6.0 project. A project opened by bare
+   file name has its note written to the working directory */
 TEST(Migration1_0, AugmentedRealityNote) {
     Testing::TempDirectory cwd;
     Testing::ScopedWorkingDirectory scope{cwd.path()};
@@ -245,8 +231,7 @@ TEST(Migration1_0, PhongColourModel) {
             "f": {"link": {"file": "default", "name": "Flat.frag"}}},
         "pipelines": {"plain": {"shader": "p"}, "emissive": {"shader": "p", "features": {"WITH_EMISSIVE": true}},
             "textured": {"shader": "p", "features": {"TEXTURED": true}}, "flat": {"shader": "f"}})";
-    /* The material's pipeline and members; then its Phong values, and the
-       pipeline's features, "{}" being the defaults' */
+    /* The material's pipeline and members; its Phong values and pipeline features ("{}": defaults) after */
     const struct { const char* pipeline; const char* material; const char* phong; const char* features; } Data[]{
         /* Ambient folded into the emission, clamped */
         {"emissive", R"("Phong": {"ambientColor": [0.1, 0.1, 0.1, 1], "emissiveColor": [0.95, 0, 0, 1]})",
@@ -276,8 +261,7 @@ TEST(Migration1_0, PhongColourModel) {
     }
 }
 
-/* Phong pipelines, and a pipeline whose shader is missing, are in the frozen
-   0.6.0 project and the wrong-shapes test */
+/* Phong pipelines: frozen 0.6.0 project; a pipeline without its shader: wrong-shapes test */
 TEST(Migration1_0, PhongFeatureNeedsALinkedShaderAndAFeatureObject) {
     auto file = project(R"({"shaders": {"p": {"link": {"file": "default", "name": "Phong.frag"}},
             "n": {"name": "Phong.frag"}},
@@ -286,8 +270,7 @@ TEST(Migration1_0, PhongFeatureNeedsALinkedShaderAndAFeatureObject) {
     EXPECT_EQ(jsonAt(*file, "pipelines"), R"({"1":{"shader":"n"},"2":{"shader":"p","features":[1]}})");
 }
 
-/* Plain names of each importer's files are in the frozen 0.6.0 and 1.0.0
-   projects, records in the 1.0.4 one, odd entries in the wrong-shapes test */
+/* Files by plain name: frozen 0.6.0 and 1.0.0 projects; records: 1.0.4; odd entries: wrong-shapes test */
 TEST(Migration1_1, FilesSectionFollowsTheIdScheme) {
     auto file = project(R"({"files": [{"fileName": "a.fbx", "importerName": ""}], "settings": {}})");
     file->setIdScheme(IdScheme::Uuid);

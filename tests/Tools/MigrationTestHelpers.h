@@ -19,10 +19,9 @@ namespace ZandelleEngine { namespace Testing {
    shaders and pipelines, each an original plus a resource unless one exists */
 inline void addDefaultPipelines(ProjectFile& file) {
     const struct { const char* name; const char* shader; } Pipelines[]{
-        {"Phong Opaque", "Phong.frag"}, {"Phong Opaque Textured", "Phong.frag"},
-        {"Flat Opaque", "Flat.frag"}, {"Flat Opaque Textured", "Flat.frag"},
-        {"DistanceFieldVector", "DistanceFieldVector.frag"}, {"MeshVisualizer", "MeshVisualizer.frag"},
-        {"Particle", "Particle.frag"}, {"Text", "Text.frag"}};
+        {"Phong Opaque", "Phong.frag"}, {"Phong Opaque Textured", "Phong.frag"}, {"Flat Opaque", "Flat.frag"},
+        {"Flat Opaque Textured", "Flat.frag"}, {"DistanceFieldVector", "DistanceFieldVector.frag"},
+        {"MeshVisualizer", "MeshVisualizer.frag"}, {"Particle", "Particle.frag"}, {"Text", "Text.frag"}};
     for(const auto& p: Pipelines) {
         const FileLink shaderLink{"default", p.shader}, link{"default", p.name};
         std::string shader = file.shaders().firstResourceWithLink(shaderLink);
@@ -35,9 +34,8 @@ inline void addDefaultPipelines(ProjectFile& file) {
     }
 }
 
-/* Hooks that announce themselves in a Debug line, "[hook] loadShaders", so
-   that logs show where in the sequence they ran; loadShaders also adds the
-   default pipelines */
+/* Hooks that announce themselves in a Debug line, "[hook] loadShaders", so that logs show where
+   in the sequence they ran; loadShaders also adds the default pipelines */
 inline MigrationHooks loggingHooks(ProjectFile& file) {
     auto hook = [](const char* name) { return [name]{ Debug{} << "[hook]" << name; }; };
     return {[&file, hook]{ hook("loadShaders")(); addDefaultPipelines(file); },

@@ -123,11 +123,11 @@ TEST_F(ProjectLoad, EditorState) {
             std::string::npos);
         EXPECT_EQ(editor.editorState.selection, (std::vector<std::string>{"4"}));
     }
-    /* Nested too deep: refused too, and so is such a package lock, silently */
+    /* Which texts the state refuses is its own test's; one nested too deep is
+       refused too, and so is such a package lock, silently */
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
     writeProject("package-lock.json", "{\"packages\": " + deep + "}");
-    const std::string Rejected[]{"not json", "[]", R"({"version": 2})", R"({"version": 1, "selection": [1]})",
-        R"({"version": 1, "camera": {"position": [1, 2]}})", deep};
+    const std::string Rejected[]{R"({"version": 2})", deep};
     for(const std::string& rejected: Rejected) {
         SCOPED_TRACE(rejected.substr(0, 50));
         writeProject(".editor/state.json", rejected);
