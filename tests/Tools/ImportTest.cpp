@@ -41,7 +41,6 @@ TEST_F(Import, PathPredicatesAreCaseSensitiveDispatchIsNot) {
     EXPECT_TRUE(isImagePath("x.basis"));
     EXPECT_TRUE(isFontPath("f.ttc"));
     EXPECT_FALSE(isImagePath("photo.JPG"));
-    EXPECT_FALSE(isScenePath("model.GLTF"));
     EXPECT_FALSE(isFontPath("ttf"));
 
     const std::string photo = writeImage("photo.JPG");
