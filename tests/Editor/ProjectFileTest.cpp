@@ -17,8 +17,7 @@ const char* const SmallProject = R"({"objects": {
 
 }
 
-/* Paths with and without a leading slash address the same value; typed
-   reads of the wrong kind give empty values */
+/* Paths with and without a leading slash address the same value; typed reads of the wrong kind give empty values */
 TEST(ProjectFile, Reads) {
     ProjectFile file;
     ASSERT_TRUE(file.parse(SmallProject));
@@ -161,8 +160,7 @@ TEST(ProjectFile, RoundTripKeepsUnknownMembers) {
     EXPECT_NE(again.toString()->find("\"f\": 0.1\n"), std::string::npos);
 }
 
-/* Large sections are searched through lookup tables; they must follow every
-   way the section can change */
+/* Large sections are searched through lookup tables; they must follow every way the section can change */
 TEST(ProjectFile, RecordLookupFollowsChangesOfLargeSections) {
     ProjectFile file;
     for(int i = 0; i != 100; ++i) file.objects()[std::to_string(i)]["name"].setString("o" + std::to_string(i));

@@ -85,8 +85,7 @@ TEST(Migration0_9, BlendFactorsThatAreNoStringAreDropped) {
 
 /* An outline, both colours and the Text pipeline are in the frozen 0.6.0 project */
 TEST(Migration0_9, TextMaterialToTextPipeline) {
-    /* [0.5, 0.48] is just too narrow for an outline in single precision; a
-       material without a pipeline gets none */
+    /* [0.5, 0.48] is just too narrow for an outline in single precision; a material without a pipeline gets none */
     const char* const Components =
         R"([{"type":"text","text":{"material":"m"}},{"type":"text","text":{"material":"n"}}])";
     auto file = project(std::string{R"({"objects": {"1": {"components": )"} + Components + R"(}},

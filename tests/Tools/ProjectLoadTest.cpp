@@ -30,8 +30,7 @@ TEST_F(ProjectLoad, CurrentVersionLoadsAndActivates) {
     editor.projectLoadedListeners.push_back([&](ZandelleEditor&) { ++loaded; });
     Testing::LogCapture log;
     ASSERT_TRUE(loadAndWait(path));
-    /* Shaders load during initialisation, inside the migration sequence and
-       in the finishing job */
+    /* Shaders load during initialisation, inside the migration sequence and in the finishing job */
     const std::string shaders = "Loading shaders from " + std::string{ZANDELLE_RESOURCES_DIR} + "/shaders\n";
     EXPECT_EQ(log.all(),
         "Resetting editor data\n"
@@ -89,8 +88,7 @@ TEST_F(ProjectLoad, FailuresNameTheReasonAndLeaveTheRecentList) {
         "Failed parsing project from " + bad + "\n");
     /* Only a project that loaded is a recent one */
     EXPECT_TRUE(readRecentProjects().empty());
-    /* The service stopped for a load restarts only when the load succeeds,
-       and so does the watching of scripts */
+    /* The service stopped for a load restarts only when the load succeeds, and so does the watching of scripts */
     editor.service->start();
     EXPECT_FALSE(loadAndWait(bad));
     EXPECT_FALSE(editor.service->isRunning());

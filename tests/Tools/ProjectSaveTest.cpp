@@ -59,8 +59,7 @@ TEST_F(ProjectSave, FailedSaveKeepsTheOldFile) {
     EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
     EXPECT_EQ(static_cast<HeadlessDialogs&>(*editor.dialogs).requests().back(),
         "message|Zandelle Engine|Saving project failed|error");
-    /* Then a directory where the file should go, and a file where the editor
-       state's directory should */
+    /* Then a directory where the file should go, and a file where the editor state's directory should */
     editor.data().projectFile()["settings/broken"].remove();
     Path::make(dir / "sub/Taken.zdp");
     dir.write("sub/.editor", "");
