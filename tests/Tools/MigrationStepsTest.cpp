@@ -83,7 +83,7 @@ TEST(Migration0_9, BlendFactorsThatAreNoStringAreDropped) {
         R"({"blendSrcRgb":"source alpha saturate","blendSrcAlpha":"source alpha saturate"})");
 }
 
-/* An outline, both colours and the Text pipeline are in the frozen 0.6.0 project */
+/* An outline and its setting, both colours, the Text pipeline: frozen 0.6.0 project; no setting: 0.8.5 */
 TEST(Migration0_9, TextMaterialToTextPipeline) {
     /* [0.5, 0.48] is just too narrow for an outline in single precision; a material without a pipeline gets none */
     const char* const Components =
@@ -91,12 +91,10 @@ TEST(Migration0_9, TextMaterialToTextPipeline) {
     auto file = project(std::string{R"({"objects": {"1": {"components": )"} + Components + R"(}},
         "materials": {"m": {"pipeline": "old", "DistanceFieldVector": {"outlineRange": [0.5, 0.48]}},
             "n": {"DistanceFieldVector": {"effectColor": [0, 0, 1, 1]}}},
-        "pipelines": {"old": {"name": "DistanceFieldVector"}, "t": {"name": "Text"}},
-        "settings": {"rendering": {"usePreZ": true}}})");
+        "pipelines": {"old": {"name": "DistanceFieldVector"}, "t": {"name": "Text"}}, "settings": {}})");
     migration_0_9_0_textMaterialToSlug(*file);
     EXPECT_EQ(jsonAt(*file, "materials"), R"({"m":{"pipeline":"t"},"n":{"Text":{"outlineColor":[0,0,1,1]}}})");
     EXPECT_EQ(jsonAt(*file, "objects/1/components"), Components);
-    EXPECT_EQ(jsonAt(*file, "settings/rendering"), R"({"usePreZ":true})");
 }
 
 /* A deleted object's child is in the frozen 0.6.0 project */
@@ -126,10 +124,10 @@ TEST(Migration0_9, UnnamedResourcesAreNumberedPerFile) {
         (std::vector<std::string_view>{"texture_0", "", "texture_0", "texture_1", "texture_9", "texture_0"}));
 }
 
-/* A font file added to the files, the default font, the defaults' outline: frozen 0.6.0, 0.9.0, 0.8.2 */
+/* A font file added, settings cleared, the default font, the defaults' outline: frozen 0.6.0, 0.9.0, 0.8.2 */
 TEST(Migration0_9, FontSettingsBecomeAFontRecord) {
     auto file = project(R"({"files": ["fonts/Mine.ttf"], "settings": {"rendering": {"font": "fonts/Mine.ttf",
-        "fontOutlineSize": 0.25, "usePreZ": true}}})");
+        "fontOutlineSize": 0.25}}})");
     migration_0_9_4_moveFontToResource(*file);
     const FileLink link{"fonts/Mine.ttf", "font_0"};
     EXPECT_TRUE(file->fonts().getOriginal(link).exists());
@@ -137,7 +135,6 @@ TEST(Migration0_9, FontSettingsBecomeAFontRecord) {
     EXPECT_EQ(jsonAt(*file, "files"), R"(["fonts/Mine.ttf"])");
     EXPECT_EQ(jsonAt(*file, "fonts/" + file->fonts().firstResourceWithLink(link)),
         R"({"link":{"file":"fonts/Mine.ttf","name":"font_0"},"outline":false,"outlineSize":0.25})");
-    EXPECT_EQ(jsonAt(*file, "settings/rendering"), R"({"usePreZ":true})");
 }
 
 /* The first font, a font already set, other shaders: frozen 0.6.0 and 0.9.0 projects */
@@ -208,8 +205,8 @@ TEST(Migration1_0, LightAttenuationBelowTheLimitCountsAsTheLimit) {
     EXPECT_NEAR(file->objects()["1"]["components/0/light/intensity"].asFloat(), 33.33f, 1e-4f);
 }
 
-/* The switch, warning and note beside the project: frozen 0.6.0 project. A project opened by bare
-   file name has its note written to the working directory */
+/* The switch, the token removed, warning and note beside the project: frozen 0.6.0 project. A project
+   opened by bare file name has its note written to the working directory */
 TEST(Migration1_0, AugmentedRealityNote) {
     Testing::TempDirectory cwd;
     Testing::ScopedWorkingDirectory scope{cwd.path()};
@@ -222,7 +219,6 @@ TEST(Migration1_0, AugmentedRealityNote) {
         "In 1.0.0, we removed the setting to specify 8thwall API tokens\n"
         "in the editor. Please go ahead and specify your token in your\n"
         "`src/index.js` file instead:\n\nconst XR8_API_TOKEN = 'T0K3N';\n");
-    EXPECT_EQ(jsonAt(*file, "settings/ar"), "{}");
 }
 
 TEST(Migration1_0, PhongColourModel) {

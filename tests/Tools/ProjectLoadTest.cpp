@@ -218,5 +218,4 @@ TEST_F(ProjectLoad, ActivationRefreshesDevicesWhenAsked) {
     EXPECT_FALSE(usedUnasked);
     ASSERT_TRUE(editor.remoteDevices);
     EXPECT_TRUE(editor.remoteDevices->adbUsed());
-    EXPECT_EQ(editor.remoteDevices->deviceCount(), 3u);
 }
