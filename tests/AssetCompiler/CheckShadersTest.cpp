@@ -30,20 +30,26 @@ TEST_F(CheckShadersTest, ErrorsNameFileLineAndPipelines) {
         const char* include;
         const char* expected;
     } cases[]{
-        {"in the shader", "#version 300 es\n#include \"lib/Ok.glsl\"\nout lowp vec4 color;\nvoid main() { lowp float x = missing; color = vec4(x); }\n",
+        {"in the shader",
+         "#version 300 es\n#include \"lib/Ok.glsl\"\nout lowp vec4 color;\n"
+         "void main() { lowp float x = missing; color = vec4(x); }\n",
          "lowp float half_(lowp float x) { return x*0.5; }\n",
          "Broken.frag:4: 'missing' : undeclared identifier (pipelines \"Broken\", \"Broken Too\")\n"},
-        {"in an include, after a define of the pipeline", "#version 300 es\nout lowp vec4 color;\n#include \"lib/Ok.glsl\"\nvoid main() { color = vec4(NUM_LIGHTS); }\n",
+        {"in an include, after a define of the pipeline",
+         "#version 300 es\nout lowp vec4 color;\n#include \"lib/Ok.glsl\"\nvoid main() { color = vec4(NUM_LIGHTS); }\n",
          "// helpers\nlowp float half_(lowp float x) { return x*0.5 }\n",
-         "lib/Ok.glsl:2: '' : syntax error, unexpected RIGHT_BRACE, expecting COMMA or SEMICOLON (pipelines \"Broken\", \"Broken Too\")\n"},
+         "lib/Ok.glsl:2: '' : syntax error, unexpected RIGHT_BRACE, expecting COMMA or SEMICOLON "
+         "(pipelines \"Broken\", \"Broken Too\")\n"},
     };
     for(const auto& c: cases) {
         SCOPED_TRACE(c.name);
         ResourceManager<std::string>& sources = editor.data().resources().shaderSources;
         sources.add(FileLink{"default", "Broken.frag"}, c.shader);
         sources.add(FileLink{"default", "lib/Ok.glsl"}, c.include);
-        setSection("shaders", R"({"s": {"link": {"file": "default", "name": "Broken.frag"}, "name": "Broken", "stage": "fragment"}})");
-        setSection("pipelines", R"({"p": {"name": "Broken", "shader": "s"}, "q": {"name": "Broken Too", "shader": "s"}})");
+        setSection("shaders",
+            R"({"s": {"link": {"file": "default", "name": "Broken.frag"}, "name": "Broken", "stage": "fragment"}})");
+        setSection("pipelines",
+            R"({"p": {"name": "Broken", "shader": "s"}, "q": {"name": "Broken Too", "shader": "s"}})");
         setSection("materials", R"({"m": {"name": "m", "pipeline": "p"}, "n": {"name": "n", "pipeline": "q"}})");
         compiler().compileAll();
         LogCapture log;
