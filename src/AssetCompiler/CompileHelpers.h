@@ -61,12 +61,16 @@ inline constexpr std::array<std::pair<std::string_view, std::uint32_t>, 5> Attri
 
 /** The features a pipeline switches on: those of its shader record
     @p shader, in the shader's order, whose entry in the pipeline's
-    "features" object is true */
+    "features" is true. Each entry falls back on its own, so a record that
+    sets one feature keeps the others of its original. */
 inline std::vector<std::string> enabledPipelineFeatures(const RecordView& pipeline, const ValueAccess& shader) {
     std::vector<std::string> features;
-    const JsonObject enabled = pipeline["features"];
-    for(std::string_view feature: shader["features"].asStringViewArray())
-        if(Json::asBool(member(enabled.readValue(), feature))) features.emplace_back(feature);
+    std::string path;
+    for(std::string_view feature: shader["features"].asStringViewArray()) {
+        path = "features";
+        JsonPointer::append(path, feature);
+        if(pipeline[path].asBool()) features.emplace_back(feature);
+    }
     return features;
 }
 

@@ -77,6 +77,19 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
         R"("alphaMaskThreshold":0})");
 }
 
+TEST_F(PipelinesTest, FeaturesFallBackOneByOne) {
+    /* A feature set on a pipeline linked to a default one keeps the others
+       of the default */
+    const std::string key = pipeline("Phong Opaque Textured");
+    file().pipelines()[key]["features/WITH_EMISSIVE"].setBool(false);
+    addMaterial("m", "Phong Opaque Textured");
+    compiler().compileAll();
+    const Data::PipelineDataView view = compiled("Phong Opaque Textured");
+    EXPECT_EQ(view.features, (std::vector<std::string_view>{"SHADOW_NORMAL_OFFSET_SLOPE_SCALE",
+        "SHADOW_NORMAL_OFFSET_UV_ONLY", "TEXTURED", "WITH_FOG"}));
+    EXPECT_EQ(sceneData().pipelineAttributes[view.index], 0x7u);
+}
+
 TEST_F(PipelinesTest, AttributeUnionAndKinds) {
     addMesh("m", makeCube());
     addMaterial("sky", "Sky");
