@@ -46,7 +46,7 @@ constexpr const char DefaultsText[] = R"({
         "shader": null,
         "features": {},
         "doubleSided": false,
-        "castShadows": true,
+        "castShadows": false,
         "depthTest": true,
         "depthWrite": true,
         "depthFunction": "less",

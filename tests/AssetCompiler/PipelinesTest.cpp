@@ -46,6 +46,7 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
         "blendSrcRgb": "one minus source alpha", "blendDestRgb": "bogus", "depthFunction": "greater",
         "blendEqAlpha": "max", "features": {"TEXTURED": true, "ALPHA_MASKED": true, "NOT_LISTED": true}})");
     addMaterial("m", "Custom");
+    addMaterial("phong", "Phong Opaque");
     /* Defaults of the right kind stay, others are replaced */
     JsonDocument kept;
     kept.Parse(R"({"shininess": "high", "specularColor": [1, 1, 1], "ambientColor": [0.5, 0.5, 0.5, 0.5],
@@ -64,6 +65,8 @@ TEST_F(PipelinesTest, DescriptionFeaturesAndDefaults) {
     /* blendSrcAlpha from the project defaults */
     EXPECT_EQ(std::tuple(p.blendSrcRgb, p.blendDestRgb, p.blendSrcAlpha, p.depthFunction, p.blendEqAlpha),
         std::tuple(8u, 0u, 1u, 7u, 4u));
+    /* Only the pipelines that say so cast shadows */
+    EXPECT_EQ(std::tuple(p.castShadows, compiled("Phong Opaque").pipeline.castShadows), std::tuple(0, 1));
     EXPECT_EQ(p.reserved1, 1u);
     EXPECT_EQ(p.reserved2[1], 0xFF);
     /* Texture coordinates, normals */
