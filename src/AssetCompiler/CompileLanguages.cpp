@@ -86,15 +86,15 @@ bool AssetCompiler::compileLanguages(const ValueAccessRange& range) {
         const auto own = localization.translations.find(key);
         if(own == localization.translations.end()) continue;
         const bool isDefault = key == defaultLanguage;
-        const auto fallback = localization.translations.find(defaultLanguage);
-        if(fallback == localization.translations.end()) {
-            Warning{} << "AssetCompiler::compileLanguages(): Skipping language" << key
-                << Debug::nospace << ": the default language" << defaultLanguage << "has no translations";
-            continue;
-        }
-
         const Data::Id id = ResourceIndex::lookup(resourceIndex.languages, key);
         if(r.isSetInProject()) {
+            /* A deletion below needs no texts */
+            const auto fallback = localization.translations.find(defaultLanguage);
+            if(fallback == localization.translations.end()) {
+                Warning{} << "AssetCompiler::compileLanguages(): Skipping language" << key
+                    << Debug::nospace << ": the default language" << defaultLanguage << "has no translations";
+                continue;
+            }
             const std::string name{r["name"].asString()};
             if(isDefault) {
                 storage.termLinks.clear();

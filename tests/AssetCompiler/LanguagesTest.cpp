@@ -93,6 +93,12 @@ TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
     EXPECT_EQ(ids, (ResourceIndex::Map{{"de", 1}, {"fr", 2}}));
     ASSERT_EQ(scene().languages().languages.size(), 3u);
     EXPECT_EQ(strings("fr"), (std::vector<std::string>{"greeting", "Bonjour"}));
+
+    /* A deletion needs no default language */
+    editor.localization.translations.erase("en");
+    file().languages()["de"].remove();
+    compiler().compileLanguage("de");
+    EXPECT_EQ(ids, (ResourceIndex::Map{{"fr", 1}}));
 }
 
 }}}
