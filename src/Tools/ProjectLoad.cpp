@@ -217,6 +217,10 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     const std::optional<std::string> text = readProjectText(path);
     if(!text) return {};
 
+    /* Before the parse: a project that fails from here on stays in the
+       list, where the user finds it again to fix it */
+    if(!editor.suppressRecentProjects) addRecentProject(path);
+
     ProjectFile& file = editor.data().projectFile();
     if(!parseProjectText(file, *text, path)) return {};
 
@@ -251,9 +255,6 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     }
 
     decidePluginTrust(editor);
-
-    /* Only a project that loaded becomes a recent one */
-    if(!editor.suppressRecentProjects) addRecentProject(path);
 
     const ProjectVersion loadedVersion = *version;
     return editor.jobSystem->dispatchFunc(
