@@ -137,12 +137,13 @@ std::size_t passLine(const Text& t, std::size_t i) {
     }
 }
 
-/* Digits with an optional leading "-" and trailing "u" or "i"; a lone "-"
-   is an operator, not a number */
+/* An identifier's text that is digits with an optional leading "-" and
+   trailing "u" or "i". What is left may be empty: "u" and "i" alone are
+   numbers of value 0. */
 bool isNumber(std::string_view text) {
     if(!text.empty() && text.front() == '-') text.remove_prefix(1);
     if(!text.empty() && (text.back() == 'u' || text.back() == 'i')) text.remove_suffix(1);
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 /* Reads like atol: optional sign, decimal digits, the rest ignored. Wraps to
@@ -300,7 +301,9 @@ bool Preprocessor::State::directive(const Token& hash) {
             const bool single = isEndOfLine(t, cursor);
             while(!isEndOfLine(t, cursor)) cursor = next(t, cursor);
             value = t.view(first.start, cursor.start - first.start);
-            if(single && isNumber(t.text(first))) integer = numberValue(t.text(first));
+            /* Only an identifier is a number: a lone "-" is an operator */
+            if(single && first.type == TokenType::Identifier && isNumber(t.text(first)))
+                integer = numberValue(t.text(first));
         }
         p.addDefine(t.text(defineName), value, integer);
 

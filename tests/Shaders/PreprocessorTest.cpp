@@ -67,6 +67,8 @@ TEST(Preprocessor, Process) {
         {"missing operand", "#if\nx\n#endif\nz\n", "z\n", {}, {}, "#if: Unexpected token \\n"},
         {"a lone minus is an operator, not a number", "#define X -\n#if X\nx\n#endif\n", "", {"X"}, {},
             "#if: Unexpected token \\0"},
+        {"u and i alone are numbers of value 0, defined or not", "#define u 5\n#if u == 0 && !i\nx\n#endif\n", "x\n",
+            {"u"}},
         {"plus is not an operator", "#if +1\nx\n#endif\n", "", {}, {}, "#if: Unexpected token +"},
         {"second comparison is left over", "#if 1 < 2 < 3\nx\n#endif\n", "", {}, {}, "#if: Unexpected token <"},
         {"defined errors", "#if defined(\n#endif\n#if defined(A\n#endif\n#if (1\n#endif\n", "", {}, {},
