@@ -1,6 +1,8 @@
 #include "AssetCompiler/AssetCompiler.h"
 
 #include <chrono>
+#include <cmath>
+#include <limits>
 
 #include "Base/Format.h"
 #include "Base/Log.h"
@@ -42,6 +44,13 @@ Trade::ImageData magenta(Vector2i size) {
         image.data[i + 3] = 255;
     }
     return image;
+}
+
+/* A "maxSize" entry as a whole number of pixels; no limit for values too
+   large for one */
+int sizeLimit(float value) {
+    if(std::isnan(value)) return 0;
+    return value >= 2147483520.0f ? std::numeric_limits<int>::max() : int(std::max(value, -1.0f));
 }
 
 }
@@ -87,7 +96,7 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
 
         Vector2i target = source.size;
         const std::vector<float> maxSize = r["maxSize"].asFloatArray();
-        if(maxSize.size() >= 2) target = glm::max(glm::min(target, Vector2i{int(maxSize[0]), int(maxSize[1])}), Vector2i{1});
+        if(maxSize.size() >= 2) target = glm::min(target, Vector2i{sizeLimit(maxSize[0]), sizeLimit(maxSize[1])});
 
         /* Everything is stored with eight bits per channel */
         Trade::ImageData image;
@@ -109,6 +118,10 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
             image = magenta(source.size);
         }
 
+        if(target.x <= 0 || target.y <= 0) {
+            Warning{} << "Cannot scale down image" << name << "- invalid size" << target.x << target.y;
+            continue;
+        }
         if(target != image.size) {
             ImageTools::StbResizeImageConverter& converter = resizeConverter();
             converter.setValue("size", format("{} {}", target.x, target.y));

@@ -53,6 +53,7 @@ TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
                                {0, 0, 1, 1, 255, 255, 128, 128, 2, 2, 128, 0, 255, 254, 1, 0}});
     addImage("srgb", solid({3, 2}, {1, 2, 3, 4}, PixelFormat::RGBA8Srgb));
     addImage("empty", ImageData{PixelFormat::RGBA8Unorm, {0, 5}, {}});
+    addImage("zero", solid({2, 2}, {1, 2, 3, 4}), R"("compression": "none", "maxSize": [0, 0])");
     setRecord("images", "lost", R"({"name": "lost", "link": {"file": "gone.png", "name": "lost"}})");
     setSection("textures", R"({"t2": {"image": "empty"}, "t3": {"image": "deep"},
         "t1": {"image": "big", "wrapping": [1, 2, 3], "minFilter": 4, "magFilter": 5, "mipFilter": 6, "type": 7}})");
@@ -71,12 +72,13 @@ TEST_F(ImagesTest, FormatsSizesAndPlaceholders) {
     EXPECT_EQ(std::tuple(slot("deep").image.format, slot("deep").image.data),
               std::tuple(PixelFormat::RGBA8Unorm, std::vector<std::uint8_t>{0, 1, 255, 128, 2, 0, 254, 0}));
     EXPECT_EQ(slot("srgb").image.data, solid({3, 2}, {255, 0, 255, 255}).data);
-    EXPECT_EQ(id("empty"), 0);
+    EXPECT_EQ(std::tuple(id("empty"), id("zero")), std::tuple(0, 0));
 
     EXPECT_EQ(log.problems(),
         "Converted image deep from pixel format PixelFormat::RGBA16Unorm to PixelFormat::RGBA8Unorm\n"
         "Cannot compile image srgb - unsupported pixel format PixelFormat::RGBA8Srgb\n"
         "Cannot compile image empty - image is empty\n"
+        "Cannot scale down image zero - invalid size 0 0\n"
         "AssetCompiler::compileImages(): Missing image lost from file gone.png\n"
         "Image for texture t2 not compiled, skipping.\n");
     const std::string debug = log.debug();
