@@ -172,9 +172,19 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         }
 
         /* Probes: pre-filtered levels, from the cache when every level is
-           there with the right size */
+           there with the right size and the levels were made from these
+           pixels: a sidecar file holds the hash of the source they were
+           made from */
+        Trade::ImageData source;
+        {
+            std::lock_guard<std::mutex> lock{scene.imagesMutex};
+            source = scene.images[job->id].image;
+        }
         const int levelCount = specular ? 5 : 1;
-        for(int l = 0; l != levelCount; ++l) {
+        const std::string sourcePath = Path::join(cache, format("{}-mip.source", key));
+        const std::string sourceName = format("{} {} {}x{} {}", specular ? "specular" : "irradiance",
+            int(source.format), source.size.x, source.size.y, hashName(source.data.data(), source.data.size()));
+        if(Path::readString(sourcePath) == sourceName) for(int l = 0; l != levelCount; ++l) {
             std::optional<Trade::ImageData> level = ImageTools::readPng(Path::join(cache, format("{}-mip-{}.png", key, l)));
             if(!level || level->size != glm::max(Vector2i{size.x >> l, size.y >> l}, Vector2i{1})) {
                 job->levels.clear();
@@ -183,11 +193,6 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
             job->levels.push_back(std::move(*level));
         }
         if(job->levels.empty()) {
-            Trade::ImageData source;
-            {
-                std::lock_guard<std::mutex> lock{scene.imagesMutex};
-                source = scene.images[job->id].image;
-            }
             if(specular) {
                 Debug{} << "Generating specular environment pyramid for image:" << key;
                 job->levels = GLTools::convoluteSpecularEnvironment(source, levelCount);
@@ -195,8 +200,18 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
                 Debug{} << "Generating irradiance environment for image:" << key;
                 job->levels.push_back(GLTools::convoluteEnvironment(source));
             }
-            for(std::size_t l = 0; l != job->levels.size(); ++l)
-                ImageTools::writePng(Path::join(cache, format("{}-mip-{}.png", key, l)), job->levels[l]);
+            /* The sidecar goes first and comes back last, so levels half
+               written never pass for those of any source */
+            Path::remove(sourcePath);
+            bool written = true;
+            for(std::size_t l = 0; l != job->levels.size(); ++l) {
+                const std::string path = Path::join(cache, format("{}-mip-{}.png", key, l));
+                if(!ImageTools::writePng(path, job->levels[l])) {
+                    Error{} << "Failed writing cache file:" << path;
+                    written = false;
+                }
+            }
+            if(written && !Path::writeAtomic(sourcePath, sourceName)) Error{} << "Failed writing cache file:" << sourcePath;
         }
         dispatchImageJob(jobs, job, &AssetCompiler::compressImage);
     }

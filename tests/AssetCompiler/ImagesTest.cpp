@@ -224,6 +224,14 @@ TEST_F(ImagesTest, ProbeLevelsAreCachedAsPng) {
     compiler().compileImages();
     waitForJobs();
     EXPECT_EQ(log.debug(), "Compressing 2 images\n");
+
+    /* New pixels of the same size make new levels */
+    editor.data().resources().images.add(FileLink{"scene.glb", "light"}, solid({32, 16}, {200, 40, 10, 255}));
+    log.clear();
+    compiler().compileImages();
+    waitForJobs();
+    EXPECT_EQ(log.debug(), "Compressing 2 images\nGenerating irradiance environment for image: light\n");
+    EXPECT_NEAR(ImageTools::readPng(cache("light-mip-0.png")).value().data[4*100], 200, 4);
 }
 
 }}}
