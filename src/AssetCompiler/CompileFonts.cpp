@@ -76,11 +76,14 @@ std::string hash128(std::string_view bytes) {
     return format("{:016x}{:016x}", hash.low64, hash.high64);
 }
 
-/* Glyph data of one font; empty, with the reason printed, on failure */
-std::optional<std::vector<char>> buildFont(std::vector<char> bytes, std::string_view characters, float outlineSize) {
+/* Glyph data of the font of record @p key; empty, with the reason
+   printed, on failure */
+std::optional<std::vector<char>> buildFont(std::string_view key, std::vector<char> bytes, std::string_view characters,
+    float outlineSize)
+{
     const std::unique_ptr<Font::FontDescription> font = Font::importFont(std::move(bytes));
     if(!font) {
-        Error{} << "Font compilation failed: could not build font description";
+        Error{} << "Font compilation failed: could not build font description for font" << key;
         return {};
     }
     const std::vector<Font::CodePointRange> ranges = Font::codePointRanges(characters);
@@ -90,7 +93,7 @@ std::optional<std::vector<char>> buildFont(std::vector<char> bytes, std::string_
     std::optional<std::vector<char>> data = outlineSize > 0.0f ?
         Font::buildGlyphData(*font, ranges, GlyphOutlineOptions, &effect) :
         Font::buildGlyphData(*font, ranges, GlyphOptions);
-    if(!data) Error{} << "Font compilation failed: could not build font";
+    if(!data) Error{} << "Font compilation failed: could not build font" << key;
     return data;
 }
 
@@ -118,10 +121,10 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
             std::optional<std::vector<char>> glyphData = Path::read(path);
             if(!glyphData || !Data::isGlyphData(*glyphData)) {
                 Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
-                glyphData = buildFont(std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
+                glyphData = buildFont(work.keys[i], std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
                 if(glyphData) ++compiler.fontsBuilt;
                 if(glyphData && !Path::writeAtomic(path, {glyphData->data(), glyphData->size()}))
-                    Error{} << "Failed writing cache file:" << path;
+                    Error{} << "Failed writing cache file:" << path << "for font" << work.keys[i];
             } else ++compiler.fontsFromCache;
             if(glyphData) {
                 ZE_ASSERT(work.ids[i] != 0);

@@ -130,9 +130,9 @@ TEST_F(FontsTest, BadFontsAreSkipped) {
     projectDirectory.write("cache", "");
     EXPECT_EQ(compile({}, true),
         "AssetCompiler::compileFonts(): Missing font gone.ttf from file fonts\n"
-        "Failed writing cache file: " + cacheFile(cacheName(dejaVu, "", 0.0f)) + "\n"
-        "Font compilation failed: could not build font description\n"
-        "Failed writing cache file: " + cacheFile(cacheName(cantarell, "z", 0.0f)) + "\n");
+        "Failed writing cache file: " + cacheFile(cacheName(dejaVu, "", 0.0f)) + " for font " + defaultFont + "\n"
+        "Font compilation failed: could not build font description for font broken\n"
+        "Failed writing cache file: " + cacheFile(cacheName(cantarell, "z", 0.0f)) + " for font good\n");
     EXPECT_TRUE(glyphs(defaultFont));
     EXPECT_TRUE(scene().fonts().data(compiler().fontId("broken")).empty());
     EXPECT_TRUE(glyphs("good"));
