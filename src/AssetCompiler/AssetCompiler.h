@@ -330,7 +330,8 @@ class ZANDELLE_EXPORT AssetCompiler {
         /* Tiles of one image: each from the cache or freshly encoded, with
            its transcoded blocks */
         struct Tile;
-        void compressTiles(std::vector<Tile>& tiles, bool uastc, BasisImageConverter& converter, BasisImporter& importer);
+        void compressTiles(std::vector<Tile>& tiles, const ImageJob& job, BasisImageConverter& converter,
+            BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();
         /* The resize converter of the calling thread */

@@ -75,12 +75,15 @@ struct AssetCompiler::ImageJob {
 
 struct AssetCompiler::Tile {
     Trade::ImageData image;
-    /* Its cache file */
-    std::string path;
+    /* Its place in the image's tile list, its cache name and cache file */
+    std::size_t index;
+    std::string name, path;
     /* The Basis file, and its transcoded blocks with a compressed target;
        opened is false when neither cache nor encoder gave a usable file */
     std::optional<std::vector<char>> bytes;
     bool opened = false;
+    /* The cache file holds the Basis file */
+    bool cached = false;
     std::optional<Trade::CompressedImageData> transcoded;
 };
 
@@ -220,11 +223,18 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
 
 void AssetCompiler::dispatchImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, void(AssetCompiler::*body)(JobSystem&, const std::shared_ptr<ImageJob>&)) {
     jobs.dispatchFunc([this, job, body](JobSystem& jobs, int) {
-        /* A chain that ends by an exception still hands its pending count
-           back */
+        /* A chain that ends by an exception says so and still hands its
+           pending count back */
+        std::optional<std::string> failure;
         try {
             (this->*body)(jobs, job);
+        } catch(const std::exception& e) {
+            failure = e.what();
         } catch(...) {
+            failure = "unknown exception";
+        }
+        if(failure) {
+            Error{} << "Image compression failed:" << *failure << "for image" << job->key;
             if(!job->finished) finishImageJob(jobs, job, {});
         }
         return JobResult::Success;
@@ -263,7 +273,7 @@ void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_p
 
 void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
     if(job->levels.empty()) {
-        Error{} << "Image compression failed: attempting to compress 0 mips";
+        Error{} << "Image compression failed: attempting to compress 0 mips for image" << job->key;
         finishImageJob(jobs, job, {});
         return;
     }
@@ -278,10 +288,12 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::vector<Trade::CompressedImageData> compressedTiles;
     std::vector<Tile> batch;
     /* Encodes and transcodes what the batch needs, then appends its tiles
-       in order */
+       in order. A tile without a cache file goes by an empty name: it is
+       the placeholder. */
     auto flush = [&]() {
-        compressTiles(batch, job->uastc, converter, importer);
+        compressTiles(batch, *job, converter, importer);
         for(Tile& tile: batch) {
+            names.push_back(tile.cached ? std::move(tile.name) : std::string{});
             basisTiles.push_back(tile.bytes ? std::move(*tile.bytes) : std::vector<char>{});
             if(tile.transcoded) compressedTiles.push_back(std::move(*tile.transcoded));
             else if(const std::optional<Trade::CompressedPixelFormat> target = compressedTarget())
@@ -291,6 +303,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
         batch.clear();
     };
     bool cancelled = false;
+    std::size_t tileCount = 0;
     for(const Trade::ImageData& level: job->levels) {
         const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
         for(int y = 0; y < tilesY && !cancelled; ++y) for(int x = 0; x < tilesX; ++x) {
@@ -300,9 +313,9 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
             }
             Tile& tile = batch.emplace_back();
             tile.image = ImageTools::tile(level, x, y, TileSize, TileBorder);
-            const std::string name = tileCacheName(tile.image, job->uastc);
-            names.push_back(name);
-            tile.path = Path::join(cache, name + ".basis");
+            tile.index = tileCount++;
+            tile.name = tileCacheName(tile.image, job->uastc);
+            tile.path = Path::join(cache, tile.name + ".basis");
             if(batch.size() == TileBatch) flush();
         }
     }
@@ -324,7 +337,9 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     finishImageJob(jobs, job, std::move(imageData));
 }
 
-void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisImageConverter& converter, BasisImporter& importer) {
+void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job, BasisImageConverter& converter,
+    BasisImporter& importer)
+{
     /* Cache look-up: every cached tile of the batch opened by one run */
     std::vector<std::size_t> cachedTiles;
     std::vector<std::span<const char>> cachedBytes;
@@ -338,11 +353,12 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisIma
     for(std::size_t k = 0; k != cachedTiles.size(); ++k) {
         Tile& tile = tiles[cachedTiles[k]];
         if(tile.bytes && opened[k].valid) {
-            tile.opened = true;
+            tile.opened = tile.cached = true;
             tile.transcoded = std::move(opened[k].image);
             ++tilesFromCache;
         } else {
-            Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing";
+            Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
+                << tile.index << "of image" << job.key;
             tile.bytes.reset();
         }
     }
@@ -366,32 +382,42 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, bool uastc, BasisIma
         images.push_back(&tiles[i].image);
     }
     if(encodedTiles.empty()) return;
-    converter.setValue("uastc", uastc ? "true" : "false");
-    std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images);
+    converter.setValue("uastc", job.uastc ? "true" : "false");
+    std::vector<std::string> reasons;
+    std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images, &reasons);
     tilesEncoded += std::uint32_t(encodedTiles.size());
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
     opened = importer.openAll(encodedBytes);
+    /* One line per failed tile, with the encoder's reason when it gave one */
+    auto failed = [&](const Tile& tile, std::size_t k) {
+        Error{} << "Image compression failed: could not transcode basis image for tile" << tile.index << "of image"
+            << job.key << Debug::nospace << (reasons[k].empty() ? std::string{} : " - " + reasons[k]);
+    };
     for(std::size_t k = 0, o = 0; k != encodedTiles.size(); ++k) {
         Tile& tile = tiles[encodedTiles[k]];
         if(!encoded[k] || !opened[o++].valid) {
-            Error{} << "Image compression failed: could not transcode basis image";
+            failed(tile, k);
             continue;
         }
         tile.bytes = std::move(encoded[k]);
         tile.opened = true;
         tile.transcoded = std::move(opened[o - 1].image);
         const std::string directory = Path::split(tile.path).first;
-        if(!Path::make(directory) || !Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()}))
-            Error{} << "Failed writing cache file:" << tile.path;
+        tile.cached = Path::make(directory) &&
+            Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()});
+        if(!tile.cached)
+            Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;
     }
     for(const auto& [repeated, first]: repeatedTiles) {
         if(!tiles[first].opened) {
-            Error{} << "Image compression failed: could not transcode basis image";
+            const auto encodedAs = std::find(encodedTiles.begin(), encodedTiles.end(), first);
+            failed(tiles[repeated], std::size_t(encodedAs - encodedTiles.begin()));
             continue;
         }
         tiles[repeated].bytes = tiles[first].bytes;
         tiles[repeated].opened = true;
+        tiles[repeated].cached = tiles[first].cached;
         tiles[repeated].transcoded = tiles[first].transcoded;
         ++tilesFromCache;
     }

@@ -127,18 +127,31 @@ std::optional<std::vector<char>> BasisImageConverter::convertToData(const Trade:
     return std::move(convertToData(images).front());
 }
 
-std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData(std::span<const Trade::ImageData* const> images) {
+std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData(std::span<const Trade::ImageData* const> images,
+    std::vector<std::string>* errors)
+{
+    std::vector<std::string> reasons(images.size());
+    std::vector<std::optional<std::vector<char>>> out = encode(images, reasons);
+    if(errors) *errors = std::move(reasons);
+    /* A reason that all images share (no executable) is printed once */
+    else for(std::size_t i = 0; i != reasons.size(); ++i)
+        if(!reasons[i].empty() && (i == 0 || reasons[i] != reasons[i - 1]))
+            Error{} << "Trade::BasisImageConverter::convertToData():" << reasons[i];
+    return out;
+}
+
+std::vector<std::optional<std::vector<char>>> BasisImageConverter::encode(std::span<const Trade::ImageData* const> images,
+    std::vector<std::string>& reasons)
+{
     std::vector<std::optional<std::vector<char>>> out(images.size());
+    auto failAll = [&](const std::string& reason) {
+        for(std::string& r: reasons) r = reason;
+        return out;
+    };
     if(images.empty()) return out;
-    if(!available()) {
-        Error{} << "Trade::BasisImageConverter::convertToData(): basisu executable not found at" << _executable;
-        return out;
-    }
+    if(!available()) return failAll("basisu executable not found at " + _executable);
     const std::string output = emptyScratchFolder(_directory, "out");
-    if(output.empty()) {
-        Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
-        return out;
-    }
+    if(output.empty()) return failAll("cannot write the image to a scratch file");
 
     std::vector<std::string> arguments;
     if(!value("compression_level").empty()) arguments.insert(arguments.end(), {"-comp_level", std::string{value("compression_level")}});
@@ -156,7 +169,7 @@ std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData
     for(std::size_t i = 0; i != images.size(); ++i) {
         const std::string input = "tile" + std::to_string(i) + ".png";
         if(!ImageTools::writePng(Path::join(_directory, input), *images[i], Path::Sync::Rewritable)) {
-            Error{} << "Trade::BasisImageConverter::convertToData(): cannot write the image to a scratch file";
+            reasons[i] = "cannot write the image to a scratch file";
             continue;
         }
         arguments.insert(arguments.end(), {"-file", input});
@@ -175,9 +188,13 @@ std::vector<std::optional<std::vector<char>>> BasisImageConverter::convertToData
     /* A run stops at the first image it fails on: the others get runs of
        their own */
     if(written.size() > 1) {
-        for(const std::size_t i: missing) out[i] = convertToData(*images[i]);
+        for(const std::size_t i: missing) {
+            std::vector<std::string> reason(1);
+            out[i] = std::move(encode(images.subspan(i, 1), reason).front());
+            reasons[i] = std::move(reason.front());
+        }
     } else if(!missing.empty())
-        Error{} << "Trade::BasisImageConverter::convertToData(): encoding failed with exit code" << code;
+        reasons[missing.front()] = "encoding failed with exit code " + std::to_string(code);
     return out;
 }
 

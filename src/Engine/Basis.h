@@ -71,13 +71,21 @@ class ZANDELLE_EXPORT BasisImageConverter {
 
         /** The .basis bytes of each of @p images, all encoded by one run of
             the executable; images it did not encode there are encoded one
-            run each, so every entry is what convertToData() gives */
-        std::vector<std::optional<std::vector<char>>> convertToData(std::span<const Trade::ImageData* const> images);
+            run each, so every entry is what convertToData() gives. With
+            @p errors nothing is printed: it receives, per image, why it
+            failed (empty for an image that encoded). */
+        std::vector<std::optional<std::vector<char>>> convertToData(std::span<const Trade::ImageData* const> images,
+            std::vector<std::string>* errors = nullptr);
 
         /** Images encoded so far (successful or not) */
         std::uint64_t encodeCount() const { return _encodes; }
 
     private:
+        /* convertToData() without printing: @p reasons, one per image, get
+           why an image failed */
+        std::vector<std::optional<std::vector<char>>> encode(std::span<const Trade::ImageData* const> images,
+            std::vector<std::string>& reasons);
+
         std::string _executable, _directory;
         std::map<std::string, std::string, std::less<>> _configuration;
         std::uint64_t _encodes = 0;

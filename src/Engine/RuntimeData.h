@@ -147,7 +147,8 @@ constexpr std::uint16_t TextureDataVersion = 1;
 
 /** An uncompressed image stored in the file @p fileName */
 ZANDELLE_EXPORT ByteArray createImageData(const Vector3i& size, std::string_view fileName);
-/** A compressed image made of the tiles named @p tileNames */
+/** A compressed image made of the tiles named @p tileNames; an empty name is
+    a tile that has no cache file (it failed and shows the placeholder) */
 ZANDELLE_EXPORT ByteArray createImageData(const Vector3i& size, std::span<const std::string> tileNames);
 
 struct ImageDataView {

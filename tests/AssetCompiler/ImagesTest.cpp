@@ -8,6 +8,7 @@
 #include "Engine/Basis.h"
 #include "Engine/ImageTools.h"
 #include "Engine/RuntimeData.h"
+#include "Support/BlockDecoders.h"
 #include "Support/LogCapture.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
@@ -159,7 +160,8 @@ TEST_F(ImagesTest, CompressionAndItsCache) {
     log.clear();
     compiler().compileImages();
     waitForJobs();
-    EXPECT_EQ(log.problems(), "Failed loading image cache file: " + damaged + ", re-compressing\n");
+    EXPECT_EQ(log.problems(),
+        "Failed loading image cache file: " + damaged + ", re-compressing tile 1 of image photo\n");
     EXPECT_EQ(compiler().tilesEncoded.load(), 4u);
     EXPECT_EQ(*Path::readString(damaged), bytes);
 }
@@ -198,6 +200,36 @@ TEST_F(ImagesTest, WithoutTheEncoderImagesStayUncompressed) {
     EXPECT_EQ(log.error(), "Cannot compress image a - Basis encoder not found at " + basisExecutable() + "\n");
     EXPECT_TRUE(Path::exists(cache("a.png")));
     EXPECT_EQ(slot("a").image.size, Vector2i(4, 4));
+}
+
+TEST_F(ImagesTest, AFailingEncoderGivesPlaceholderTiles) {
+    /* One line per tile; magenta blocks in the target format; image data
+       whose tiles name no cache file */
+    for(auto& c: compiler().workerBasisConverters) c = std::make_unique<BasisImageConverter>("/bin/false");
+    addImage("photo", noise({300, 100}), R"("compression": "etc1s")");
+    const struct { const char* format; Colour (*decode)(const std::uint8_t*); } targets[]{
+        {"Bc3RGBA", decodeBc3}, {"Astc4x4RGBA", decodeAstc}};
+    for(const auto& target: targets) {
+        SCOPED_TRACE(target.format);
+        BasisImporter::setGlobalValue("format", target.format);
+        LogCapture log;
+        compiler().compileImages();
+        waitForJobs();
+        std::string lines;
+        for(const char* tile: {"0", "1", "2"})
+            lines += "Image compression failed: could not transcode basis image for tile " + std::string{tile} +
+                " of image photo - encoding failed with exit code 1\n";
+        EXPECT_EQ(log.problems(), lines);
+        const EditorSceneData::CompiledImage& photo = slot("photo");
+        ASSERT_EQ(photo.compressedTiles.size(), 3u);
+        for(const Trade::CompressedImageData& tile: photo.compressedTiles) {
+            const Colour colour = target.decode(reinterpret_cast<const std::uint8_t*>(tile.data.data()));
+            EXPECT_EQ(colour, (Colour{255, 0, 255, 255}));
+        }
+        const std::optional<Data::ImageDataView> view = Data::readImageData(photo.imageData);
+        ASSERT_TRUE(view && view->tiled);
+        EXPECT_EQ(std::tuple(view->size, view->names), std::tuple(Vector3i(300, 100, 1), std::vector<std::string>(3)));
+    }
 }
 
 TEST_F(ImagesTest, ProbeLevelsAreCachedAsPng) {
