@@ -43,7 +43,7 @@ class AnimationsTest: public CompilerTest {
 TEST_F(AnimationsTest, TargetsAndStableSlots) {
     addAnimation("one", {{slide()}, 1.0f}, R"("targets": ["a"])");
     addAnimation("walk", {{slide(), slide(), slide(), slide(), slide()}, 1.0f},
-        R"("targets": ["a", "", "ghost", "ghost"])");
+        R"("targets": ["a", "", "ghost", "ghost"], "pack": true)");
     addAnimation("gone", {}, {});
     editor.data().resources().animations.remove(FileLink{"scene.glb", "gone"});
     const std::uint32_t runs = counter(AssetType::Animations);
@@ -66,6 +66,9 @@ TEST_F(AnimationsTest, TargetsAndStableSlots) {
     EXPECT_EQ(Data::AnimationData{sceneData().animations[1]}.targets(), std::vector<Data::Id>{object("b")});
     /* The fifth track of walk has no entry */
     EXPECT_EQ(sceneData().targetedAnimations[2].targets, (std::vector<Data::Id>{object("a"), 0, 0, 0, 0xFFFF}));
+    /* Keyframes are reduced when the record asks */
+    EXPECT_EQ(std::tuple(Data::AnimationData{sceneData().animations[1]}.isPacked(),
+                         Data::AnimationData{sceneData().animations[2]}.isPacked()), std::tuple(false, true));
     EXPECT_EQ(counter(AssetType::Animations), runs + 2);
 }
 
