@@ -1,4 +1,9 @@
+#include <tuple>
+
 #include "CompilerFixture.h"
+#include "Engine/AnimationManager.h"
+#include "Engine/Components.h"
+#include "Engine/RuntimeData.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -40,6 +45,53 @@ TEST_F(CountersTest, CompileAllOnNewProjectBumpsEveryStepOnce) {
     for(const CompileStepTime& t: compiler().lastCompileTimes) order.emplace_back(t.step->name);
     EXPECT_EQ(order, (std::vector<std::string>{"settings", "shaders", "pipelines", "fonts", "images", "textures",
         "materials", "meshes", "objects", "animations", "skins", "components"}));
+}
+
+TEST_F(CountersTest, CompileAllLinksWhatEarlierStepsCompiled) {
+    /* A populated project: each step finds the ids of the steps before it */
+    editor.data().resources().images.add(FileLink{"scene.glb", "img"},
+        Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {2, 2}, std::vector<std::uint8_t>(16, 200)});
+    setLinkedRecord("images", "img", R"("compression": "none")");
+    setSection("textures", R"({"tex": {"image": "img"}})");
+    const std::string pipeline = file().pipelines().resourceByName("Phong Opaque Textured");
+    setRecord("materials", "mat", R"({"pipeline": ")" + pipeline + R"(", "Phong": {"diffuseTexture": "tex"}})");
+    addMesh("m", makeCube());
+    editor.data().resources().animations.add(FileLink{"scene.glb", "anim"},
+        Trade::AnimationData{{{"", "translation", {0.0f, 1.0f}, {0, 0, 0, 1, 0, 0}}}, 1.0f});
+    setLinkedRecord("animations", "anim", R"("targets": ["child"])");
+    const std::string font = file().fonts().firstResourceWithLink(FileLink{"default", "DejaVuSans.ttf"});
+    const std::string text = file().materials().firstResourceWithLink(FileLink{"default", "DefaultFontMaterial"});
+    setSection("objects", R"({"root": {"name": "Root", "components": [
+        {"type": "mesh", "mesh": {"mesh": "m", "material": "mat"}},
+        {"type": "animation", "animation": {"animation": "anim"}}]},
+        "child": {"name": "Child", "parent": "root",
+            "components": [{"type": "text", "text": {"text": "Hi", "material": ")" + text + R"("}}]}})");
+    compiler().compileAll();
+    editor.jobSystem->waitForIdle();
+
+    AssetCompiler& c = compiler();
+    const Data::Id root = object("root"), child = object("child"), image = c.resourceIndex.images["img"],
+        texture = c.resourceIndex.textures["tex"], animation = c.resourceIndex.animations["anim"];
+    ASSERT_TRUE(root && child && image && texture && animation && c.meshId("m") && c.materialId("mat") &&
+        c.materialId(text) && c.fontId(font) && c.pipelineId(pipeline));
+    EXPECT_EQ(scene().parent(child), root);
+    EXPECT_EQ(Data::readTextureData(sceneData().textures.at(texture))->info.image, image);
+    EXPECT_EQ(Data::readMaterialData(sceneData().materials.at(c.materialId("mat")))->pipeline, c.pipelineId(pipeline));
+
+    const auto component = [&](Data::Id o, const char* manager) {
+        for(std::size_t i = 0; i != scene().components(o).size(); ++i)
+            if(scene().componentTypes(o)[i] == scene().componentManagerIndex(manager)) return scene().components(o)[i];
+        return Data::NoComponent;
+    };
+    MeshManager& meshes = scene().manager<MeshManager>();
+    TextManager& texts = scene().manager<TextManager>();
+    AnimationManager& animations = scene().manager<AnimationManager>();
+    const Data::Id mesh = component(root, MeshManager::Name), label = component(child, TextManager::Name),
+        player = component(root, AnimationManager::Name);
+    EXPECT_EQ(std::tuple(meshes.mesh(mesh), meshes.material(mesh)), std::tuple(c.meshId("m"), c.materialId("mat")));
+    EXPECT_EQ(std::tuple(texts.font(label), texts.material(label)), std::tuple(c.fontId(font), c.materialId(text)));
+    EXPECT_EQ(std::tuple(animations.animation(player), animations.targets(player)),
+        std::tuple(animation, std::vector<Data::Id>{child}));
 }
 
 /* A project loaded after another starts from empty indices */
