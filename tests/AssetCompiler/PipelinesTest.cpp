@@ -93,6 +93,21 @@ TEST_F(PipelinesTest, FeaturesFallBackOneByOne) {
     EXPECT_EQ(sceneData().pipelineAttributes[view.index], 0x7u);
 }
 
+TEST_F(PipelinesTest, FailureLinesSkipTheRecord) {
+    editor.data().resources().shaderSources.add(FileLink{"default", "Bad.frag"}, "#endif\n");
+    setSection("shaders", R"({"bad": {"link": {"file": "default", "name": "Bad.frag"}, "name": "Bad"},
+        "gone": {"link": {"file": "shaders", "name": "Gone.frag"}, "name": "Gone"}})");
+    setSection("pipelines", R"({"p": {"name": "Broken", "shader": "bad"}, "q": {"name": "Lost", "shader": "gone"}})");
+    setSection("materials", R"({"m": {"pipeline": "p"}, "n": {"pipeline": "q"}})");
+    LogCapture log;
+    compiler().compilePipelines();
+    EXPECT_EQ(log.problems(),
+        "Preprocessor: found #endif without #if or #ifdef\n"
+        "AssetCompiler::compilePipelines(): Syntax error in shader Bad.frag\n"
+        "AssetCompiler::compilePipelines(): Missing shader Gone.frag from file shaders for pipeline Lost\n");
+    EXPECT_EQ(std::tuple(compiler().pipelineId("p"), compiler().pipelineId("q")), std::tuple(0, 0));
+}
+
 TEST_F(PipelinesTest, AttributeUnionAndKinds) {
     addMesh("m", makeCube());
     addMaterial("sky", "Sky");
