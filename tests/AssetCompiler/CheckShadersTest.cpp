@@ -1,9 +1,14 @@
 // The GLSL check of compiled pipelines: the shipped shaders pass it on every
 // default pipeline, and a mistake is reported in the file and line it is in.
 
+#include <algorithm>
+
 #include "CompilerFixture.h"
 #include "AssetCompiler/CheckShaders.h"
+#include "Base/Path.h"
+#include "Shaders/ShaderLoading.h"
 #include "Support/LogCapture.h"
+#include "Tools/Import.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -56,6 +61,26 @@ TEST_F(CheckShadersTest, ErrorsNameFileLineAndPipelines) {
         EXPECT_EQ(checkPipelineShaders(editor), 1u);
         EXPECT_EQ(log.error(), c.expected);
     }
+}
+
+TEST_F(CheckShadersTest, ImportedSceneWithProjectShaders) {
+    /* BoxTextured's one material is metallic-roughness: it draws with
+       "Physical Opaque Textured", so the project's broken Physical.frag is
+       reported and its broken Phong.frag, which nothing uses, is not */
+    const std::string physical = Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Physical.frag").value_or("");
+    const std::string phong = Path::readString(ZANDELLE_RESOURCES_DIR "/shaders/Phong.frag").value_or("");
+    projectDirectory.write("shaders/Physical.frag", physical + "void broken() { nothing(); }\n");
+    projectDirectory.write("shaders/Phong.frag", phong + "void brokenFunction( { }\n");
+    loadShaders(editor);
+    ASSERT_TRUE(loadScene("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", editor,
+        LoadMode::Default, "", false));
+    compiler().compileAll();
+    editor.jobSystem->waitForIdle();
+    LogCapture log;
+    EXPECT_EQ(checkPipelineShaders(editor), 1u);
+    const std::size_t line = std::size_t(std::count(physical.begin(), physical.end(), '\n')) + 1;
+    EXPECT_EQ(log.error(), "Physical.frag:" + std::to_string(line) +
+        ": 'nothing' : no matching overloaded function found (pipeline \"Physical Opaque Textured\")\n");
 }
 
 }}}
