@@ -39,29 +39,44 @@ void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
 }
 
+/* Seconds of a load and of the background work after it */
+struct LoadTimes {
+    double loadSeconds = 0.0;
+    /* From the end of the compile steps until the last background job
+       (image compression, font building) ended */
+    double jobsSeconds = 0.0;
+};
+
+/* Waits, with progress bars, until every job has ended; the seconds since
+   @p compileEnd */
+double waitForJobs(ZandelleEditor& editor, std::chrono::steady_clock::time_point compileEnd) {
+    ProgressBars bars{editor};
+    editor.jobSystem->waitForIdle();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - compileEnd).count();
+}
+
 /* Loads and waits until the project is active and every job has ended */
-/* With @p jobsSeconds, the time after the finishing job until every job
-   ended goes there */
-bool loadAndWait(ZandelleEditor& editor, const std::string& path, double& seconds, double* jobsSeconds = nullptr) {
+bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times) {
     const auto start = std::chrono::steady_clock::now();
     const std::optional<int> job = loadProject(path, editor);
     if(!job) return false;
-    ProgressBars bars{editor};
-    editor.jobSystem->wait(*job);
-    const auto finished = std::chrono::steady_clock::now();
-    editor.jobSystem->waitForIdle();
-    const auto end = std::chrono::steady_clock::now();
-    seconds = std::chrono::duration<double>(end - start).count();
-    if(jobsSeconds) *jobsSeconds = std::chrono::duration<double>(end - finished).count();
+    {
+        ProgressBars bars{editor};
+        editor.jobSystem->wait(*job);
+    }
+    /* The finishing job compiled everything and dispatched the jobs */
+    const auto compileEnd = editor.assetCompiler ? editor.assetCompiler->lastCompileEnd : std::chrono::steady_clock::now();
+    times.jobsSeconds = waitForJobs(editor, compileEnd);
+    times.loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
 }
 
-int printSummary(ZandelleEditor& editor, const Invocation& invocation, double loadSeconds, double jobsSeconds = 0.0) {
+int printSummary(ZandelleEditor& editor, const Invocation& invocation, const LoadTimes& times) {
     SummaryData summary = collectSummary(editor);
     summary.warnings = warningCount;
     summary.errors = errorCount;
-    summary.loadSeconds = loadSeconds;
-    summary.jobsSeconds = jobsSeconds;
+    summary.loadSeconds = times.loadSeconds;
+    summary.jobsSeconds = times.jobsSeconds;
     if(invocation.has("--json")) std::printf("%s\n", summaryToJson(summary).c_str());
     else std::printf("%s", summaryToText(summary).c_str());
     /* The step times follow the text; with --json they are in its timings */
@@ -85,9 +100,9 @@ void installLogSink(const Invocation& invocation) {
 int runOpen(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
-    double seconds = 0.0;
-    if(!loadAndWait(editor, invocation.arguments[0], seconds)) return 1;
-    return printSummary(editor, invocation, seconds);
+    LoadTimes times;
+    if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
+    return printSummary(editor, invocation, times);
 }
 
 int runCompile(Invocation& invocation) {
@@ -95,30 +110,28 @@ int runCompile(Invocation& invocation) {
        each step */
     ZandelleEditor editor;
     configureEditor(editor, invocation);
-    double seconds = 0.0, jobsSeconds = 0.0;
-    if(!loadAndWait(editor, invocation.arguments[0], seconds, &jobsSeconds)) return 1;
+    LoadTimes times;
+    if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
     /* Checked before the summary, so that its error count includes them; a
        shader that does not compile fails the command, as a file that does
        not import fails an import */
     const std::size_t shaderErrors = invocation.has("--check-shaders") ? checkPipelineShaders(editor) : 0;
-    printSummary(editor, invocation, seconds, jobsSeconds);
+    printSummary(editor, invocation, times);
     return shaderErrors ? 1 : 0;
 }
 
 int runImport(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
-    double seconds = 0.0;
-    if(!loadAndWait(editor, invocation.arguments[0], seconds)) return 1;
+    LoadTimes times;
+    if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
     bool imported = true;
     for(std::size_t i = 1; i != invocation.arguments.size(); ++i)
         imported &= loadFile(Path::absolute(invocation.arguments[i]), editor, LoadMode::Reimport, false);
-    {
-        ProgressBars bars{editor};
-        editor.jobSystem->waitForIdle();
-    }
+    /* Each import compiled what it added; the jobs counted are theirs */
+    times.jobsSeconds = waitForJobs(editor, std::chrono::steady_clock::now());
     if(!saveProject(editor, false)) return 1;
-    printSummary(editor, invocation, seconds);
+    printSummary(editor, invocation, times);
     return imported ? 0 : 1;
 }
 
@@ -140,8 +153,8 @@ int runUpgrade(Invocation& invocation) {
         return 0;
     }
 
-    double seconds = 0.0;
-    if(!loadAndWait(editor, path, seconds)) return 1;
+    LoadTimes times;
+    if(!loadAndWait(editor, path, times)) return 1;
     const std::string target = invocation.has("--out") ? invocation.option("--out") : path;
     return saveProject(target, editor) ? 0 : 1;
 }
@@ -241,9 +254,9 @@ int runDemo(Invocation& invocation) {
     if(!newProject(editor, "Demo", path, true) || !Path::exists(path)) return 1;
     editor.jobSystem->waitForIdle();
     Debug{} << "Created the demo project in" << directory;
-    double seconds = 0.0;
-    if(!loadAndWait(editor, path, seconds)) return 1;
-    return printSummary(editor, invocation, seconds);
+    LoadTimes times;
+    if(!loadAndWait(editor, path, times)) return 1;
+    return printSummary(editor, invocation, times);
 }
 
 }}
@@ -337,8 +350,8 @@ int runSet(Invocation& invocation) {
 
     ZandelleEditor editor;
     configureEditor(editor, invocation);
-    double seconds = 0.0;
-    if(!loadAndWait(editor, arguments[0], seconds)) {
+    LoadTimes times;
+    if(!loadAndWait(editor, arguments[0], times)) {
         release();
         return 1;
     }

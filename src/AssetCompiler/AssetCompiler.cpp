@@ -109,6 +109,7 @@ void AssetCompiler::compileAll() {
         compileStep(step);
         lastCompileTimes.push_back({&step, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
     }
+    lastCompileEnd = std::chrono::steady_clock::now();
 }
 
 /* Whole sections and single records */

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -145,6 +146,9 @@ class ZANDELLE_EXPORT AssetCompiler {
         bool compileStep(const CompileStep& step);
         /** Times of the steps of the last compileAll(), in table order */
         std::vector<CompileStepTime> lastCompileTimes;
+        /** When the steps of the last compileAll() ended; the image and font
+            jobs they dispatched may still run */
+        std::chrono::steady_clock::time_point lastCompileEnd;
 
         /* Compile steps. The overload without a range compiles the whole
            section; the singular one compiles the record with that key. */

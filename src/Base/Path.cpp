@@ -31,6 +31,15 @@ std::string fromNativeSeparators(std::string_view path) {
     return out;
 }
 
+bool equalSeparatorsIgnored(std::string_view a, std::string_view b) {
+    if(a.size() != b.size()) return false;
+    for(std::size_t i = 0; i != a.size(); ++i) {
+        const char x = a[i] == '\\' ? '/' : a[i], y = b[i] == '\\' ? '/' : b[i];
+        if(x != y) return false;
+    }
+    return true;
+}
+
 std::string join(std::string_view a, std::string_view b) {
     if(a.empty()) return std::string{b};
     if(b.empty()) return std::string{a};
@@ -241,7 +250,10 @@ std::string absolute(std::string_view path) {
     std::error_code ec;
     fs::path p = fs::absolute(fsPath(fromNativeSeparators(path)), ec);
     if(ec) return fromNativeSeparators(path);
-    return generic(p.lexically_normal());
+    /* "dir/." normalises to "dir/": one spelling per directory */
+    std::string out = generic(p.lexically_normal());
+    if(out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
 }
 
 std::string relativeTo(std::string_view path, std::string_view base) {

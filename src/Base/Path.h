@@ -14,6 +14,9 @@ namespace ZandelleEngine { namespace Path {
 
 /** Backslashes to forward slashes. */
 ZANDELLE_EXPORT std::string fromNativeSeparators(std::string_view path);
+/** Equal once backslashes are taken for forward slashes, so that a path
+    written on Windows matches its "/" spelling. No allocation. */
+ZANDELLE_EXPORT bool equalSeparatorsIgnored(std::string_view a, std::string_view b);
 
 /** Joins with one "/"; an absolute @p b replaces @p a; an empty part is skipped. */
 ZANDELLE_EXPORT std::string join(std::string_view a, std::string_view b);
@@ -57,7 +60,7 @@ ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data, S
 /** The temporary file writeAtomic() writes before renaming it to @p path */
 ZANDELLE_EXPORT std::string temporaryFileFor(std::string_view path);
 
-/** Absolute, lexically normalised, forward slashes. */
+/** Absolute, lexically normalised, forward slashes, no trailing slash. */
 ZANDELLE_EXPORT std::string absolute(std::string_view path);
 /** @p path relative to @p base, forward slashes. */
 ZANDELLE_EXPORT std::string relativeTo(std::string_view path, std::string_view base);

@@ -1,6 +1,7 @@
 #include "Editor/FileWatch.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <poll.h>
 #include <sys/inotify.h>
@@ -12,6 +13,9 @@ namespace ZandelleEngine {
 
 namespace {
 constexpr std::uint32_t WatchMask = IN_MODIFY|IN_CLOSE_WRITE|IN_CREATE|IN_DELETE|IN_MOVED_FROM|IN_MOVED_TO|IN_ATTRIB|IN_DELETE_SELF|IN_MOVE_SELF;
+/* New contents under a name: written in place (also a file created anew
+   and written), or another file renamed over it */
+constexpr std::uint32_t ModifiedMask = IN_MODIFY|IN_CLOSE_WRITE|IN_MOVED_TO;
 }
 
 FileWatch::FileWatch(): _fd{inotify_init1(IN_NONBLOCK|IN_CLOEXEC)} {}
@@ -20,13 +24,16 @@ FileWatch::~FileWatch() {
     if(_fd >= 0) ::close(_fd);
 }
 
+bool FileWatch::addDescriptor(int id, Watch& w, const std::string& directory, const std::string& name) {
+    const int wd = inotify_add_watch(_fd, directory.c_str(), WatchMask);
+    if(wd < 0) return false;
+    if(std::find(w.descriptors.begin(), w.descriptors.end(), wd) == w.descriptors.end()) w.descriptors.push_back(wd);
+    _descriptors[wd].push_back(Use{id, directory, name});
+    return true;
+}
+
 void FileWatch::addDescriptors(int id, Watch& w, const std::string& path) {
-    if(_fd < 0) return;
-    const int wd = inotify_add_watch(_fd, path.c_str(), WatchMask);
-    if(wd < 0) return;
-    w.descriptors.push_back(wd);
-    _descriptors[wd].emplace_back(id, path);
-    if(!w.recursive || !Path::isDirectory(path)) return;
+    if(!addDescriptor(id, w, path, {}) || !w.recursive) return;
     if(auto entries = Path::list(path)) for(const std::string& e: *entries) {
         const std::string child = Path::join(path, e);
         if(Path::isDirectory(child)) addDescriptors(id, w, child);
@@ -42,7 +49,20 @@ int FileWatch::watch(std::string_view path, Callback callback, bool recursive, E
     w.callback = std::move(callback);
     w.recursive = recursive;
     w.events = events;
-    addDescriptors(id, w, w.path);
+    if(Path::isDirectory(w.path)) addDescriptors(id, w, w.path);
+    else {
+        const std::string absolute = Path::absolute(w.path);
+        const auto [directory, name] = Path::split(absolute);
+        addDescriptor(id, w, directory, name);
+        /* The file a link names can be edited through its own name */
+        if(char* target = ::realpath(absolute.c_str(), nullptr)) {
+            if(absolute != target) {
+                const auto [targetDirectory, targetName] = Path::split(target);
+                addDescriptor(id, w, targetDirectory, targetName);
+            }
+            std::free(target);
+        }
+    }
     if(w.descriptors.empty()) {
         _watches.erase(id);
         return -1;
@@ -56,7 +76,7 @@ bool FileWatch::remove(int id) {
     if(found == _watches.end()) return false;
     for(int wd: found->second.descriptors) {
         auto& users = _descriptors[wd];
-        std::erase_if(users, [&](const auto& u) { return u.first == id; });
+        std::erase_if(users, [&](const Use& u) { return u.id == id; });
         if(users.empty()) {
             _descriptors.erase(wd);
             inotify_rm_watch(_fd, wd);
@@ -88,16 +108,23 @@ std::size_t FileWatch::poll(ZandelleEditor& editor) {
                 offset += ssize_t(sizeof(inotify_event) + event->len);
                 auto users = _descriptors.find(event->wd);
                 if(users == _descriptors.end()) continue;
-                const std::vector<std::pair<int, std::string>> targets = users->second;
-                for(const auto& target: targets) {
-                    const int id = target.first;
-                    const std::string& watched = target.second;
+                const std::vector<Use> uses = users->second;
+                for(const Use& use: uses) {
+                    const int id = use.id;
                     auto w = _watches.find(id);
                     if(w == _watches.end()) continue;
-                    const std::string changed = event->len ? Path::join(watched, event->name) : watched;
-                    if((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && w->second.recursive)
-                        addDescriptors(id, w->second, changed);
-                    if(w->second.events == Events::Modified && !(event->mask & (IN_MODIFY|IN_CLOSE_WRITE))) continue;
+                    std::string changed;
+                    if(!use.name.empty()) {
+                        /* A file watch hears only of its own name, and
+                           reports the path it was asked to watch */
+                        if(!event->len || use.name != event->name) continue;
+                        changed = w->second.path;
+                    } else {
+                        changed = event->len ? Path::join(use.directory, event->name) : use.directory;
+                        if((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && w->second.recursive)
+                            addDescriptors(id, w->second, changed);
+                    }
+                    if(w->second.events == Events::Modified && !(event->mask & ModifiedMask)) continue;
                     const bool seen = std::any_of(calls.begin(), calls.end(),
                         [&](const Call& c) { return c.id == id && c.path == changed; });
                     if(!seen) calls.push_back(Call{id, changed, w->second.callback});

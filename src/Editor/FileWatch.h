@@ -28,13 +28,19 @@ class ZANDELLE_EXPORT FileWatch {
         FileWatch& operator=(const FileWatch&) = delete;
 
         /** Which events reach a watch's callback: every change, or only
-            writes to the contents (not creation, removal, renames or
-            attribute changes) */
+            new contents (a write, or a file renamed into the watched name;
+            not removal, renaming away or attribute changes) */
         enum class Events: std::uint8_t { All, Modified };
 
         /** Watches a file or a directory (with @p recursive, its
             subdirectories too, including ones created later). Returns the
-            watch id, or -1 when the path cannot be watched. */
+            watch id, or -1 when the path cannot be watched.
+
+            A file is watched through its directory, by name: editors that
+            save by writing a temporary file and renaming it over the
+            original, or by deleting and creating the file, replace the
+            file's inode, and a watch on the inode would die with it. A
+            symbolic link is watched by its own name and by its target's. */
         int watch(std::string_view path, Callback callback, bool recursive = false, Events events = Events::All);
 
         /** Ends a watch; false for an unknown id */
@@ -57,14 +63,23 @@ class ZANDELLE_EXPORT FileWatch {
             std::vector<int> descriptors;
         };
 
+        /* One watch's use of an inotify descriptor: the directory it
+            watches and, for a file watch, the file's name in it */
+        struct Use {
+            int id;
+            std::string directory, name;
+        };
+
+        bool addDescriptor(int id, Watch& watch, const std::string& directory, const std::string& name);
         void addDescriptors(int id, Watch& watch, const std::string& directory);
 
         int _fd = -1;
         int _nextId = 1;
         mutable std::mutex _mutex;
         std::map<int, Watch> _watches;
-        /* inotify descriptor -> (watch id, watched directory or file) */
-        std::map<int, std::vector<std::pair<int, std::string>>> _descriptors;
+        /* inotify descriptor -> its uses; watches of several files in one
+           directory share its descriptor */
+        std::map<int, std::vector<Use>> _descriptors;
 };
 
 }

@@ -10,6 +10,7 @@
 
 #include "Base/Assert.h"
 #include "Base/Log.h"
+#include "Base/Path.h"
 #include "Editor/JsonPointer.h"
 #include "Editor/ProjectDefaults.h"
 #include "Editor/RecordView.h"
@@ -71,14 +72,6 @@ JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocat
     return *v;
 }
 
-FileLink linkOf(const JsonValue* record) {
-    if(!record || !record->IsObject()) return {};
-    auto link = record->FindMember("link");
-    if(link == record->MemberEnd() || !link->value.IsObject()) return {};
-    return FileLink{std::string{Json::asString(JsonPointer::member(&link->value, "file"))},
-                    std::string{Json::asString(JsonPointer::member(&link->value, "name"))}};
-}
-
 bool linkEquals(const JsonValue& record, const FileLink& link) {
     if(!record.IsObject()) return false;
     auto l = record.FindMember("link");
@@ -86,7 +79,7 @@ bool linkEquals(const JsonValue& record, const FileLink& link) {
     const JsonValue* file = JsonPointer::member(&l->value, "file");
     const JsonValue* name = JsonPointer::member(&l->value, "name");
     return file && file->IsString() && name && name->IsString() &&
-        Json::asString(file) == link.file && Json::asString(name) == link.name;
+        Path::equalSeparatorsIgnored(Json::asString(file), link.file) && Json::asString(name) == link.name;
 }
 
 }
@@ -225,7 +218,7 @@ ValueAccess ValueAccess::operator[](std::size_t index) const {
     return ValueAccess{_file, _path + "/" + std::to_string(index), _tree, _originalLink, _originalSection};
 }
 
-FileLink ValueAccess::fileLink() const { return linkOf(readValue()); }
+FileLink ValueAccess::fileLink() const { return linkOfRecord(readValue()); }
 
 ValueAccessRange ValueAccess::range() const {
     ValueAccessRange out;

@@ -1,8 +1,16 @@
 #include "Editor/RecordView.h"
 
+#include "Base/Path.h"
 #include "Editor/ProjectFile.h"
 
 namespace ZandelleEngine {
+
+FileLink linkOfRecord(const JsonValue* record) {
+    const JsonValue* link = record && record->IsObject() ? JsonPointer::member(record, "link") : nullptr;
+    if(!link || !link->IsObject()) return {};
+    return FileLink{Path::fromNativeSeparators(Json::asString(JsonPointer::member(link, "file"))),
+                    std::string{Json::asString(JsonPointer::member(link, "name"))}};
+}
 
 RecordView RecordView::byKey(const ProjectFile& file, std::string_view section, std::string_view key) {
     const JsonValue* records = JsonPointer::member(&file.projectFile(), section);
@@ -11,12 +19,8 @@ RecordView RecordView::byKey(const ProjectFile& file, std::string_view section, 
 
 void RecordView::resolveFallbacks() const {
     _resolved = true;
-    const JsonValue* link = JsonPointer::member(_record, "link");
-    if(link && link->IsObject()) {
-        const FileLink fileLink{std::string{Json::asString(JsonPointer::member(link, "file"))},
-                                std::string{Json::asString(JsonPointer::member(link, "name"))}};
-        _original = _file->findOriginal(_section, fileLink);
-    }
+    const FileLink link = linkOfRecord(_record);
+    if(!link.isEmpty()) _original = _file->findOriginal(_section, link);
     _defaults = JsonPointer::member(&_file->defaults(), _section);
 }
 

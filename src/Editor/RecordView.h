@@ -12,12 +12,17 @@
 #include <string_view>
 
 #include "Base/Export.h"
+#include "Editor/FileLink.h"
 #include "Editor/Json.h"
 #include "Editor/JsonPointer.h"
 
 namespace ZandelleEngine {
 
 class ProjectFile;
+
+/** The `link` of @p record, its file spelled with "/" whatever system wrote
+    it; empty when the record has no link object */
+ZANDELLE_EXPORT FileLink linkOfRecord(const JsonValue* record);
 
 class ZANDELLE_EXPORT RecordView {
     public:

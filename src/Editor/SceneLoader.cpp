@@ -45,21 +45,14 @@ std::string ownName(const aiString& name, bool gltf) {
     return std::string{n};
 }
 
-std::string projectRelative(const std::string& path, EditorData& data) {
-    const std::string root = data.project().root();
-    if(root.empty()) return Path::fromNativeSeparators(path);
-    return Path::relativeTo(Path::absolute(path), Path::absolute(root));
-}
-
 /* The records of one section that link to the imported file, by link name,
    read once per import so that finding a record costs no scan. Projects
-   saved on Windows name the file with backslashes; such records are taken
-   over and their link written the way this loader names the file. */
+   saved on Windows name the file with backslashes (or a mix); such records
+   are taken over and their link written the way this loader names the
+   file. */
 class LinkedRecords {
     public:
         LinkedRecords(ProjectSection& section, std::string file): _section{section}, _file{std::move(file)} {
-            std::string windowsFile = _file;
-            std::replace(windowsFile.begin(), windowsFile.end(), '/', '\\');
             std::vector<std::string> renamed;
             auto member = [](const JsonValue& object, const char* name) -> const JsonValue* {
                 auto found = object.FindMember(name);
@@ -70,7 +63,7 @@ class LinkedRecords {
                 const JsonValue* link = r.value.IsObject() ? member(r.value, "link") : nullptr;
                 if(!link || !link->IsObject()) continue;
                 const std::string_view file = Json::asString(member(*link, "file"));
-                if(file != _file && file != windowsFile) continue;
+                if(!Path::equalSeparatorsIgnored(file, _file)) continue;
                 std::string key{r.name.GetString(), r.name.GetStringLength()};
                 if(file != _file) renamed.push_back(key);
                 _keys.emplace(Json::asString(member(*link, "name")), std::move(key));
@@ -452,16 +445,17 @@ struct SceneImport {
 
 }
 
-SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data, LoadMode, const std::string&) {
+SceneLoadResult SceneLoader::loadScene(const std::string& pathIn, EditorData& data, LoadMode, const std::string&) {
     /* Only the formats above reach the importer, so that no other of its
        readers ever sees a file */
-    const std::string extension = String::lowercase(Path::splitExtension(path).second);
+    const std::string extension = String::lowercase(Path::splitExtension(pathIn).second);
     if(std::find(SceneExtensions.begin(), SceneExtensions.end(), extension) == SceneExtensions.end()) return {};
+    const std::string path = data.project().absolutePath(pathIn);
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(path, ImportFlags);
     if(!scene || !scene->mRootNode) return {};
 
-    SceneImport import{scene, data, projectRelative(path, data), Path::path(Path::absolute(path)),
+    SceneImport import{scene, data, data.project().relativePath(path), Path::path(path),
         extension == ".gltf" || extension == ".glb"};
     import.addObjects();
     import.addMeshesAndSkins();
@@ -472,14 +466,15 @@ SceneLoadResult SceneLoader::loadScene(const std::string& path, EditorData& data
     return std::move(import.result);
 }
 
-SceneLoadResult SceneLoader::loadImage(const std::string& path, EditorData& data) {
+SceneLoadResult SceneLoader::loadImage(const std::string& pathIn, EditorData& data) {
     SceneLoadResult result;
+    const std::string path = data.project().absolutePath(pathIn);
     std::string error;
     std::optional<Trade::ImageData> image = loadImageFile(path, error);
     if(!image) return result;
 
     ProjectFile& project = data.projectFile();
-    const std::string file = projectRelative(path, data);
+    const std::string file = data.project().relativePath(path);
     const FileLink link{file, Path::filename(file)};
     LinkedRecords imageRecords{project.images(), file}, textureRecords{project.textures(), file};
     auto [imageKey, imageOriginal] = imageRecords.recordFor(link.name);

@@ -39,8 +39,9 @@ class ZANDELLE_EXPORT SceneLoader {
         /**
          * Imports the scene file at @p path (glTF 2, FBX, OBJ, PLY, OpenGEX,
          * Collada, told apart by the lower-cased extension; any other
-         * extension fails) into @p data. Links name the file by its path relative to
-         * the project root. On failure nothing in @p data changes and the
+         * extension fails) into @p data. A relative @p path is taken from
+         * the project root; links name the file by its path relative to
+         * the project root, with "/". On failure nothing in @p data changes and the
          * result is unsuccessful; no line is printed, the caller reports it.
          */
         SceneLoadResult loadScene(const std::string& path, EditorData& data, LoadMode mode, const std::string& importerName);

@@ -240,8 +240,8 @@ void loadShaders(ZandelleEditor& editor, const std::shared_ptr<ReloadState>& rel
             Warning{} << "Cannot apply shader resource configuration" << configuration;
     } else overrideEditorShaderGroup({});
 
-    /* A project opened by bare file name has an empty root: its shaders
-       directory is then relative to the current directory */
+    /* A project never saved has no root: its shaders directory is then
+       taken from the current directory */
     std::string projectDirectory = data.project().shadersPath();
     if(!Path::isDirectory(projectDirectory)) projectDirectory.clear();
 

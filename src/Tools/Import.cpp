@@ -39,29 +39,52 @@ ValueAccessRange recordRange(ProjectSection& section, const std::vector<std::str
     return range;
 }
 
+/* The files record of @p relative, also when a project written on Windows
+   spells it with backslashes; such a record is rewritten with "/" */
+std::string filesRecord(ProjectSection& files, const std::string& relative) {
+    for(ValueAccess record: files.range()) {
+        const std::string_view fileName = record["fileName"].asString();
+        if(!Path::equalSeparatorsIgnored(fileName, relative)) continue;
+        if(fileName != relative) record["fileName"].setString(relative);
+        return record.key();
+    }
+    return {};
+}
+
+/* Where an import finds its file and how the project names it */
+struct ImportPath {
+    std::string absolute, relative;
+};
+
+ImportPath importPath(EditorData& data, std::string_view path) {
+    ImportPath out;
+    out.absolute = data.project().absolutePath(path);
+    out.relative = data.project().relativePath(out.absolute);
+    return out;
+}
+
 /* The steps every kind shares around its own import: the list entry, the
    files record and the watch are added when the kind's list does not hold
-   @p path as given, the import and the compile run every time. @p entry is
-   what the kind's list keeps. */
-bool importCommon(ZandelleEditor& editor, std::string_view path, std::vector<std::string>& list, const std::string& entry,
-    const std::function<bool(const std::string& relative)>& import, const std::function<void()>& compile, bool wait) {
+   the file yet, however @p path spells it; the import and the compile run
+   every time. The kind's list keeps @p entry, the file's relative or
+   absolute path. */
+bool importCommon(ZandelleEditor& editor, const ImportPath& file, std::vector<std::string>& list, const std::string& entry,
+    const std::function<bool()>& import, const std::function<void()>& compile, bool wait) {
     EditorData& data = editor.data();
-    const std::string absolute = Path::absolute(path);
-    const std::string relative = Path::relativeTo(absolute, Path::absolute(data.project().root()));
-    const bool known = std::find(list.begin(), list.end(), path) != list.end();
+    const bool known = std::find(list.begin(), list.end(), entry) != list.end();
 
-    if(!import(relative)) return false;
+    if(!import()) return false;
 
     if(!known) {
         list.push_back(entry);
         ProjectSection& files = data.projectFile().files();
-        if(files.resourceByName(relative, "fileName").empty()) {
+        if(filesRecord(files, file.relative).empty()) {
             ValueAccess record = files[files.addResource()];
-            record["fileName"].setString(relative);
+            record["fileName"].setString(file.relative);
             record["importerName"].setString("");
         }
         if(editor.fileWatch) {
-            const int id = editor.fileWatch->watch(absolute, [](ZandelleEditor& e, const std::string& changed) {
+            const int id = editor.fileWatch->watch(file.absolute, [](ZandelleEditor& e, const std::string& changed) {
                 if(std::find(e.changedFiles.begin(), e.changedFiles.end(), changed) == e.changedFiles.end())
                     e.changedFiles.push_back(changed);
             }, false, FileWatch::Events::Modified);
@@ -81,7 +104,7 @@ bool isFontPath(std::string_view path) { return endsWithAny(path, FontExtensions
 
 bool isImageLoaded(std::string_view path, ZandelleEditor& editor) {
     const std::vector<std::string>& images = editor.data().scene().imageFiles;
-    return std::find(images.begin(), images.end(), path) != images.end();
+    return std::find(images.begin(), images.end(), editor.data().project().absolutePath(path)) != images.end();
 }
 
 bool loadFile(ZandelleEditor& editor) {
@@ -112,11 +135,11 @@ bool loadFile(std::string_view path, ZandelleEditor& editor, LoadMode mode, bool
 
 bool loadScene(std::string_view path, ZandelleEditor& editor, LoadMode mode, std::string_view importerName, bool wait) {
     EditorData& data = editor.data();
-    const std::string relative = Path::relativeTo(Path::absolute(path), Path::absolute(data.project().root()));
+    const ImportPath file = importPath(data, path);
     SceneLoadResult result;
-    const bool success = importCommon(editor, path, data.scene().sceneFiles, relative,
-        [&](const std::string&) {
-            result = editor.sceneLoader->loadScene(Path::join(data.project().root(), path), data, mode, std::string{importerName});
+    const bool success = importCommon(editor, file, data.scene().sceneFiles, file.relative,
+        [&] {
+            result = editor.sceneLoader->loadScene(file.absolute, data, mode, std::string{importerName});
             if(!result.success) {
                 Error{} << "Failed to load scene file" << path;
                 return false;
@@ -126,9 +149,9 @@ bool loadScene(std::string_view path, ZandelleEditor& editor, LoadMode mode, std
         },
         [&] {
             AssetCompiler& compiler = *editor.assetCompiler;
-            ProjectFile& file = data.projectFile();
-            compiler.compileImages(recordRange(file.images(), result.images));
-            compiler.compileTextures(recordRange(file.textures(), result.textures));
+            ProjectFile& project = data.projectFile();
+            compiler.compileImages(recordRange(project.images(), result.images));
+            compiler.compileTextures(recordRange(project.textures(), result.textures));
             compiler.compileMaterials();
             compiler.compileMeshes();
             compiler.compileObjects(false);
@@ -141,39 +164,43 @@ bool loadScene(std::string_view path, ZandelleEditor& editor, LoadMode mode, std
 
 bool loadImage(std::string_view path, ZandelleEditor& editor, bool wait) {
     EditorData& data = editor.data();
-    const std::string absolute = Path::absolute(path);
+    const ImportPath file = importPath(data, path);
     SceneLoadResult result;
-    return importCommon(editor, path, data.scene().imageFiles, absolute,
-        [&](const std::string&) {
-            result = editor.sceneLoader->loadImage(absolute, data);
-            if(!result.success) Error{} << "Failed to load image file" << absolute;
+    return importCommon(editor, file, data.scene().imageFiles, file.absolute,
+        [&] {
+            result = editor.sceneLoader->loadImage(file.absolute, data);
+            if(!result.success) Error{} << "Failed to load image file" << file.absolute;
             return result.success;
         },
         [&] {
-            ProjectFile& file = data.projectFile();
-            editor.assetCompiler->compileImages(recordRange(file.images(), result.images));
-            editor.assetCompiler->compileTextures(recordRange(file.textures(), result.textures));
+            ProjectFile& project = data.projectFile();
+            editor.assetCompiler->compileImages(recordRange(project.images(), result.images));
+            editor.assetCompiler->compileTextures(recordRange(project.textures(), result.textures));
         }, wait);
 }
 
 bool loadFont(std::string_view path, ZandelleEditor& editor, bool wait) {
     EditorData& data = editor.data();
-    const std::string absolute = Path::absolute(path);
+    const ImportPath file = importPath(data, path);
     std::string fontKey;
-    return importCommon(editor, path, data.scene().fontFiles, absolute,
-        [&](const std::string& relative) {
-            std::optional<std::vector<char>> bytes = Path::read(absolute);
+    return importCommon(editor, file, data.scene().fontFiles, file.absolute,
+        [&] {
+            std::optional<std::vector<char>> bytes = Path::read(file.absolute);
             if(!bytes) {
-                Error{} << "Failed to load font file" << absolute;
+                Error{} << "Failed to load font file" << file.absolute;
                 return false;
             }
             /* Always "font_0": importing the file again replaces its data */
-            const FileLink link{relative, "font_0"};
+            const FileLink link{file.relative, "font_0"};
             data.resources().fonts.add(link, std::move(*bytes));
             ProjectSection& fonts = data.projectFile().fonts();
-            fonts.getOrAddOriginal(link)["name"].setString(Path::filename(absolute));
+            fonts.getOrAddOriginal(link)["name"].setString(Path::filename(file.absolute));
             fontKey = fonts.firstResourceWithLink(link);
             if(fontKey.empty()) fontKey = fonts.addResource(link);
+            /* A record written on Windows is found by its backslashes and
+               stored with "/" from now on */
+            else if(ValueAccess stored = fonts[fontKey]["link/file"]; stored.asString() != link.file)
+                stored.setString(link.file);
             return true;
         },
         [&] { editor.assetCompiler->compileFont(fontKey); }, wait);

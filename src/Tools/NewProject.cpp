@@ -18,16 +18,9 @@ namespace ZandelleEngine {
 
 namespace {
 
-/* Absolute, normalised, without a trailing slash */
-std::string normalized(std::string_view path) {
-    std::string out = Path::absolute(path);
-    if(out.size() > 1 && out.back() == '/') out.pop_back();
-    return out;
-}
-
 /* Whether @p inner lies below @p outer */
 bool isBelow(std::string_view inner, std::string_view outer) {
-    const std::string a = normalized(inner), b = normalized(outer);
+    const std::string a = Path::absolute(inner), b = Path::absolute(outer);
     return a.size() > b.size() && String::beginsWith(a, b) && (b == "/" || a[b.size()] == '/');
 }
 
@@ -41,7 +34,7 @@ std::string directoryOf(std::string_view path) {
 
 bool copyDirectory(std::string_view source, std::string_view destination) {
     if(Path::isDirectory(source)) {
-        if(normalized(source) == normalized(destination)) return true;
+        if(Path::absolute(source) == Path::absolute(destination)) return true;
         /* The copy would be listed again while it grows */
         if(isBelow(destination, source)) {
             Error{} << "Cannot copy directory" << source << "into itself:" << destination;
@@ -118,11 +111,10 @@ bool newProject(ZandelleEditor& editor, std::string_view name, std::string_view 
     if(!initProject(editor, name, path)) return false;
     if(withPackage) {
         const ProjectData& project = editor.data().project();
-        /* A project that was never saved has no directory to put it in; one
-           saved under a bare file name lives in the current directory */
+        /* A project that was never saved has no directory to put it in */
         if(project.filename().empty()) Warning{} << "No project directory to copy the npm package template into";
         else copyPackageTemplate(editor.data().projectFile()["settings/project/name"].asString(),
-            editor.resourcesPath, project.root().empty() ? "." : project.root(), true);
+            editor.resourcesPath, project.root(), true);
     }
     activateProject(editor, false, false);
     return true;

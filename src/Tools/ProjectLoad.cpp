@@ -250,7 +250,7 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
     for(const ValueAccess& entry: file.files().range())
         fileNames.emplace_back(entry["fileName"].asString());
     for(const std::string& fileName: fileNames) {
-        if(!loadFile(Path::join(project.root(), fileName), editor, LoadMode::Reimport, true))
+        if(!loadFile(project.absolutePath(fileName), editor, LoadMode::Reimport, true))
             Error{} << "Failed to load" << fileName;
     }
 

@@ -112,8 +112,6 @@ void migration_1_0_0_arFramework(ProjectFile& file, std::string_view projectRoot
             "`src/index.js` file instead:\n"
             "\n"
             "const XR8_API_TOKEN = '" + token + "';\n";
-        /* A project opened by bare file name has an empty root: the note
-           then goes to the working directory, which is the project's */
         Path::writeAtomic(path, note);
         Warning{} << "We removed the setting to specify 8thwall API tokens in the editor.";
         Warning{} << "Please see" << path << "for more information.";

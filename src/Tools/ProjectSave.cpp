@@ -31,7 +31,9 @@ bool saveProject(std::string_view pathIn, ZandelleEditor& editor) {
     else Warning{} << "Failed to save editor state";
 
     ProjectData& project = editor.data().project();
-    project.setRoot(directory);
+    /* The target, not its directory: a bare file name's directory is the
+       current one, not none */
+    project.setRoot(target);
     project.setFilename(pathIn);
 
     ProjectFile& file = editor.data().projectFile();

@@ -30,19 +30,24 @@ class Zandelle: public ::testing::Test {
     protected:
         /* Runs zandelle with @p arguments (already shell-quoted where needed),
            collecting stdout, both streams or stderr alone, or both streams
-           written to a terminal; @p env holds extra assignments */
+           written to a terminal; @p env holds extra assignments, @p cwd the
+           directory to run in */
         enum Output { Stdout, Merged, Stderr, Terminal };
-        CommandRun run(const std::string& arguments, Output output = Stdout, const std::string& env = {}) const {
+        CommandRun run(const std::string& arguments, Output output = Stdout, const std::string& env = {},
+            const std::string& cwd = {}) const
+        {
             const char* redirect[]{" 2>/dev/null", " 2>&1", " 2>&1 >/dev/null", ""};
-            std::string command = "APPDATA=" + q(dir / "appdata") + " " + env + " " +
-                q(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + redirect[output];
+            std::string command = (cwd.empty() ? "" : "cd " + q(cwd) + " && ") + "APPDATA=" + q(dir / "appdata") +
+                " " + env + " " + q(ZANDELLE_BINARY_DIR "/bin/zandelle") + " " + arguments + redirect[output];
             if(output == Terminal) command = "script -qec " + q(command) + " /dev/null";
             const CommandResult r = runCommand(command);
             return r ? CommandRun{0, r.output()} : CommandRun{r.error().exitCode, r.error().output};
         }
         /* The output of a run that must succeed */
-        std::string ok(const std::string& arguments, Output output = Stdout, const std::string& env = {}) const {
-            const CommandRun r = run(arguments, output, env);
+        std::string ok(const std::string& arguments, Output output = Stdout, const std::string& env = {},
+            const std::string& cwd = {}) const
+        {
+            const CommandRun r = run(arguments, output, env, cwd);
             EXPECT_EQ(r.exitCode, 0) << arguments << "\n" << r.out;
             return r.out;
         }
@@ -244,16 +249,19 @@ TEST_F(Zandelle, CompileTimesEachStepAndChecksShaders) {
     EXPECT_EQ(ok(compile, Stderr), load);
 }
 
-TEST_F(Zandelle, ProgressBarsOnlyOnATerminal) {
+TEST_F(Zandelle, BackgroundJobsTimedAndBarsOnlyOnATerminal) {
     /* An encoder that takes its time (and fails) keeps the image job running
-       while the bars are drawn */
+       after the compile steps, while the bars are drawn */
     const std::string basisu = dir.write("slow-basisu", "#!/bin/sh\nsleep 0.5\nexit 1\n");
     std::filesystem::permissions(basisu, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     const std::string environment = "ZANDELLE_BASISU=" + q(basisu);
     const std::string project = created("p/Game.zdp");
     ASSERT_TRUE(ImageTools::writePng(dir / "p/picture.png",
         Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {64, 64}, std::vector<std::uint8_t>(64*64*4, 0x80)}));
-    ok("import --quiet " + q(project) + " " + q(dir / "p/picture.png"), Stdout, environment);
+    for(const std::string& command: {"import " + q(project) + " " + q(dir / "p/picture.png"), "compile " + q(project)}) {
+        const std::unique_ptr<ProjectFile> summary = parsed(ok(command + " --json --quiet", Stdout, environment));
+        EXPECT_GE((*summary)["timings/jobsSeconds"].asFloat(), 0.5f) << command;
+    }
 
     const std::regex bar{"Compressing textures [0-9]+/[0-9]+ \\["};
     const std::string piped = ok("open --quiet " + q(project), Stderr, environment);
@@ -288,5 +296,69 @@ TEST_F(Zandelle, SetEditsRecompilesAndSaves) {
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(String::splitWithoutEmptyParts(r.out, '\n').size(), 1u) << r.out;
         EXPECT_EQ(Path::readString(project).value_or(""), before);
+    }
+}
+
+TEST_F(Zandelle, EveryCommandSavesTheSameFromWhereverItIsRun) {
+    /* Each way of naming the project runs the same commands on a project of
+       its own, in a folder "game" of its own: nothing saved or summed up may
+       depend on the spelling. {game} is that folder's absolute path, the
+       working directory is relative to its parent. */
+    const struct {
+        const char* name;
+        const char* cwd;
+        const char* project;
+        const char* files;  /* how the imported files are named */
+    } Places[]{
+        {"absolute, run elsewhere", "/", "{game}/G.zdp", "{game}/"},
+        {"bare name in its folder", "game", "G.zdp", ""},
+        {"relative from its parent", ".", "game/G.zdp", "game/"},
+        {"relative with dot parts", ".", "./game/../game/G.zdp", "./game/"},
+    };
+    const std::vector<std::string> steps{
+        "new {p} --name G", "import {p} {f}BoxTextured.glb {f}wall.png {f}Title.ttf",
+        "set {p} /settings/project/name '\"H\"'", "set {p} /settings/project/name '\"H\"'",
+        "upgrade {p}", "compile {p} --json", "open {p} --json"};
+
+    std::vector<std::string> expected;
+    for(std::size_t i = 0; i != std::size(Places); ++i) {
+        SCOPED_TRACE(Places[i].name);
+        const std::string parent = dir / ("place" + std::to_string(i)), game = parent + "/game";
+        ASSERT_TRUE(Path::make(game));
+        ASSERT_TRUE(Path::copy("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb",
+            game + "/BoxTextured.glb"));
+        ASSERT_TRUE(ImageTools::writePng(game + "/wall.png",
+            Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {4, 4}, std::vector<std::uint8_t>(4*4*4, 0x80)}));
+        ASSERT_TRUE(Path::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", game + "/Title.ttf"));
+
+        std::vector<std::string> results;
+        for(const std::string& step: steps) {
+            const std::string arguments = String::replaceAll(String::replaceAll(String::replaceAll(step,
+                "{p}", q(Places[i].project)), "{f}", q(Places[i].files)), "{game}", game);
+            const std::string out = ok(arguments + " --quiet", Stdout, {}, Path::join(parent, Places[i].cwd));
+            /* What was saved, or the summary without its times and path */
+            if(!String::endsWith(step, "--json")) {
+                results.push_back(Path::readString(game + "/G.zdp").value_or(""));
+                continue;
+            }
+            const std::unique_ptr<ProjectFile> summary = parsed(out);
+            EXPECT_EQ((*summary)["errors"].asInt(-1), 0) << arguments;
+            (*summary)["timings"].remove();
+            (*summary)["project/path"].remove();
+            results.push_back(summary->toString().value_or(""));
+        }
+        if(!expected.empty()) {
+            for(std::size_t step = 0; step != steps.size(); ++step) EXPECT_EQ(results[step], expected[step]) << steps[step];
+            continue;
+        }
+        /* Every path the project stores is relative; the second set and the
+           upgrade save what the first set saved, with three files records;
+           the compile has the scene's mesh */
+        expected = results;
+        for(const std::string& result: results) EXPECT_EQ(result.find(dir.path()), std::string::npos) << result;
+        EXPECT_EQ(results[3], results[2]);
+        EXPECT_EQ(results[4], results[2]);
+        EXPECT_EQ(saved(game + "/G.zdp")->files().keys().size(), 3u);
+        EXPECT_EQ((*parsed(results.back()))["counts/meshes"].asInt(-1), 1);
     }
 }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "Base/Path.h"
@@ -76,6 +78,47 @@ TEST(FileWatch, DeliversRealEventsOnPoll) {
     EXPECT_FALSE(watch.remove(id));
     dir.write("shaders/lib/a.glsl", "again");
     EXPECT_EQ(watch.waitAndPoll(editor, 100), 0u);
+}
+
+TEST(FileWatch, AFileSurvivesEveryWayOfSavingIt) {
+    /* Content tools save by renaming a temporary file over the original or
+       by deleting and creating it, which replaces the file a watch on the
+       inode would sit on; each way twice, so a watch that died is caught */
+    const struct {
+        const char* name;
+        void(*save)(const Testing::TempDirectory&);
+    } Saves[]{
+        {"rename over", [](const Testing::TempDirectory& d) {
+            d.write("a/.wall.png.tmp", "renamed");
+            ASSERT_TRUE(Path::move(d / "a/.wall.png.tmp", d / "a/wall.png"));
+        }},
+        {"delete and create", [](const Testing::TempDirectory& d) {
+            ASSERT_TRUE(Path::remove(d / "a/wall.png"));
+            d.write("a/wall.png", "created");
+        }},
+        {"in place", [](const Testing::TempDirectory& d) { d.write("a/wall.png", "written"); }},
+    };
+    Testing::TempDirectory dir;
+    ZandelleEditor editor{2};
+    const std::string file = dir.write("a/wall.png", "x");
+    dir.write("a/other.png", "x");
+    std::vector<std::string> changed;
+    ASSERT_NE(editor.fileWatch->watch(file, [&](ZandelleEditor&, const std::string& path) { changed.push_back(path); },
+        false, FileWatch::Events::Modified), -1);
+    for(const auto& save: Saves) for(int time = 0; time != 2; ++time) {
+        SCOPED_TRACE(save.name + std::string{" "} + std::to_string(time));
+        changed.clear();
+        save.save(dir);
+        editor.fileWatch->waitAndPoll(editor, 2000);
+        EXPECT_EQ(changed, std::vector<std::string>{file});
+    }
+    /* Its neighbours and attribute changes are not its news */
+    changed.clear();
+    dir.write("a/other.png", "y");
+    Path::remove(dir / "a/other.png");
+    ::chmod(file.c_str(), 0600);
+    editor.fileWatch->waitAndPoll(editor, 200);
+    EXPECT_TRUE(changed.empty());
 }
 
 TEST(ProgressDeathTest, DestroyedWhileReferenced) {

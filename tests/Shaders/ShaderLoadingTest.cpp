@@ -278,16 +278,15 @@ TEST_F(ShaderLoadingTest, EveryChangeReloads) {
 
 TEST_F(ShaderLoadingTest, WithoutEditorDirectoryAndByBareFileName) {
     /* Only the compiled-in shaders and the project's, whose directory is
-       relative to the current one when the project was opened by bare file
-       name (an empty root) */
+       the current one when the project was opened by bare file name */
     editor.shaderDirectory.clear();
     dir.write("project/shaders/Custom.frag", "// custom\n");
-    editor.data().project().setRoot("Project.zdp");
-    ASSERT_EQ(editor.data().project().root(), "");
     {
         Testing::ScopedWorkingDirectory cwd{dir / "project"};
-        loadShaders(editor);
+        editor.data().project().setRoot("Project.zdp");
     }
+    ASSERT_EQ(editor.data().project().root(), dir / "project");
+    loadShaders(editor);
     EXPECT_EQ(source("Custom.frag"), "// custom\n");
     EXPECT_NE(key("Depth.frag"), "");
     EXPECT_EQ(key("Phong.frag"), "");

@@ -74,11 +74,19 @@ TEST_F(Import, SameImageTwiceIsOneEntryRecordAndWatch) {
     /* both imports compiled */
     EXPECT_EQ(counter(AssetType::Textures), textures + 2);
 
-    /* The list is searched for the path as given: another spelling of the
-       same file is recorded and watched again, but gets no second record */
-    ASSERT_TRUE(loadImage(dir / "textures/../textures/wall.png", editor, true));
-    EXPECT_EQ(editor.data().scene().imageFiles, (std::vector<std::string>{image, image}));
-    EXPECT_EQ(file().files().size(), files + 1);
+    /* Other spellings of the same file, a relative one taken from the
+       project folder, are the same file: one entry, one record, one watch.
+       So is a scene, listed by its relative path, imported by its absolute. */
+    for(const std::string& spelling: {dir / "textures/../textures/wall.png", std::string{"textures/wall.png"},
+                                      std::string{"./textures\\wall.png"}})
+        ASSERT_TRUE(loadImage(spelling, editor, true)) << spelling;
+    EXPECT_EQ(editor.data().scene().imageFiles, std::vector<std::string>{image});
+    EXPECT_TRUE(isImageLoaded("textures/wall.png", editor));
+    const std::string scene = dir / "box.glb";
+    ASSERT_TRUE(Path::copy("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", scene));
+    for(int time = 0; time != 3; ++time) ASSERT_TRUE(loadScene(scene, editor, LoadMode::Reimport, "", true));
+    EXPECT_EQ(editor.data().scene().sceneFiles, std::vector<std::string>{"box.glb"});
+    EXPECT_EQ(file().files().size(), files + 2);
     EXPECT_EQ(editor.data().watchIds.size(), 2u);
 
     /* Only writes to the contents queue the file, once */

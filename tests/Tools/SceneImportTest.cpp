@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -8,6 +9,7 @@
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Path.h"
+#include "Base/String.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/Import.h"
@@ -189,6 +191,51 @@ TEST_F(SceneImport, ReimportKeepsRecordsAndSavedProjectsRoundTrip) {
     ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
     EXPECT_EQ(*Path::readString(dir / "Game.zdp"), saved);
     EXPECT_EQ(editor.data().scene().sceneFiles, std::vector<std::string>{file});
+}
+
+/* A project saved on Windows names its files with backslashes: in the files
+   section and in every link. It loads, compiles to the same counts as its
+   "/" twin, duplicates nothing and is saved with "/" again. */
+TEST_F(SceneImport, AProjectWrittenOnWindowsCompilesLikeItsTwin) {
+    const std::string scene = "BoxTextured-glTF/BoxTextured.gltf", image = "textures/wall.png",
+        font = "fonts/Title.ttf";
+    copySample(scene);
+    ASSERT_TRUE(Path::copy(Models + "BoxTextured-glTF/CesiumLogoFlat.png", dir / image));
+    ASSERT_TRUE(Path::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", dir / font));
+    for(const std::string& file: {scene, image, font}) ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    const std::string twin = *Path::readString(dir / "Game.zdp");
+
+    /* Records compiled, by kind, and the problems the load reported */
+    auto load = [&] {
+        Testing::LogCapture log;
+        EXPECT_TRUE(loadAndWait(dir / "Game.zdp"));
+        std::vector<std::size_t> compiled;
+        const ResourceIndex& index = editor.assetCompiler->resourceIndex;
+        for(const ResourceIndex::Map* map: {&index.objects, &index.meshes, &index.images, &index.textures,
+                                            &index.materials, &index.fonts})
+            compiled.push_back(std::size_t(std::count_if(map->begin(), map->end(),
+                [](const auto& entry) { return entry.second != 0; })));
+        return std::make_pair(compiled, log.problems());
+    };
+    const auto expected = load();
+    /* The box, its texture twice (the scene's and the image file's), the font */
+    EXPECT_EQ(expected.first, (std::vector<std::size_t>{1, 1, 2, 2, 1, 2}));
+
+    /* Each file is named by its files record and at least one link */
+    std::string windows = twin;
+    for(const std::string& file: {scene, image, font}) {
+        const std::string quoted = "\"" + file + "\"";
+        const std::string backslashed = String::replaceAll(quoted, "/", "\\\\");
+        windows = String::replaceAll(windows, quoted, backslashed);
+        std::size_t uses = 0;
+        for(std::size_t at = windows.find(backslashed); at != std::string::npos; at = windows.find(backslashed, at + 1)) ++uses;
+        EXPECT_GE(uses, 2u) << file;
+    }
+    dir.write("Game.zdp", windows);
+    EXPECT_EQ(load(), expected);
+    ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
+    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), twin);
 }
 
 /* The deliberately broken samples import (warnings of the compile steps
