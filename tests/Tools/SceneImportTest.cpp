@@ -200,6 +200,7 @@ TEST_F(SceneImport, AProjectWrittenOnWindowsCompilesLikeItsTwin) {
     const std::string scene = "BoxTextured-glTF/BoxTextured.gltf", image = "textures/wall.png",
         font = "fonts/Title.ttf";
     copySample(scene);
+    ASSERT_TRUE(Path::make(dir / "textures") && Path::make(dir / "fonts"));
     ASSERT_TRUE(Path::copy(Models + "BoxTextured-glTF/CesiumLogoFlat.png", dir / image));
     ASSERT_TRUE(Path::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", dir / font));
     for(const std::string& file: {scene, image, font}) ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
@@ -219,8 +220,10 @@ TEST_F(SceneImport, AProjectWrittenOnWindowsCompilesLikeItsTwin) {
         return std::make_pair(compiled, log.problems());
     };
     const auto expected = load();
-    /* The box, its texture twice (the scene's and the image file's), the font */
-    EXPECT_EQ(expected.first, (std::vector<std::size_t>{1, 1, 2, 2, 1, 2}));
+    /* The box's two objects, its mesh beside the six primitives, the
+       scene's image and the image file with their textures, the box's
+       material beside the text one, the default font and the imported one */
+    EXPECT_EQ(expected.first, (std::vector<std::size_t>{2, 7, 2, 2, 2, 2}));
 
     /* Each file is named by its files record and at least one link */
     std::string windows = twin;
