@@ -9,6 +9,7 @@
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/ZandelleEditor.h"
+#include "Tools/ProjectFiles.h"
 
 namespace ZandelleEngine {
 
@@ -153,8 +154,7 @@ void handleSettingsChange(ZandelleEditor& editor, EditorData& data, const Change
     }
     if(c[3] == "entryPoint") {
         scripting.setRuntimeEntryPath({});
-        scripting.setRuntimeEntryPath(Path::join(data.project().root(),
-            data.projectFile()["settings/scripting"]["entryPoint"].asString()));
+        scripting.setRuntimeEntryPath(scriptingEntryPath(editor));
     }
     if(editor.pluginsEnabled && c[2] == "plugins" && c[4] == "enable")
         scripting.pluginManager().setEnabled(c[3], change.value && change.value->IsBool() && change.value->GetBool());
@@ -197,12 +197,13 @@ void registerChangeHandlers(ZandelleEditor& editor) {
 }
 
 void addScriptingSourcePaths(ZandelleEditor& editor) {
-    const std::string& root = editor.data().project().root();
-    for(std::string_view sourcePath: editor.data().projectFile()["settings/scripting/sourcePaths"].asStringViewArray()) {
-        if(!sourcePath.empty() && sourcePath.front() == '/')
-            editor.scripting->addPath(Path::join(editor.resourcesPath, sourcePath.substr(1)));
-        else editor.scripting->addPath(Path::join(root, sourcePath));
-    }
+    for(std::string_view sourcePath: editor.data().projectFile()["settings/scripting/sourcePaths"].asStringViewArray())
+        editor.scripting->addPath(resolveProjectPath(editor, sourcePath));
+}
+
+std::string scriptingEntryPath(ZandelleEditor& editor) {
+    return Path::join(editor.data().project().root(),
+        Path::fromNativeSeparators(editor.data().projectFile()["settings/scripting"]["entryPoint"].asString()));
 }
 
 ListedObjects compileListedObjects(ZandelleEditor& editor) {

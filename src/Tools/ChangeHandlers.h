@@ -3,6 +3,7 @@
 // document path.
 
 #include <cstddef>
+#include <string>
 
 #include "Base/Export.h"
 
@@ -20,6 +21,8 @@ ZANDELLE_EXPORT void registerChangeHandlers(ZandelleEditor& editor);
     component: a path starting with "/" below the editor's resources, any
     other below the project root */
 ZANDELLE_EXPORT void addScriptingSourcePaths(ZandelleEditor& editor);
+/** The project root joined with "settings/scripting/entryPoint" */
+ZANDELLE_EXPORT std::string scriptingEntryPath(ZandelleEditor& editor);
 
 /** What compileListedObjects() did */
 struct ListedObjects {

@@ -46,7 +46,8 @@ ZANDELLE_EXPORT bool saveProject(std::string_view path, ZandelleEditor& editor);
 ZANDELLE_EXPORT bool initProject(ZandelleEditor& editor, std::string_view name, std::string_view path);
 
 /** The path of a project setting: one starting with "/" lies in the editor's
-    resources directory, any other relative path in the project root. */
+    resources directory, any other relative path in the project root.
+    Backslashes of a project written on Windows are read as "/". */
 ZANDELLE_EXPORT std::string resolveProjectPath(ZandelleEditor& editor, std::string_view path);
 
 /* Per-user project lists, in the folder APPDATA/ZandelleEngine */

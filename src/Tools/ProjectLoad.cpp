@@ -143,7 +143,8 @@ void decidePluginTrust(ZandelleEditor& editor) {
 
 }
 
-std::string resolveProjectPath(ZandelleEditor& editor, std::string_view path) {
+std::string resolveProjectPath(ZandelleEditor& editor, std::string_view pathIn) {
+    const std::string path = Path::fromNativeSeparators(pathIn);
     if(!path.empty() && path.front() == '/') return Path::join(editor.resourcesPath, path.substr(1));
     return Path::join(editor.data().project().root(), path);
 }
@@ -271,11 +272,8 @@ std::optional<int> loadProject(std::string_view pathIn, ZandelleEditor& editor) 
 
 void activateProject(ZandelleEditor& editor, bool restartWatching, bool restartService) {
     JavaScripting& scripting = *editor.scripting;
-    ProjectFile& file = editor.data().projectFile();
-    const std::string& root = editor.data().project().root();
-
     scripting.clear();
-    scripting.setRuntimeEntryPath(Path::join(root, file["settings/scripting"]["entryPoint"].asString()));
+    scripting.setRuntimeEntryPath(scriptingEntryPath(editor));
     addScriptingSourcePaths(editor);
     if(restartWatching || editor.watchScripts) scripting.startWatching(*editor.fileWatch);
     if(restartService || editor.autoStartService) editor.service->start();

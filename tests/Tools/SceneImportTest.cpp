@@ -3,6 +3,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
@@ -204,10 +205,13 @@ TEST_F(SceneImport, AProjectWrittenOnWindowsCompilesLikeItsTwin) {
     ASSERT_TRUE(Path::copy(Models + "BoxTextured-glTF/CesiumLogoFlat.png", dir / image));
     ASSERT_TRUE(Path::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", dir / font));
     for(const std::string& file: {scene, image, font}) ASSERT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
+    editor.data().projectFile()["settings/scripting/entryPoint"].setString("js/main.js");
+    editor.data().projectFile()["settings/scripting/sourcePaths"].setArray(std::vector<std::string>{"js/lib"});
     ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
     const std::string twin = *Path::readString(dir / "Game.zdp");
 
-    /* Records compiled, by kind, and the problems the load reported */
+    /* Records compiled, by kind, the scripts' paths and the problems the
+       load reported */
     auto load = [&] {
         Testing::LogCapture log;
         EXPECT_TRUE(loadAndWait(dir / "Game.zdp"));
@@ -217,28 +221,27 @@ TEST_F(SceneImport, AProjectWrittenOnWindowsCompilesLikeItsTwin) {
                                             &index.materials, &index.fonts})
             compiled.push_back(std::size_t(std::count_if(map->begin(), map->end(),
                 [](const auto& entry) { return entry.second != 0; })));
-        return std::make_pair(compiled, log.problems());
+        return std::make_tuple(compiled, editor.scripting->runtimeEntryPath(), editor.scripting->paths(),
+            log.problems());
     };
     const auto expected = load();
     /* The box's two objects, its mesh beside the six primitives, the
        scene's image and the image file with their textures, the box's
        material beside the text one, the default font and the imported one */
-    EXPECT_EQ(expected.first, (std::vector<std::size_t>{2, 7, 2, 2, 2, 2}));
+    EXPECT_EQ(std::get<0>(expected), (std::vector<std::size_t>{2, 7, 2, 2, 2, 2}));
+    EXPECT_EQ(std::get<1>(expected), dir / "js/main.js");
 
-    /* Each file is named by its files record and at least one link */
-    std::string windows = twin;
-    for(const std::string& file: {scene, image, font}) {
-        const std::string quoted = "\"" + file + "\"";
-        const std::string backslashed = String::replaceAll(quoted, "/", "\\\\");
-        windows = String::replaceAll(windows, quoted, backslashed);
-        std::size_t uses = 0;
-        for(std::size_t at = windows.find(backslashed); at != std::string::npos; at = windows.find(backslashed, at + 1)) ++uses;
-        EXPECT_GE(uses, 2u) << file;
-    }
-    dir.write("Game.zdp", windows);
+    /* Every spelling of the paths in the files records, links and settings */
+    auto backslashed = [](std::string text, std::initializer_list<std::string> paths) {
+        for(const std::string& path: paths)
+            text = String::replaceAll(text, "\"" + path + "\"", String::replaceAll("\"" + path + "\"", "/", "\\\\"));
+        return text;
+    };
+    dir.write("Game.zdp", backslashed(twin, {scene, image, font, "js/main.js", "js/lib"}));
     EXPECT_EQ(load(), expected);
+    /* Saved with "/" again, but for the settings, which are the user's */
     ASSERT_TRUE(saveProject(dir / "Game.zdp", editor));
-    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), twin);
+    EXPECT_EQ(*Path::readString(dir / "Game.zdp"), backslashed(twin, {"js/main.js", "js/lib"}));
 }
 
 /* The deliberately broken samples import (warnings of the compile steps
