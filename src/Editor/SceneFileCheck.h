@@ -33,7 +33,8 @@ using ReadAt = std::function<bool(std::uint64_t offset, std::size_t size, char* 
 /**
  * Checks a glTF (@p binary false: the JSON text) or GLB file of
  * @p fileSize bytes whose bytes @p read gives: the GLB header and chunk
- * lengths against the file size, the JSON, the node hierarchy (no cycles, at
+ * lengths against the file size, then, when the text is JSON (otherwise the
+ * reader refuses it), the node hierarchy (no cycles, at
  * most MaxNodeDepth levels and MaxNodeInstances instances), and each buffer:
  * the GLB's binary chunk, a data uri, or a regular file inside @p folder at
  * least as long as the buffer says. Only the JSON chunk is read into memory,

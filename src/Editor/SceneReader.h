@@ -4,7 +4,7 @@
 // import instead of the editor. The child (zandelle-scene-reader, installed
 // beside the library) reads the file with the given post-processing and
 // writes the scene in Assimp's binary dump format to its standard output;
-// the parent reads that dump back and validates it.
+// the parent reads that dump back.
 
 #include <chrono>
 #include <cstddef>
