@@ -1,4 +1,4 @@
-# `make install PREFIX=...`: the shared library, the headers of its exported
+# `make install PREFIX=...`: the shared library and its scene reader, the headers of its exported
 # API under include/Zandelle/, the zandelle binary, the resources directory
 # (share/zandelle/resources, where the installed binary looks), a CMake
 # package (find_package(ZandelleProjectFiles CONFIG) gives the imported
@@ -46,6 +46,8 @@ set_target_properties(zandelle PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INST
 
 install(TARGETS ZandelleProjectFiles LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zandelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The library runs the scene reader from its own directory
+install(TARGETS zandelle-scene-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${ZANDELLE_RESOURCES_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zandelle/resources)
 
 # Consumers compile the headers with the definitions the library was built with

@@ -44,9 +44,44 @@ template<class Handler> struct DepthLimit {
     }
 };
 
+/* RapidJSON 1.1 reads a number whose digits are all zeros and that has an
+   exponent ("0e100") through __builtin_clzll(0), which is undefined. Its
+   value is zero whatever the exponent, so the exponent digits are read as
+   zeros instead; the text keeps its length, so error offsets stay right.
+   Null when the text has no such number. */
+std::optional<std::string> withZeroExponentsOfZeros(std::string_view text) {
+    auto digit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    std::optional<std::string> out;
+    bool inString = false;
+    for(std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if(inString) {
+            if(c == '\\') ++i;
+            else if(c == '"') inString = false;
+            continue;
+        }
+        if(c == '"') inString = true;
+        if(c != '-' && !digit(i)) continue;
+        std::size_t j = i + (c == '-');
+        bool zero = true;
+        for(; digit(j) || (j < text.size() && text[j] == '.'); ++j) zero &= text[j] == '0' || text[j] == '.';
+        if(zero && j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
+            if(++j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+            for(; digit(j); ++j) {
+                if(!out) out.emplace(text);
+                (*out)[j] = '0';
+            }
+        }
+        i = j - 1;
+    }
+    return out;
+}
+
 }
 
 std::optional<std::string> parse(JsonDocument& document, std::string_view text) {
+    const std::optional<std::string> rewritten = withZeroExponentsOfZeros(text);
+    if(rewritten) text = *rewritten;
     rapidjson::ParseResult result;
     bool tooDeep = false;
     const auto generate = [&](JsonDocument& handler) {

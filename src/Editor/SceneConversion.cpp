@@ -6,6 +6,7 @@
 
 #include "Base/Log.h"
 #include "Base/Path.h"
+#include "Editor/SceneFileCheck.h"
 #include "Engine/ImageLoad.h"
 
 namespace ZandelleEngine { namespace SceneConversion {
@@ -139,12 +140,18 @@ ImportedImage importImage(const aiScene& scene, const std::string& reference, co
         }
     } else {
         /* Files often name their images by a path that only existed where
-           they were made; the file name beside the scene is the second try */
+           they were made; the file name beside the scene is the second try.
+           Only regular files inside the scene's folder are opened. */
         out.linkName = Path::fromNativeSeparators(reference);
-        std::string imagePath = Path::join(sceneDirectory, out.linkName);
-        if(!Path::exists(imagePath) && Path::exists(Path::join(sceneDirectory, Path::filename(out.linkName))))
-            imagePath = Path::join(sceneDirectory, Path::filename(out.linkName));
-        out.image = loadImageFile(imagePath, error);
+        const std::string imagePath = Path::join(sceneDirectory, out.linkName);
+        std::optional<std::string> file = SceneFileCheck::regularFileInside(sceneDirectory, out.linkName);
+        if(!file) file = SceneFileCheck::regularFileInside(sceneDirectory, Path::filename(out.linkName));
+        if(file) out.image = loadImageFile(*file, error);
+        else if(Path::exists(imagePath)) {
+            Warning{} << "SceneLoader::loadScene(): Refusing image" << out.linkName << "from file" << sceneLink
+                << Debug::nospace << ": not a regular file inside the model's folder";
+            return out;
+        } else out.image = loadImageFile(imagePath, error);
     }
     if(!out.image)
         Warning{} << "SceneLoader::loadScene(): Cannot load image" << out.linkName << "from file" << sceneLink

@@ -7,16 +7,23 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <assimp/GltfMaterial.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "Base/Format.h"
+#include "Base/Log.h"
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/EditorData.h"
 #include "Editor/SceneConversion.h"
+#include "Editor/SceneFileCheck.h"
 #include "Engine/ImageLoad.h"
 
 namespace ZandelleEngine {
@@ -142,15 +149,19 @@ struct Node {
 constexpr std::size_t NoParent = ~std::size_t{};
 
 /* Nodes parents first. Link names are node paths: own name, "<", the parent's
-   path; unnamed nodes are "object_N", counted per parent */
-std::vector<Node> collectNodes(const aiNode* root, bool gltf) {
+   path; unnamed nodes are "object_N", counted per parent. Empty when the
+   hierarchy is deeper than the file checks allow; the reader may add one
+   root above the file's own. */
+std::optional<std::vector<Node>> collectNodes(const aiNode* root, bool gltf) {
     std::vector<Node> nodes;
     std::unordered_map<std::string, std::size_t> unnamedCounters;
     std::unordered_set<std::string> used;
-    std::vector<std::pair<const aiNode*, std::size_t>> stack{{root, NoParent}};
+    struct Pending { const aiNode* node; std::size_t parent, depth; };
+    std::vector<Pending> stack{{root, NoParent, 1}};
     while(!stack.empty()) {
-        auto [node, parent] = stack.back();
+        const auto [node, parent, depth] = stack.back();
         stack.pop_back();
+        if(depth > SceneFileCheck::MaxNodeDepth + 1) return {};
         const std::string parentPath = parent == NoParent ? std::string{} : nodes[parent].linkName;
         std::string name = ownName(node->mName, gltf);
         if(name.empty()) name = "object_" + std::to_string(unnamedCounters[parentPath]++);
@@ -161,7 +172,7 @@ std::vector<Node> collectNodes(const aiNode* root, bool gltf) {
         nodes.push_back({node, parent, std::move(name), std::move(linkName)});
         /* Reversed, so children come out in file order */
         for(unsigned c = node->mNumChildren; c-- != 0; )
-            if(node->mChildren[c]) stack.emplace_back(node->mChildren[c], index);
+            if(node->mChildren[c]) stack.push_back({node->mChildren[c], index, depth + 1});
     }
     return nodes;
 }
@@ -173,8 +184,8 @@ void setVector(ValueAccess value, std::initializer_list<float> components) {
 /* One import of a scene into the editor data: the steps share the record
    keys the earlier ones produced */
 struct SceneImport {
-    SceneImport(const aiScene* scene, EditorData& data, std::string file, std::string sceneDirectory, bool gltf):
-        scene{scene}, project{data.projectFile()}, resources{data.resources()}, file{std::move(file)},
+    SceneImport(const aiScene* scene, std::vector<Node> nodes, EditorData& data, std::string file, std::string sceneDirectory, bool gltf):
+        scene{scene}, nodes{std::move(nodes)}, project{data.projectFile()}, resources{data.resources()}, file{std::move(file)},
         sceneDirectory{std::move(sceneDirectory)}, gltf{gltf},
         objectRecords{project.objects(), this->file}, meshRecords{project.meshes(), this->file},
         skinRecords{project.skins(), this->file}, imageRecords{project.images(), this->file},
@@ -182,6 +193,7 @@ struct SceneImport {
         animationRecords{project.animations(), this->file} {}
 
     const aiScene* scene;
+    std::vector<Node> nodes;
     ProjectFile& project;
     ResourceManagers& resources;
     std::string file, sceneDirectory;
@@ -189,7 +201,6 @@ struct SceneImport {
     SceneLoadResult result;
     LinkedRecords objectRecords, meshRecords, skinRecords, imageRecords, textureRecords, materialRecords, animationRecords;
 
-    std::vector<Node> nodes;
     std::vector<std::string> objectKeys;
     std::unordered_map<std::string, std::size_t> nodeByName;
     std::vector<std::string> meshKeys, meshSkins, materialKeys, skinKeys;
@@ -201,7 +212,6 @@ struct SceneImport {
 
     /* Objects first: meshes, skins and animations refer to them by key */
     void addObjects() {
-        nodes = collectNodes(scene->mRootNode, gltf);
         for(std::size_t i = 0; i != nodes.size(); ++i) {
             objectKeys.push_back(objectRecords.keyFor(nodes[i].linkName));
             nodeByName.emplace(nodes[i].node->mName.C_Str(), i);
@@ -450,13 +460,38 @@ SceneLoadResult SceneLoader::loadScene(const std::string& pathIn, EditorData& da
        readers ever sees a file */
     const std::string extension = String::lowercase(Path::splitExtension(pathIn).second);
     if(std::find(SceneExtensions.begin(), SceneExtensions.end(), extension) == SceneExtensions.end()) return {};
-    const std::string path = data.project().absolutePath(pathIn);
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, ImportFlags);
-    if(!scene || !scene->mRootNode) return {};
+    const bool gltf = extension == ".gltf" || extension == ".glb";
+    const std::string absolute = data.project().absolutePath(pathIn), folder = Path::path(absolute),
+        file = data.project().relativePath(absolute);
+    auto refuse = [&](std::string_view reason) {
+        Warning{} << "SceneLoader::loadScene(): Refusing" << file << Debug::nospace << ":" << reason;
+        return SceneLoadResult{};
+    };
 
-    SceneImport import{scene, data, data.project().relativePath(path), Path::path(path),
-        extension == ".gltf" || extension == ".glb"};
+    /* A FIFO or a device would block or feed the reader forever */
+    const int fd = ::open(absolute.c_str(), O_RDONLY|O_NONBLOCK|O_CLOEXEC);
+    struct stat s;
+    const bool regular = fd >= 0 && ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
+    std::optional<std::string> problem;
+    if(regular && gltf) problem = SceneFileCheck::checkGltf([fd](std::uint64_t offset, std::size_t size, char* out) {
+        for(std::size_t done = 0; done != size; ) {
+            const ssize_t n = ::pread(fd, out + done, size - done, off_t(offset + done));
+            if(n <= 0) return false;
+            done += std::size_t(n);
+        }
+        return true;
+    }, std::uint64_t(s.st_size), extension == ".glb", folder);
+    if(fd >= 0) ::close(fd);
+    if(!regular) return {};
+    if(problem) return refuse(*problem);
+
+    const std::unique_ptr<Assimp::Importer> importer = readSceneIsolated(readerPath, absolute, ImportFlags, readerLimits);
+    if(!importer) return {};
+    const aiScene* scene = importer->GetScene();
+    std::optional<std::vector<Node>> nodes = collectNodes(scene->mRootNode, gltf);
+    if(!nodes) return refuse(fmt::format("node hierarchy deeper than {} levels", SceneFileCheck::MaxNodeDepth));
+
+    SceneImport import{scene, std::move(*nodes), data, file, folder, gltf};
     import.addObjects();
     import.addMeshesAndSkins();
     import.addMaterials();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Base/Export.h"
+#include "Editor/SceneReader.h"
 
 namespace ZandelleEngine {
 
@@ -41,13 +42,22 @@ class ZANDELLE_EXPORT SceneLoader {
          * Collada, told apart by the lower-cased extension; any other
          * extension fails) into @p data. A relative @p path is taken from
          * the project root; links name the file by its path relative to
-         * the project root, with "/". On failure nothing in @p data changes and the
-         * result is unsuccessful; no line is printed, the caller reports it.
+         * the project root, with "/". Only a regular file is read, glTF and
+         * GLB files after the checks of SceneFileCheck.h, and Assimp reads it
+         * in a child process (SceneReader.h). On failure nothing in @p data
+         * changes and the result is unsuccessful; a file the checks refuse
+         * gives one warning line, otherwise nothing is printed: the caller
+         * reports the failure.
          */
         SceneLoadResult loadScene(const std::string& path, EditorData& data, LoadMode mode, const std::string& importerName);
 
         /** Imports one image file as an image and a texture record */
         SceneLoadResult loadImage(const std::string& path, EditorData& data);
+
+        /** The child that reads scene files, and what it may take: a scene
+            the child cannot bring back fails its import */
+        std::string readerPath = defaultSceneReaderPath();
+        SceneReaderLimits readerLimits;
 };
 
 }

@@ -165,10 +165,10 @@ TEST_F(Zandelle, ImportSavesGoodFilesAndFailsCleanlyOnBrokenOnes) {
     EXPECT_EQ((*parsed(ok("import --quiet --json " + q(project) + " " + q(model))))["records/files"].asInt(-1), 1);
     EXPECT_EQ(saved(project)->files().keys().size(), 1u);
 
-    /* A broken file: its one line after the load's warning, exit 1, the
-       project as it was */
+    /* A file the scene reader crashes on: its one line after the load's
+       warning, exit 1, the project as it was */
     const std::string before = *Path::readString(project);
-    const std::string broken = root + "RecursiveNodes/RecursiveNodes.gltf";
+    const std::string broken = ZANDELLE_FUZZ_CORPUS_DIR "/SceneImport/scene-import-segv.glb";
     const CommandRun failed = run("import --quiet " + q(project) + " " + q(broken), Stderr);
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, "Plugin execution is disabled for this project.\nFailed to load scene file " + broken + "\n");

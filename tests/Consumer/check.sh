@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build tree into a temporary prefix and builds a program outside
 # the source tree against it, once through find_package and once through
-# pkg-config; both open a project made by the installed zandelle and must
-# print its name. Every installed header is compiled on its own.
+# pkg-config; both open a project made by the installed zandelle (a scene
+# imported into it) and must print its name. Every installed header is compiled on its own.
 #
 #     check.sh BUILD_DIR CONSUMER_SOURCE_DIR
 set -euo pipefail
@@ -36,6 +36,9 @@ ${CXX:-c++} -std=c++20 "${flags[@]}" "$work/consumer/main.cpp" -o "$work/consume
 
 resources=$(pkg-config --variable=resourcesdir ZandelleProjectFiles)
 APPDATA=$work/appdata "$prefix/bin/zandelle" new "$work/project/Game.zdp" --name "Installed Game" --quiet
+# The installed library finds its scene reader
+APPDATA=$work/appdata "$prefix/bin/zandelle" import "$work/project/Game.zdp" --quiet \
+  /usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb >/dev/null
 for consumer in "$work/cmake-build/consumer" "$work/consumer-pkg-config"; do
   name=$("$consumer" "$work/project/Game.zdp" "$resources")
   if [ "$name" != "Installed Game" ]; then

@@ -28,6 +28,9 @@ class EditorTest: public ::testing::Test {
 
         TempDirectory dir;
         ScopedAppData appData{dir / "appdata"};
+        /* A project without a directory keeps its caches in the working
+           directory: the test's own */
+        ScopedWorkingDirectory workingDirectory{dir.path()};
         ZandelleEditor editor{2};
 };
 

@@ -1,16 +1,20 @@
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
+#include <sys/stat.h>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Path.h"
 #include "Base/String.h"
+#include "Editor/SceneLoader.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/Import.h"
@@ -256,7 +260,11 @@ TEST_F(SceneImport, BrokenSamplesFailCleanly) {
             const std::string file = Models + folder + "/" + entry;
             Testing::LogCapture log;
             const bool imported = loadFile(file, editor, LoadMode::Reimport, false);
-            if(!imported) { EXPECT_EQ(log.problems(), "Failed to load scene file " + file + "\n"); }
+            /* A file the checks refuse says why first */
+            std::string problems = log.problems();
+            if(problems.starts_with("SceneLoader::loadScene(): Refusing ") && problems.find('\n') != std::string::npos)
+                problems.erase(0, problems.find('\n') + 1);
+            if(!imported) { EXPECT_EQ(problems, "Failed to load scene file " + file + "\n"); }
         }
     }
 }
@@ -287,4 +295,125 @@ TEST_F(SceneImport, OtherFormatsCompile) {
             if(r["link/file"].asString() == link) { EXPECT_NE(compiler.objectId(r.key()), 0); }
         }
     }
+}
+
+namespace {
+
+/* A glTF of @p nodes nodes (no meshes) whose node i lists @p children */
+std::string gltfNodes(std::size_t nodes, const std::function<std::string(std::size_t)>& children,
+    const std::string& buffers = "[]") {
+    std::string json = R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "buffers": )" + buffers +
+        R"(, "nodes": [)";
+    for(std::size_t i = 0; i != nodes; ++i)
+        json += (i ? ", " : "") + std::string{R"({"children": [)"} + children(i) + "]}";
+    return json + "]}";
+}
+std::string chain(std::size_t depth) {
+    return gltfNodes(depth, [depth](std::size_t i) { return i + 1 < depth ? std::to_string(i + 1) : ""; });
+}
+std::string withBuffer(const std::string& uri, std::size_t byteLength) {
+    return gltfNodes(1, [](std::size_t) { return ""; },
+        R"([{"uri": ")" + uri + R"(", "byteLength": )" + std::to_string(byteLength) + "}]");
+}
+
+}
+
+/* Files that would hang, blow up or read outside the model's folder are
+   refused before the reader sees them: one warning saying why, the failure
+   line, the project as it was */
+TEST_F(SceneImport, HostileFilesAreRefusedWithOneLine) {
+    ASSERT_TRUE(Path::make(dir / "m"));
+    dir.write("outside.bin", std::string(64, 'x'));
+    dir.write("m/short.bin", std::string(16, 'x'));
+    ASSERT_EQ(::mkfifo((dir / "m/fifo.bin").c_str(), 0600), 0);
+    std::string glb = *Path::readString(Models + "BoxTextured-glTF-Binary/BoxTextured.glb");
+    glb.replace(12, 4, "\xf0\xff\xff\xff");
+    const struct {
+        const char* name;
+        std::string contents, reason;
+    } cases[]{
+        {"chunk.glb", glb, "GLB chunk length beyond the end of the file"},
+        {"parent.gltf", withBuffer("../outside.bin", 64), "buffer uri ../outside.bin is not a regular file inside the model's folder"},
+        {"encoded.gltf", withBuffer("%2e%2e/outside.bin", 64), "buffer uri %2e%2e/outside.bin is not a regular file inside the model's folder"},
+        {"absolute.gltf", withBuffer(dir / "outside.bin", 64), "buffer uri " + (dir / "outside.bin") + " is not a regular file inside the model's folder"},
+        {"fifo.gltf", withBuffer("fifo.bin", 64), "buffer uri fifo.bin is not a regular file inside the model's folder"},
+        {"long.gltf", withBuffer("short.bin", 4000000000), "buffer 0 is 4000000000 bytes long, its source holds 16"},
+        {"deep.gltf", chain(20000), "node hierarchy deeper than 256 levels"},
+        {"cycle.gltf", gltfNodes(3, [](std::size_t i) { return std::to_string((i + 1)%3); }), "node hierarchy with a cycle"},
+        /* Thirty levels, each listing the next node twice: 2^30 instances */
+        {"doubling.gltf", gltfNodes(30, [](std::size_t i) { return i < 29 ? fmt::format("{0}, {0}", i + 1) : ""; }),
+            "node hierarchy of more than 1000000 nodes"},
+    };
+    const std::size_t objects = editor.data().projectFile().objects().keys().size();
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write(std::string{"m/"} + c.name, c.contents);
+        Testing::LogCapture log;
+        EXPECT_FALSE(loadFile(path, editor, LoadMode::Reimport, true));
+        EXPECT_EQ(log.problems(), "SceneLoader::loadScene(): Refusing m/" + std::string{c.name} + ": " + c.reason +
+            "\nFailed to load scene file " + path + "\n");
+    }
+    EXPECT_EQ(editor.data().projectFile().objects().keys().size(), objects);
+
+    /* At the limit the chain imports, each link name the path to the root */
+    Testing::LogCapture log;
+    ASSERT_TRUE(loadFile(dir.write("m/limit.gltf", chain(256)), editor, LoadMode::Reimport, true));
+    EXPECT_EQ(log.problems(), "");
+    std::string deepest = "object_0";
+    for(int i = 1; i != 256; ++i) deepest += "<object_0";
+    EXPECT_NE(editor.data().projectFile().objects().firstResourceWithLink({"m/limit.gltf", deepest}), "");
+}
+
+/* Images are opened only when they are regular files inside the model's folder */
+TEST_F(SceneImport, ImagesOutsideTheModelsFolderAreRefused) {
+    const std::string file = "BoxTextured-glTF/BoxTextured.gltf";
+    copySample(file);
+    const std::string gltf = *Path::readString(dir / file);
+    ASSERT_TRUE(Path::copy(dir / "BoxTextured-glTF/CesiumLogoFlat.png", dir / "outside.png"));
+    ASSERT_EQ(::mkfifo((dir / "BoxTextured-glTF/fifo.png").c_str(), 0600), 0);
+    for(const std::string uri: {"../outside.png", "fifo.png"}) {
+        SCOPED_TRACE(uri);
+        std::string changed = gltf;
+        changed.replace(changed.find("CesiumLogoFlat.png"), 18, uri);
+        ASSERT_TRUE(Path::writeAtomic(dir / file, changed));
+        Testing::LogCapture log;
+        EXPECT_TRUE(loadFile(dir / file, editor, LoadMode::Reimport, true));
+        EXPECT_EQ(log.problems(), "SceneLoader::loadScene(): Refusing image " + uri + " from file " + file +
+            ": not a regular file inside the model's folder\n");
+    }
+}
+
+/* The reader runs in a child: its crash (a GLB on which Assimp 5.2.5 reads
+   through a null pointer), its time and memory running out, or no reader at
+   all fail the import with the failure line; the project stays as it was and
+   the next import works */
+TEST_F(SceneImport, ReaderFailuresFailTheImportOnly) {
+    const std::string box = dir.write("box.glb", *Path::readString(Models + "BoxTextured-glTF-Binary/BoxTextured.glb"));
+    SceneLoader& loader = *editor.sceneLoader;
+    const struct {
+        const char* name;
+        std::string file;
+        std::function<void()> setUp;
+        std::string warning;
+    } cases[]{
+        {"crash", dir.write("crash.glb", *Path::readString(ZANDELLE_FUZZ_CORPUS_DIR "/SceneImport/scene-import-segv.glb")), [] {}, ""},
+        {"time", box, [&] { loader.readerLimits.time = std::chrono::milliseconds{1}; }, ""},
+        {"memory", box, [&] { loader.readerLimits.memory = 1 << 20; }, ""},
+        {"no reader", box, [&] { loader.readerPath = ""; },
+            "SceneLoader::loadScene(): no zandelle-scene-reader beside the library, scene files cannot be read\n"},
+    };
+    const std::string reader = loader.readerPath;
+    ASSERT_NE(reader, "");
+    for(const auto& c: cases) {
+        SCOPED_TRACE(c.name);
+        c.setUp();
+        Testing::LogCapture log;
+        EXPECT_FALSE(loadFile(c.file, editor, LoadMode::Reimport, true));
+        EXPECT_EQ(log.problems(), c.warning + "Failed to load scene file " + c.file + "\n");
+        EXPECT_EQ(editor.data().projectFile().objects().keys().size(), 0u);
+        loader.readerPath = reader;
+        loader.readerLimits = {};
+    }
+    EXPECT_TRUE(loadFile(box, editor, LoadMode::Reimport, true));
+    EXPECT_EQ(editor.data().projectFile().objects().keys().size(), 2u);
 }
