@@ -10,6 +10,7 @@
 #include "Base/String.h"
 #include "Editor/SceneLoader.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/Font.h"
 
 namespace ZandelleEngine {
 
@@ -50,6 +51,12 @@ bool importCommon(ZandelleEditor& editor, std::string_view path, std::vector<std
     const std::string relative = Path::relativeTo(absolute, Path::absolute(data.project().root()));
     const bool known = std::find(list.begin(), list.end(), path) != list.end();
 
+    /* The relative path is written into the project file, whose text every
+       JSON reader must accept */
+    if(!String::isValidUtf8(relative)) {
+        Error{} << "Not importing" << path << "(its name is not valid UTF-8)";
+        return false;
+    }
     if(!import(relative)) return false;
 
     if(!known) {
@@ -163,7 +170,9 @@ bool loadFont(std::string_view path, ZandelleEditor& editor, bool wait) {
     return importCommon(editor, path, data.scene().fontFiles, absolute,
         [&](const std::string& relative) {
             std::optional<std::vector<char>> bytes = Path::read(absolute);
-            if(!bytes) {
+            /* A file FreeType cannot open would be recorded and then
+               compile to nothing */
+            if(!bytes || !Font::importFont(*bytes)) {
                 Error{} << "Failed to load font file" << absolute;
                 return false;
             }
