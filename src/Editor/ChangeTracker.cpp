@@ -79,11 +79,30 @@ const char* kindName(const JsonValue& value) {
     return "null";
 }
 
+/* Escapes such as a lone "\udc80" decode to bytes that are no UTF-8 even
+   in valid text, so the strings are checked after parsing as well */
+bool hasValidText(const JsonValue& value) {
+    std::vector<const JsonValue*> stack{&value};
+    while(!stack.empty()) {
+        const JsonValue& v = *stack.back();
+        stack.pop_back();
+        if(v.IsString() && !String::isValidUtf8({v.GetString(), v.GetStringLength()})) return false;
+        if(v.IsArray()) for(const JsonValue& e: v.GetArray()) stack.push_back(&e);
+        if(v.IsObject()) for(const auto& m: v.GetObject()) {
+            stack.push_back(&m.name);
+            stack.push_back(&m.value);
+        }
+    }
+    return true;
+}
+
 }
 
 std::optional<std::string> ChangeTracker::parseValue(std::string_view text, JsonDocument& value) {
     if(!String::isValidUtf8(text)) return std::string{"not valid UTF-8"};
-    return Json::parse(value, text);
+    if(std::optional<std::string> error = Json::parse(value, text)) return error;
+    if(!hasValidText(value)) return std::string{"an escape that is not valid UTF-8"};
+    return {};
 }
 
 std::optional<std::string> ChangeTracker::refusal(std::string_view pointer, const JsonValue* value) const {

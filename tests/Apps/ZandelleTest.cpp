@@ -335,13 +335,14 @@ TEST_F(Zandelle, SetEditsRecompilesAndSaves) {
             "zandelle: /objects/o1/x: the value nests deeper than the 512 levels a project file may hold"},
         {"/objects/o1/x " + q(std::string(20000, '[') + std::string(20000, ']')), ""},
         {"/objects/o1/name " + q("\"\xff\""), ""},
+        {"/objects/o1/name '\"\\udc80\"'", ""},
     };
     for(const auto& c: refused) {
         SCOPED_TRACE(c.arguments.substr(0, 80));
         const CommandRun r = run("set " + q(project) + " " + c.arguments, Stderr);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(String::splitWithoutEmptyParts(r.out, '\n').size(), 1u) << r.out;
-        if(!c.line.empty()) EXPECT_EQ(r.out, c.line + "\n");
+        if(!c.line.empty()) { EXPECT_EQ(r.out, c.line + "\n"); }
         EXPECT_EQ(Path::readString(project).value_or(""), before);
     }
     /* At the limit it saves, and opens again */
