@@ -53,7 +53,8 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(SECONDS)
 
-# SIGKILLs during upgrades of a generated 60,000-object project
+# SIGKILLs during upgrades of a generated 60,000-object project, during set,
+# import and a compile that writes the tile cache, and two writers at once
 soak: build
 	@cmake --build $(BUILD) --target zandelle-soak
 	@rm -rf $(BUILD)/soak && mkdir -p $(BUILD)/soak

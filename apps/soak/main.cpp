@@ -1,12 +1,19 @@
-// zandelle-soak: kills `zandelle upgrade` at random moments and checks that
-// nothing was lost. A generated project of many objects is upgraded once
-// without interruption to learn the new file; then, trial by trial, the old
-// file is put back, an upgrade is started and SIGKILLed after a random
-// delay, and the project file must be byte for byte the old or the new one,
-// the recent list and .editor/state.json must be valid, and no saved file
-// may have more than one temporary file beside it.
+// zandelle-soak: kills zandelle at random moments and checks that nothing
+// was lost. A generated project of many objects is upgraded once without
+// interruption to learn the new file; then, trial by trial, the old file is
+// put back, an upgrade is started and SIGKILLed after a random delay, and
+// the project file must be byte for byte the old or the new one, the recent
+// list and .editor/state.json must be valid, and no saved file may have
+// more than one temporary file beside it. The same is then done, on a
+// smaller project with an image, for `set`, for `import` of the image and
+// for a compile that fills the tile cache; after each of those kills a
+// compile must find no damaged cache file. Last, pairs of `set` run at
+// once on one project, and both edits must be saved.
 //
 //     zandelle-soak ZANDELLE WORKDIR [TRIALS] [OBJECTS] [SEED]
+//
+// TRIALS: kills of upgrades; the set, import and compile kills and the
+// writer pairs get half as many each.
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +33,8 @@
 #include "Base/Path.h"
 #include "Base/String.h"
 #include "Editor/EditorState.h"
+#include "Editor/ProjectFile.h"
+#include "Engine/ImageTools.h"
 #include "support/GeneratedProject.h"
 
 using namespace ZandelleEngine;
@@ -34,17 +43,26 @@ extern "C" char** environ;
 
 namespace {
 
-pid_t startUpgrade(const std::string& zandelle, const std::string& project) {
+/* zandelle with @p arguments and --quiet; its stderr goes to @p errors
+   (default: nowhere) */
+pid_t start(const std::string& zandelle, std::vector<std::string> arguments, const std::string& errors = "/dev/null") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string command = zandelle, verb = "upgrade", path = project, quiet = "--quiet";
-    char* arguments[]{command.data(), verb.data(), path.data(), quiet.data(), nullptr};
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY|O_CREAT|O_TRUNC, 0644);
+    arguments.insert(arguments.begin(), zandelle);
+    arguments.push_back("--quiet");
+    std::vector<char*> argv;
+    for(std::string& a: arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if(::posix_spawn(&pid, zandelle.c_str(), &actions, nullptr, arguments, environ) != 0) pid = -1;
+    if(::posix_spawn(&pid, zandelle.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+pid_t startUpgrade(const std::string& zandelle, const std::string& project) {
+    return start(zandelle, {"upgrade", project});
 }
 
 int exitStatus(pid_t pid) {
@@ -64,9 +82,114 @@ std::size_t temporaryFiles(const std::string& directory, bool& pileUp) {
     return count;
 }
 
+/* Damaged tile cache files that a compile of @p project reports; -1 when
+   the compile failed */
+int cacheDamage(const std::string& zandelle, const std::string& project, const std::string& errors) {
+    const pid_t pid = start(zandelle, {"compile", project}, errors);
+    if(pid < 0 || exitStatus(pid) != 0) return -1;
+    int damaged = 0;
+    for(const std::string& line: String::split(Path::readString(errors).value_or(""), '\n'))
+        if(line.find("Failed loading image cache file") != std::string::npos) ++damaged;
+    return damaged;
+}
+
+/* Encoded tiles are what the kills must not damage: they go, so that the
+   next run encodes and writes them again */
+void removeTiles(const std::string& cache) {
+    for(const std::string& name: Path::list(cache).value_or(std::vector<std::string>{}))
+        if(String::endsWith(name, ".basis")) Path::remove(Path::join(cache, name));
+}
+
+/* Kills one command again and again on a project that starts as @p oldText
+   each time; the project must end old or as an uninterrupted run leaves
+   it (@p newText receives that), and a compile afterwards must find every
+   cache file intact */
+int killTrials(const char* what, const std::string& zandelle, const std::vector<std::string>& arguments,
+    const std::string& project, const std::string& oldText, std::string& newText, int trials, std::mt19937& random)
+{
+    const std::string directory = Path::path(project);
+    const std::string cache = Path::join(directory, "cache"), errors = Path::join(directory, "../errors.txt");
+    /* The shorter of two uninterrupted runs: on a shared machine one of
+       them may take much longer, and the kills would land after the end */
+    double seconds = 0.0;
+    for(int run = 0; run != 2; ++run) {
+        removeTiles(cache);
+        if(!Path::writeAtomic(project, oldText)) return 1;
+        const auto began = std::chrono::steady_clock::now();
+        const pid_t first = start(zandelle, arguments);
+        if(first < 0 || exitStatus(first) != 0) {
+            std::fprintf(stderr, "zandelle-soak: the uninterrupted %s failed\n", what);
+            return 1;
+        }
+        const double taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        seconds = run ? std::min(seconds, taken) : taken;
+    }
+    newText = Path::readString(project).value_or("");
+
+    /* As for upgrades: every other kill late in the run, where it saves */
+    std::uniform_real_distribution<double> anywhere{0.0, seconds*1.1}, late{seconds*0.67, seconds*1.05};
+    int oldCount = 0, newCount = 0, finished = 0, damaged = 0, failures = 0;
+    for(int trial = 1; trial <= trials; ++trial) {
+        removeTiles(cache);
+        if(!Path::writeAtomic(project, oldText)) return 1;
+        const pid_t pid = start(zandelle, arguments);
+        if(pid < 0) return 1;
+        std::this_thread::sleep_for(std::chrono::duration<double>(trial % 2 ? anywhere(random) : late(random)));
+        ::kill(pid, SIGKILL);
+        if(exitStatus(pid) == 0) ++finished;
+
+        std::vector<std::string> problems;
+        const std::string text = Path::readString(project).value_or("<unreadable>");
+        if(text == oldText) ++oldCount;
+        else if(text == newText) ++newCount;
+        else problems.push_back(fmt::format("project file is neither old nor new ({} bytes)", text.size()));
+        const int damage = cacheDamage(zandelle, project, errors);
+        if(damage) problems.push_back(damage < 0 ? std::string{"the compile afterwards failed"} :
+            fmt::format("{} damaged cache files", damage));
+        damaged += std::max(damage, 0);
+        bool pileUp = false;
+        std::size_t temporaries = 0;
+        for(const std::string& d: {directory, Path::join(directory, ".editor"), cache})
+            temporaries += temporaryFiles(d, pileUp);
+        if(pileUp) problems.push_back(fmt::format("{} temporary files", temporaries));
+
+        for(const std::string& p: problems) std::printf("%s trial %d: %s\n", what, trial, p.c_str());
+        if(!problems.empty()) ++failures;
+    }
+    const std::string outcome = oldText == newText ? fmt::format("project unchanged {}, other {}", oldCount, trials - oldCount) :
+        fmt::format("project old {}, new {}, other {}", oldCount, newCount, trials - oldCount - newCount);
+    std::printf("%s: %d kills within %.2f s; %s; %d finished before the kill; "
+        "damaged cache files after them %d; %d trials with problems\n",
+        what, trials, seconds*1.1, outcome.c_str(), finished, damaged, failures);
+    return failures ? 1 : 0;
+}
+
+/* Pairs of set at once on one project, each adding its own object: both
+   must succeed and both objects be saved */
+int writerPairs(const std::string& zandelle, const std::string& project, int pairs) {
+    int lost = 0, failed = 0;
+    for(int pair = 1; pair <= pairs; ++pair) {
+        const std::string a = fmt::format("a{}", pair), b = fmt::format("b{}", pair);
+        const pid_t first = start(zandelle, {"set", project, "/objects/" + a, "{}"});
+        const pid_t second = start(zandelle, {"set", project, "/objects/" + b, "{}"});
+        if(exitStatus(first) != 0 || exitStatus(second) != 0) ++failed;
+        ProjectFile file;
+        const std::optional<std::string> text = Path::readString(project);
+        for(const std::string& key: {a, b})
+            if(!text || !file.parse(*text, nullptr) || !file.objects().member(key).isSetInProject()) {
+                std::printf("writers %d: the edit of %s was lost\n", pair, key.c_str());
+                ++lost;
+            }
+    }
+    std::printf("two writers at once: %d pairs, %d edits lost, %d commands failed\n", pairs, lost, failed);
+    return lost || failed ? 1 : 0;
+}
+
 }
 
 int main(int argc, char** argv) {
+    /* Each phase's figures show as soon as it ends */
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if(argc < 3) {
         std::fprintf(stderr, "usage: zandelle-soak ZANDELLE WORKDIR [TRIALS] [OBJECTS] [SEED]\n");
         return 2;
@@ -147,5 +270,21 @@ int main(int argc, char** argv) {
     std::printf("%d trials: project old %d, new %d, other %d; %d upgrades finished before the kill; "
         "at most %zu temporary files at once (one per saved file at most); %d trials with problems\n",
         trials, oldCount, newCount, trials - oldCount - newCount, finished, mostTemporaries, failures);
-    return failures ? 1 : 0;
+
+    /* A smaller project with an image that is compressed into tiles */
+    const std::string small = Path::join(work, "small/Small.zdp");
+    const std::string picture = Path::join(work, "small/picture.png");
+    Path::make(Path::path(small));
+    Trade::ImageData image{Trade::PixelFormat::RGBA8Unorm, {512, 512}, std::vector<std::uint8_t>(512*512*4)};
+    for(std::uint8_t& byte: image.data) byte = std::uint8_t(random());
+    if(!ImageTools::writePng(picture, image)) return 1;
+    const std::string smallText = Generated::project(2000, "[1, 1, 6, 1]");
+    const int shorter = std::max(trials/2, 1);
+    int status = failures ? 1 : 0;
+    std::string edited, withImage, compiled;
+    status |= killTrials("set", zandelle, {"set", small, "/objects/1/name", "\"Killed\""}, small, smallText, edited, shorter, random);
+    status |= killTrials("import", zandelle, {"import", small, picture}, small, smallText, withImage, shorter, random);
+    status |= killTrials("compile", zandelle, {"compile", small}, small, withImage, compiled, shorter, random);
+    status |= writerPairs(zandelle, small, shorter);
+    return status;
 }

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -27,6 +30,7 @@
 #include "Tools/Npm.h"
 #include "Tools/ProjectFiles.h"
 #include "Tools/ProjectLoad.h"
+#include "Tools/ProjectLock.h"
 
 namespace ZandelleEngine { namespace Cli {
 
@@ -37,6 +41,40 @@ std::atomic<std::size_t> warningCount{0}, errorCount{0};
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
+    editor.npmTimeout = std::chrono::milliseconds{std::int64_t(invocation.seconds("--npm-timeout", 300.0)*1000.0)};
+}
+
+/* npm runs the lifecycle scripts of the packages it installs, the
+   project's own among them: it runs only for a project whose plug-ins the
+   user trusts (zandelle trust). Otherwise the editor gets no npm to run. */
+bool allowNpm(ZandelleEditor& editor, const std::string& path) {
+    std::vector<std::string> trusted;
+    readPluginEnabledProjects(trusted);
+    if(std::find(trusted.begin(), trusted.end(), Path::absolute(path)) != trusted.end()) return true;
+    editor.npmExecutable.clear();
+    return false;
+}
+
+void warnNpmNotRun(const std::string& path) {
+    Warning{} << "npm was not run for this untrusted project; to allow it: zandelle trust" << path;
+}
+
+/* The file a save of @p path writes */
+std::string savedPath(const std::string& path) {
+    return String::endsWith(path, ".zdp") ? path : path + ".zdp";
+}
+
+/* Holds the lock of the project saved at @p path for the rest of a command
+   that saves it; null, after one line, when it could not be taken */
+std::unique_ptr<ProjectLock> lockProject(const Invocation& invocation, const std::string& path) {
+    const double seconds = invocation.seconds("--lock-wait", 30.0);
+    auto lock = std::make_unique<ProjectLock>(path, std::chrono::milliseconds{std::int64_t(seconds*1000.0)});
+    if(lock->status() == ProjectLock::Status::Locked) return lock;
+    if(lock->status() == ProjectLock::Status::Busy)
+        std::fprintf(stderr, "zandelle: %s is locked by process %s; gave up after waiting %g s (--lock-wait)\n",
+            path.c_str(), lock->holder() ? std::to_string(lock->holder()).c_str() : "(unknown)", seconds);
+    else std::fprintf(stderr, "zandelle: cannot lock %s: %s\n", lock->path().c_str(), std::strerror(errno));
+    return nullptr;
 }
 
 /* Seconds of a load and of the background work after it */
@@ -57,6 +95,7 @@ double waitForJobs(ZandelleEditor& editor, std::chrono::steady_clock::time_point
 
 /* Loads and waits until the project is active and every job has ended */
 bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times) {
+    if(!allowNpm(editor, path) && isApiPackageOutdated(Path::path(Path::absolute(path)))) warnNpmNotRun(path);
     const auto start = std::chrono::steady_clock::now();
     const std::optional<int> job = loadProject(path, editor);
     if(!job) return false;
@@ -121,6 +160,8 @@ int runCompile(Invocation& invocation) {
 }
 
 int runImport(Invocation& invocation) {
+    const std::unique_ptr<ProjectLock> lock = lockProject(invocation, savedPath(invocation.arguments[0]));
+    if(!lock) return 1;
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     LoadTimes times;
@@ -153,9 +194,17 @@ int runUpgrade(Invocation& invocation) {
         return 0;
     }
 
+    /* Saving creates a missing directory: one the user did not mean (a typo
+       in --out) would be created as well */
+    const std::string target = invocation.has("--out") ? invocation.option("--out") : path;
+    if(const std::string directory = Path::path(target); !directory.empty() && !Path::isDirectory(directory)) {
+        std::fprintf(stderr, "zandelle: no directory %s to save into\n", directory.c_str());
+        return 1;
+    }
+    const std::unique_ptr<ProjectLock> lock = lockProject(invocation, savedPath(target));
+    if(!lock) return 1;
     LoadTimes times;
     if(!loadAndWait(editor, path, times)) return 1;
-    const std::string target = invocation.has("--out") ? invocation.option("--out") : path;
     return saveProject(target, editor) ? 0 : 1;
 }
 
@@ -170,7 +219,20 @@ int runNew(Invocation& invocation) {
     /* Success is a save that happened, not a file that happens to be there */
     bool saved = false;
     editor.projectSavedListeners.push_back([&saved](ZandelleEditor&) { saved = true; });
-    const std::string savedPath = String::endsWith(path, ".zdp") ? path : path + ".zdp";
+    const std::string savedPath = Cli::savedPath(path);
+    /* Checked first: a failed save would leave the new project's editor
+       state and cache behind */
+    if(Path::isDirectory(savedPath)) {
+        std::fprintf(stderr, "zandelle: %s is a directory\n", savedPath.c_str());
+        return 1;
+    }
+    if(!String::isValidUtf8(savedPath) || !String::isValidUtf8(invocation.option("--name"))) {
+        std::fprintf(stderr, "zandelle: the project's name or path is not valid UTF-8\n");
+        return 1;
+    }
+    /* A project in a directory that does not exist yet has no other writer */
+    std::unique_ptr<ProjectLock> lock;
+    if(Path::isDirectory(Path::path(Path::absolute(savedPath))) && !(lock = lockProject(invocation, savedPath))) return 1;
     /* Without --name the project is named after its file */
     const std::string name = invocation.has("--name") ? invocation.option("--name") :
         Path::splitExtension(Path::filename(savedPath)).first;
@@ -196,6 +258,10 @@ int runNpmInstall(Invocation& invocation) {
     }
     ZandelleEditor editor;
     configureEditor(editor, invocation);
+    if(!allowNpm(editor, path)) {
+        warnNpmNotRun(path);
+        return 1;
+    }
     /* npm needs only the project's directory: no load, no compile */
     ProjectData& project = editor.data().project();
     project.setRoot(Path::absolute(path));
@@ -331,12 +397,16 @@ int runSet(Invocation& invocation) {
             continue;
         }
         JsonDocument& value = values.emplace_back(std::in_place).value();
-        value.Parse(arguments[i].data(), arguments[i].size());
-        if(value.HasParseError()) {
-            std::fprintf(stderr, "zandelle: the value for %s is not JSON: %s\n", arguments[i - 1].c_str(), arguments[i].c_str());
+        if(const std::optional<std::string> error = ChangeTracker::parseValue(arguments[i], value)) {
+            std::fprintf(stderr, "zandelle: the value for %s cannot be read as JSON: %s\n",
+                arguments[i - 1].c_str(), error->c_str());
             return 2;
         }
     }
+
+    /* From the read to the rename, no other command saves this project */
+    const std::unique_ptr<ProjectLock> lock = lockProject(invocation, savedPath(arguments[0]));
+    if(!lock) return 1;
 
     /* What the load reports is held back until the pointers are known to
        name record members: a bad one is a usage error of one line */
@@ -359,13 +429,13 @@ int runSet(Invocation& invocation) {
     ChangeTracker& tracker = *editor.changeTracker;
     for(std::size_t i = 0; i != values.size(); ++i) {
         const std::string& pointer = arguments[1 + 2*i];
-        const bool edited = values[i] ? tracker.setValue(pointer, *values[i]) : tracker.removeValue(pointer);
-        if(!edited) {
+        if(const std::optional<std::string> refused = tracker.refusal(pointer, values[i] ? &*values[i] : nullptr)) {
             Debug::setSink(sink);
-            std::fprintf(stderr, "zandelle: %s does not name a %s\n", pointer.c_str(),
-                values[i] ? "record member that can be set" : "record member to remove");
+            std::fprintf(stderr, "zandelle: %s\n", refused->c_str());
             return 2;
         }
+        if(values[i]) tracker.setValue(pointer, *values[i]);
+        else tracker.removeValue(pointer);
     }
 
     release();

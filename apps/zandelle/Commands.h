@@ -2,6 +2,7 @@
 // The subcommands of zandelle. Each takes the parsed invocation and returns
 // the process exit code: 0 success, 1 the operation failed, 2 bad usage.
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ struct Invocation {
     std::string option(const std::string& option) const {
         auto found = options.find(option);
         return found == options.end() ? std::string{} : found->second;
+    }
+    /** A SECONDS option (checked when the command line was read), or
+        @p defaultValue when not given */
+    double seconds(const std::string& option, double defaultValue) const {
+        return has(option) ? std::strtod(this->option(option).c_str(), nullptr) : defaultValue;
     }
 };
 

@@ -53,24 +53,26 @@ const OptionSpec Options[]{
     {"--timings", nullptr, "print the time of each compile step"},
     {"--json", nullptr, "print the summary as one JSON object on stdout; log lines go to stderr"},
     {"--check-shaders", nullptr, "check every compiled pipeline's shaders with glslang; GLSL errors make the exit code 1"},
+    {"--lock-wait", "SECONDS", "how long to wait while another command saves the same project (default 30)"},
+    {"--npm-timeout", "SECONDS", "how long one npm run may take (default 300, 0: no limit); npm runs only for trusted projects"},
 };
 
 const CommandSpec Commands[]{
-    {"open", "PROJECT.zdp", 1, 1, {"--json"},
+    {"open", "PROJECT.zdp", 1, 1, {"--json", "--npm-timeout"},
         "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
-    {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json", "--check-shaders"},
+    {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json", "--check-shaders", "--npm-timeout"},
         "Load and compile a project, wait for its background jobs, print the summary; --timings adds the time of each compile step; --check-shaders prints each GLSL error of the compiled pipelines' shaders as FILE:LINE: message.", runCompile},
-    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json"},
+    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json", "--lock-wait", "--npm-timeout"},
         "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
-    {"set", "PROJECT.zdp POINTER JSON [POINTER JSON]...", 3, SIZE_MAX, {"--json"},
+    {"set", "PROJECT.zdp POINTER JSON [POINTER JSON]...", 3, SIZE_MAX, {"--json", "--lock-wait", "--npm-timeout"},
         "Edit values of a project (JSON, or --remove to remove the member), recompile what the edits touch, save, and print what each change handler recompiled.", runSet},
-    {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run"},
+    {"upgrade", "PROJECT.zdp", 1, 1, {"--out", "--dry-run", "--lock-wait", "--npm-timeout"},
         "Load a project (migrating it in memory), wait, and save it in place or to --out.", runUpgrade},
-    {"new", "PATH.zdp", 1, 1, {"--name", "--package", "--template"},
+    {"new", "PATH.zdp", 1, 1, {"--name", "--package", "--template", "--lock-wait"},
         "Create a new project, or a copy of a template project, at PATH.", runNew},
     {"devices", "", 0, 0, {"--adb"},
         "List the devices attached over adb, one line each; the selected one is marked.", runDevices},
-    {"npm-install", "PROJECT.zdp", 1, 1, {"--prefer-offline"},
+    {"npm-install", "PROJECT.zdp", 1, 1, {"--prefer-offline", "--npm-timeout"},
         "Install the project's npm dependencies and wait for the install to end.", runNpmInstall},
     {"trust", "PROJECT.zdp", 1, 1, {"--off"},
         "Trust a project to run editor plug-ins (or withdraw trust with --off).", runTrust},
@@ -168,7 +170,14 @@ int main(int argc, char** argv) {
                 "unknown global option '" + arg + "'");
             if(option->valueName) {
                 if(i + 1 >= argc) return usageError(arg + " needs a value");
-                invocation.options[arg] = argv[++i];
+                const std::string value = argv[++i];
+                if(std::string_view{option->valueName} == "SECONDS") {
+                    char* end = nullptr;
+                    const double seconds = std::strtod(value.c_str(), &end);
+                    if(value.empty() || *end || !(seconds >= 0.0 && seconds <= 1e6))
+                        return usageError(arg + " needs a number of seconds, not '" + value + "'");
+                }
+                invocation.options[arg] = value;
             } else invocation.options[arg] = "";
         } else if(!command) {
             for(const CommandSpec& c: Commands) if(arg == c.name) command = &c;

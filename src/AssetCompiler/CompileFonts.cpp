@@ -103,7 +103,7 @@ std::optional<std::vector<char>> buildFont(std::string_view key, std::vector<cha
    that is -1. A cancelled job stops at once, without completion. */
 bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, EditorData& d, JobSystem& jobs, int dependency) {
     const ProgressReference hold{progress};
-    Path::make(work.cacheDirectory);
+    Path::makeOwned(work.cacheDirectory);
 
     for(std::size_t i = 0; i != work.keys.size(); ++i) {
         if(jobs.cancelled()) return false;

@@ -62,10 +62,16 @@ ImageTools::StbResizeImageConverter& AssetCompiler::resizeConverter() {
 }
 
 void AssetCompiler::writeUncompressedImage(std::string_view key, const Trade::ImageData& image) {
+    /* A key from the project names the cache file: one like "../x" must
+       not place it outside the cache */
+    if(!Path::isPlainName(key)) {
+        Warning{} << "AssetCompiler::compileImages(): Image" << key << "cannot name a cache file, not cached";
+        return;
+    }
     const std::string directory = data().project().cachePath();
     const std::string path = Path::join(directory, std::string{key} + ".png");
     const auto start = std::chrono::steady_clock::now();
-    if(!Path::make(directory) || !ImageTools::writePng(path, image, Path::Sync::Rewritable)) {
+    if(!Path::makeOwned(directory) || !ImageTools::writePng(path, image, Path::Sync::Rewritable)) {
         Error{} << "Unable to write uncompressed image" << path;
         return;
     }

@@ -67,7 +67,7 @@ bool AssetCompiler::compileAppIcons() {
     }
 
     const std::string cache = d.project().cachePath();
-    Path::make(cache);
+    Path::makeOwned(cache);
     ImageTools::StbResizeImageConverter& resizer = resizeConverter();
     for(const int size: AppIconSizes) {
         resizer.setValue("size", fmt::format("{} {}", size, size));

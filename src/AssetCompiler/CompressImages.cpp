@@ -143,7 +143,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
     if(keys.empty()) return;
     Debug{} << "Compressing" << keys.size() << "images";
     const std::string cache = data().project().cachePath();
-    Path::make(cache);
+    Path::makeOwned(cache);
     std::shared_ptr<Progress> progress = editor().addTask("Compressing textures", 1);
     JobSystem& jobs = *editor().jobSystem;
     EditorSceneData& scene = data().scene();
@@ -187,7 +187,11 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         const std::string sourcePath = Path::join(cache, format("{}-mip.source", key));
         const std::string sourceName = format("{} {} {}x{} {}", specular ? "specular" : "irradiance",
             int(source.format), source.size.x, source.size.y, hashName(source.data.data(), source.data.size()));
-        if(Path::readString(sourcePath) == sourceName) for(int l = 0; l != levelCount; ++l) {
+        /* Level files are named after the key, which must keep them
+           inside the cache */
+        const bool cacheable = Path::isPlainName(key);
+        if(!cacheable) Warning{} << "AssetCompiler::compressImages(): Image" << key << "cannot name a cache file, not cached";
+        if(cacheable && Path::readString(sourcePath) == sourceName) for(int l = 0; l != levelCount; ++l) {
             std::optional<Trade::ImageData> level = ImageTools::readPng(Path::join(cache, format("{}-mip-{}.png", key, l)));
             if(!level || level->size != glm::max(Vector2i{size.x >> l, size.y >> l}, Vector2i{1})) {
                 job->levels.clear();
@@ -205,9 +209,9 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
             }
             /* The sidecar goes first and comes back last, so levels half
                written never pass for those of any source */
-            Path::remove(sourcePath);
-            bool written = true;
-            for(std::size_t l = 0; l != job->levels.size(); ++l) {
+            bool written = cacheable;
+            if(cacheable) Path::remove(sourcePath);
+            for(std::size_t l = 0; l != job->levels.size() && cacheable; ++l) {
                 const std::string path = Path::join(cache, format("{}-mip-{}.png", key, l));
                 if(!ImageTools::writePng(path, job->levels[l])) {
                     Error{} << "Failed writing cache file:" << path;
@@ -404,7 +408,7 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         tile.opened = true;
         tile.transcoded = std::move(opened[o - 1].image);
         const std::string directory = Path::split(tile.path).first;
-        tile.cached = Path::make(directory) &&
+        tile.cached = Path::makeOwned(directory) &&
             Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()});
         if(!tile.cached)
             Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;

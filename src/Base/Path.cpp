@@ -87,6 +87,17 @@ bool make(std::string_view path) {
     return fs::is_directory(fsPath(path), ec);
 }
 
+bool makeOwned(std::string_view path) {
+    struct stat info;
+    if(::lstat(std::string{path}.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+       ::unlink(std::string{path}.c_str()) != 0) return false;
+    return make(path);
+}
+
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
+}
+
 bool remove(std::string_view path) {
     std::error_code ec;
     return fs::remove(fsPath(path), ec) && !ec;
@@ -155,12 +166,8 @@ std::optional<std::vector<char>> read(std::string_view path) { return readInto<s
 
 std::optional<std::string> readString(std::string_view path) { return readInto<std::string>(path); }
 
-namespace {
-
-/* The file that @p path finally names, following symbolic links (a relative
-   link from its own directory); a path that does not exist yet is its own
-   answer, a chain of more than 40 links is a loop */
-std::optional<std::string> followLinks(std::string path) {
+std::optional<std::string> followLinks(std::string_view pathIn) {
+    std::string path{pathIn};
     for(int hops = 0; hops != 40; ++hops) {
         struct stat info;
         if(::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
@@ -173,14 +180,22 @@ std::optional<std::string> followLinks(std::string path) {
     return {};
 }
 
+namespace {
+
 /* Opens and locks the one temporary file of @p target. The name is fixed
    per target and held under an exclusive lock while it is written, so a
    file of that name that can be locked is what an interrupted save left:
    it is taken over (truncated) instead of piling up. Another process
-   saving the same file at the same moment is waited for. */
+   saving the same file at the same moment is waited for. Anything else
+   under that name (a link, a FIFO someone planted) is removed first: it is
+   never opened, so nothing is written through it and nothing blocks. */
 int openLockedTemporary(const std::string& temporary) {
     for(int attempt = 0; attempt != 100; ++attempt) {
-        const int fd = ::open(temporary.c_str(), O_WRONLY|O_CREAT|O_CLOEXEC|O_NOFOLLOW, 0644);
+        struct stat planted;
+        if(::lstat(temporary.c_str(), &planted) == 0 && !S_ISREG(planted.st_mode) &&
+           ::unlink(temporary.c_str()) != 0) return -1;
+        const int fd = ::open(temporary.c_str(), O_WRONLY|O_CREAT|O_CLOEXEC|O_NOFOLLOW|O_NONBLOCK, 0644);
+        if(fd < 0 && errno == ELOOP) continue;
         if(fd < 0) return -1;
         int locked;
         while((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}
@@ -204,9 +219,10 @@ std::string temporaryFileFor(std::string_view path) {
     return join(directory, "." + name + ".zandelle-tmp");
 }
 
-bool writeAtomic(std::string_view path, std::string_view data, const Sync sync) {
-    /* Saving through a link replaces the file it points to, not the link */
-    const std::optional<std::string> resolved = followLinks(std::string{path});
+bool writeAtomic(std::string_view path, std::string_view data, const Sync sync, const Links links) {
+    /* Saving through a link replaces the file it points to; otherwise the
+       rename replaces the link itself */
+    const std::optional<std::string> resolved = links == Links::Follow ? followLinks(path) : std::string{path};
     if(!resolved) return false;
     const std::string& target = *resolved;
     const std::string temporary = temporaryFileFor(target);
@@ -218,10 +234,12 @@ bool writeAtomic(std::string_view path, std::string_view data, const Sync sync) 
         return false;
     };
 
-    /* The new file keeps the permissions of the one it replaces */
+    /* The new file keeps the permissions of the file it replaces (never
+       those of a file a replaced link points to) */
     struct stat old;
-    if(::stat(target.c_str(), &old) == 0) {
-        if(S_ISDIR(old.st_mode) || ::fchmod(fd, old.st_mode & 07777) != 0) return fail();
+    if(::lstat(target.c_str(), &old) == 0) {
+        if(S_ISDIR(old.st_mode)) return fail();
+        if(S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0) return fail();
     }
     std::size_t written = 0;
     while(written < data.size()) {

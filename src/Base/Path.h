@@ -34,6 +34,14 @@ ZANDELLE_EXPORT bool isDirectory(std::string_view path);
 
 /** Creates the directory and its missing parents; true when it exists afterwards. */
 ZANDELLE_EXPORT bool make(std::string_view path);
+/** Like make(), for a directory the tool owns inside a project (the cache,
+    ".editor"): when @p path is a symbolic link, the link is replaced by a
+    directory, so that nothing written into it lands elsewhere */
+ZANDELLE_EXPORT bool makeOwned(std::string_view path);
+/** Whether @p name names a file inside one directory: not empty, no
+    separator, not "." or "..". Names from a project (record keys) that
+    become file names are checked with it. */
+ZANDELLE_EXPORT bool isPlainName(std::string_view name);
 
 ZANDELLE_EXPORT bool remove(std::string_view path);
 ZANDELLE_EXPORT bool move(std::string_view from, std::string_view to);
@@ -48,17 +56,34 @@ ZANDELLE_EXPORT std::optional<std::string> readString(std::string_view path);
 ZANDELLE_EXPORT std::optional<std::vector<char>> read(std::string_view path);
 
 /** Writes through a temporary file in the same directory and a rename, so the
-    old file survives any failure. A symbolic link is followed: its target is
-    replaced and keeps its permissions. Whatever an interrupted earlier write
-    of the same file left is reused and replaced. */
+    old file survives any failure. Whatever an interrupted earlier write of
+    the same file left is reused and replaced. */
 enum class Sync {
     Durable,    /**< synced to disk with its directory before returning */
     Rewritable  /**< not synced: for scratch files, and caches that are
                      written again from their source on every compile */
 };
-ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data, Sync sync = Sync::Durable);
+/** What writeAtomic() does with a symbolic link at the path */
+enum class Links {
+    /** The link itself is replaced by the new file and nothing is written
+        where it points: for every file the tool owns (caches, editor
+        state, scratch files), which a project from elsewhere may have
+        planted as links */
+    Replace,
+    /** Saved through the link: its target is replaced and keeps its
+        permissions. For the files the user names (the project file, the
+        per-user lists) */
+    Follow
+};
+ZANDELLE_EXPORT bool writeAtomic(std::string_view path, std::string_view data, Sync sync = Sync::Durable,
+    Links links = Links::Replace);
 /** The temporary file writeAtomic() writes before renaming it to @p path */
 ZANDELLE_EXPORT std::string temporaryFileFor(std::string_view path);
+
+/** The file that @p path finally names, following symbolic links (a relative
+    link from its own directory); a path that does not exist is its own
+    answer. Empty for a chain of more than 40 links. */
+ZANDELLE_EXPORT std::optional<std::string> followLinks(std::string_view path);
 
 /** Absolute, lexically normalised, forward slashes, no trailing slash. */
 ZANDELLE_EXPORT std::string absolute(std::string_view path);

@@ -60,6 +60,30 @@ std::string_view trim(std::string_view text) {
     return text.substr(b, e - b + 1);
 }
 
+bool isValidUtf8(std::string_view text) {
+    for(std::size_t i = 0; i != text.size();) {
+        const unsigned char c = text[i];
+        std::size_t length;
+        char32_t codePoint;
+        if(c < 0x80) { ++i; continue; }
+        else if((c & 0xe0) == 0xc0) { length = 2; codePoint = c & 0x1f; }
+        else if((c & 0xf0) == 0xe0) { length = 3; codePoint = c & 0x0f; }
+        else if((c & 0xf8) == 0xf0) { length = 4; codePoint = c & 0x07; }
+        else return false;
+        if(text.size() - i < length) return false;
+        for(std::size_t j = 1; j != length; ++j) {
+            const unsigned char next = text[i + j];
+            if((next & 0xc0) != 0x80) return false;
+            codePoint = (codePoint << 6)|(next & 0x3f);
+        }
+        constexpr char32_t Smallest[]{0, 0, 0x80, 0x800, 0x10000};
+        if(codePoint < Smallest[length] || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string shellQuote(std::string_view text) {
     std::string out = "'";
     for(char c: text) {

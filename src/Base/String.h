@@ -17,6 +17,9 @@ ZANDELLE_EXPORT std::string join(const std::vector<std::string>& parts, std::str
 ZANDELLE_EXPORT std::string replaceAll(std::string_view text, std::string_view search, std::string_view replace);
 ZANDELLE_EXPORT std::string lowercase(std::string_view text);
 ZANDELLE_EXPORT std::string_view trim(std::string_view text);
+/** Whether @p text is well-formed UTF-8: no stray or missing continuation
+    bytes, no overlong forms, no surrogates, nothing above U+10FFFF */
+ZANDELLE_EXPORT bool isValidUtf8(std::string_view text);
 /** Quotes for a POSIX shell: 'text' with every ' written as '\'' */
 ZANDELLE_EXPORT std::string shellQuote(std::string_view text);
 

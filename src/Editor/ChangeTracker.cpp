@@ -1,6 +1,9 @@
 #include "Editor/ChangeTracker.h"
 
 #include <algorithm>
+#include <unordered_set>
+
+#include <fmt/format.h>
 
 #include "Base/String.h"
 #include "Editor/ProjectFile.h"
@@ -65,20 +68,62 @@ void ChangeTracker::deliver(std::string_view path, const JsonValue* value) {
     }
 }
 
-bool ChangeTracker::canEdit(std::string_view pointer, const JsonValue* value) const {
-    if(!_document || pointer.empty() || pointer.front() != '/') return false;
+namespace {
+
+const char* kindName(const JsonValue& value) {
+    if(value.IsObject()) return "an object";
+    if(value.IsArray()) return "an array";
+    if(value.IsString()) return "a string";
+    if(value.IsNumber()) return "a number";
+    if(value.IsBool()) return "a boolean";
+    return "null";
+}
+
+/* Escapes such as a lone "\udc80" decode to bytes that are no UTF-8 even
+   in valid text, so the strings are checked after parsing as well */
+bool hasValidText(const JsonValue& value) {
+    std::vector<const JsonValue*> stack{&value};
+    while(!stack.empty()) {
+        const JsonValue& v = *stack.back();
+        stack.pop_back();
+        if(v.IsString() && !String::isValidUtf8({v.GetString(), v.GetStringLength()})) return false;
+        if(v.IsArray()) for(const JsonValue& e: v.GetArray()) stack.push_back(&e);
+        if(v.IsObject()) for(const auto& m: v.GetObject()) {
+            stack.push_back(&m.name);
+            stack.push_back(&m.value);
+        }
+    }
+    return true;
+}
+
+}
+
+std::optional<std::string> ChangeTracker::parseValue(std::string_view text, JsonDocument& value) {
+    if(!String::isValidUtf8(text)) return std::string{"not valid UTF-8"};
+    if(std::optional<std::string> error = Json::parse(value, text)) return error;
+    if(!hasValidText(value)) return std::string{"an escape that is not valid UTF-8"};
+    return {};
+}
+
+std::optional<std::string> ChangeTracker::refusal(std::string_view pointer, const JsonValue* value) const {
+    const std::string unnamed = std::string{pointer} +
+        (value ? " does not name a record member that can be set" : " does not name a record member to remove");
+    if(!_document || pointer.empty() || pointer.front() != '/' || !String::isValidUtf8(pointer)) return unnamed;
     const std::vector<std::string> tokens = String::split(pointer.substr(1), '/');
-    if(tokens.size() < 2) return false;
-    for(const std::string& token: tokens) if(token.empty()) return false;
+    if(tokens.size() < 2) return unnamed;
+    for(const std::string& token: tokens) if(token.empty()) return unnamed;
     const bool settings = tokens[0] == "settings";
-    if(!settings && !_document->section(tokens[0])) return false;
+    if(!settings && !_document->section(tokens[0])) return unnamed;
     /* Below a record the record itself must exist */
     if(!settings && tokens.size() > 2) {
         const ValueAccess record = (*_document)["/" + tokens[0] + "/" + tokens[1]];
-        if(!record.isSetInProject() || !record.readValue()->IsObject()) return false;
+        if(!record.isSetInProject() || !record.readValue()->IsObject()) return unnamed;
     }
 
-    if(!value) return (*_document)[pointer].isSetInProject();
+    if(!value) {
+        if(!(*_document)[pointer].isSetInProject()) return unnamed;
+        return {};
+    }
 
     /* What already exists on the way must be an object, or an array with
        that element, so that writing replaces nothing but the target */
@@ -87,28 +132,62 @@ bool ChangeTracker::canEdit(std::string_view pointer, const JsonValue* value) co
         prefix += '/';
         prefix += tokens[i];
         const ValueAccess parent = (*_document)[prefix];
-        if(!parent.isSetInProject()) return true;
+        if(!parent.isSetInProject()) break;
         const JsonValue& json = *parent.readValue();
         if(json.IsObject()) continue;
-        if(!json.IsArray()) return false;
+        if(!json.IsArray()) return unnamed;
         const std::string& next = tokens[i + 1];
-        if(next.size() > 9 || next.find_first_not_of("0123456789") != std::string::npos) return false;
+        if(next.size() > 9 || next.find_first_not_of("0123456789") != std::string::npos) return unnamed;
         const std::size_t index = std::stoul(next);
         /* The last token may append one element */
-        if(index > json.Size() || (index == json.Size() && i + 2 != tokens.size())) return false;
+        if(index > json.Size() || (index == json.Size() && i + 2 != tokens.size())) return unnamed;
     }
-    return true;
+
+    /* The compile steps read an object or an array where the document has
+       one; anything else in its place would be read as if it were absent */
+    if(const JsonValue* current = (*_document)[pointer].readValue();
+       current && (current->IsObject() || current->IsArray()) && current->GetType() != value->GetType())
+        return fmt::format("{} holds {}, not {}", pointer, kindName(*current), kindName(*value));
+
+    /* The document's root is level 1 and each token one level deeper; a
+       file nested deeper than the load accepts would never open again */
+    if(tokens.size() + Json::depth(*value) > Json::MaxDepth)
+        return fmt::format("{}: the value nests deeper than the {} levels a project file may hold", pointer, Json::MaxDepth);
+
+    /* A parent must be an object, and following parents from it must not
+       come back to the edited object */
+    const JsonValue* parent = nullptr;
+    if(tokens[0] == "objects" && tokens.size() == 3 && tokens[2] == "parent") parent = value;
+    else if(tokens[0] == "objects" && tokens.size() == 2 && value->IsObject()) {
+        const auto found = value->FindMember("parent");
+        if(found != value->MemberEnd()) parent = &found->value;
+    }
+    if(parent && parent->IsString() && parent->GetStringLength()) {
+        const std::string_view object = tokens[1];
+        std::string ancestor{parent->GetString(), parent->GetStringLength()};
+        ProjectSection& objects = _document->objects();
+        if(!objects.member(ancestor).isSetInProject())
+            return fmt::format("{}: there is no object {}", pointer, ancestor);
+        /* A cycle elsewhere in the document ends the walk */
+        std::unordered_set<std::string> seen;
+        while(!ancestor.empty() && seen.insert(ancestor).second) {
+            if(ancestor == object)
+                return fmt::format("{}: object {} would become its own ancestor", pointer, object);
+            ancestor = objects.member(ancestor)["parent"].asString();
+        }
+    }
+    return {};
 }
 
 bool ChangeTracker::setValue(std::string_view pointer, const JsonValue& value) {
-    if(!canEdit(pointer, &value)) return false;
+    if(refusal(pointer, &value)) return false;
     (*_document)[pointer].setValue(value);
     report(pointer);
     return true;
 }
 
 bool ChangeTracker::removeValue(std::string_view pointer) {
-    if(!canEdit(pointer, nullptr)) return false;
+    if(refusal(pointer, nullptr)) return false;
     (*_document)[pointer].remove();
     report(pointer);
     return true;

@@ -75,17 +75,30 @@ class ZANDELLE_EXPORT ChangeTracker {
         void dispatch();
         const std::vector<std::string>& pendingChanges() const { return _pendingChanges; }
 
-        /** Whether @p pointer names a record of a section ("/objects/id"), a
+        /** Reads the JSON @p text of a value for setValue() as a project file
+            is read (nesting limited to Json::MaxDepth), and requires valid
+            UTF-8, which every other JSON reader of the saved file needs.
+            Empty on success, otherwise why not. */
+        static std::optional<std::string> parseValue(std::string_view text, JsonDocument& value);
+
+        /** Why @p value cannot be written at @p pointer, or with no
+            @p value, why the member there cannot be removed; empty when it
+            can. An edit must name a record of a section ("/objects/id"), a
             member below one, or a setting below a group ("/settings/group"
-            and deeper) that @p value can be written to, or with no
-            @p value, that the document holds so it can be removed */
-        bool canEdit(std::string_view pointer, const JsonValue* value) const;
+            and deeper); a removed member must be in the document. A value
+            may not replace an object or array with a value of another kind,
+            nest deeper than a project file may (Json::MaxDepth, counted
+            from the document's root), or give an object a parent that is
+            no object or that makes it its own ancestor. The reason is one
+            line that starts with the pointer. */
+        std::optional<std::string> refusal(std::string_view pointer, const JsonValue* value) const;
+        bool canEdit(std::string_view pointer, const JsonValue* value) const { return !refusal(pointer, value); }
         /** Writes a copy of @p value at @p pointer (creating missing parent
             objects) and queues the edit; false, with nothing changed, when
-            canEdit() says no */
+            refusal() gives a reason */
         bool setValue(std::string_view pointer, const JsonValue& value);
         /** Removes the member at @p pointer and queues the edit; false, with
-            nothing changed, when canEdit() says no */
+            nothing changed, when refusal() gives a reason */
         bool removeValue(std::string_view pointer);
 
         /** Sees every handler call; none by default */

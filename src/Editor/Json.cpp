@@ -1,5 +1,6 @@
 #include "Editor/Json.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -97,6 +98,23 @@ std::optional<std::string> parse(JsonDocument& document, std::string_view text) 
     if(!result.IsError()) return {};
     if(tooDeep) return fmt::format("Nesting deeper than {} levels. at offset {}", MaxDepth, result.Offset());
     return fmt::format("{} at offset {}", rapidjson::GetParseError_En(result.Code()), result.Offset());
+}
+
+std::size_t depth(const JsonValue& value) {
+    std::vector<std::pair<const JsonValue*, std::size_t>> stack{{&value, 1}};
+    std::size_t deepest = 0;
+    while(!stack.empty()) {
+        const auto [v, level] = stack.back();
+        stack.pop_back();
+        if(v->IsObject()) {
+            deepest = std::max(deepest, level);
+            for(const auto& m: v->GetObject()) stack.emplace_back(&m.value, level + 1);
+        } else if(v->IsArray()) {
+            deepest = std::max(deepest, level);
+            for(const JsonValue& e: v->GetArray()) stack.emplace_back(&e, level + 1);
+        }
+    }
+    return deepest;
 }
 
 std::string_view asString(const JsonValue* v) {

@@ -36,6 +36,11 @@ constexpr unsigned MaxDepth = 512;
     on success, otherwise the reason, as in "Invalid value. at offset 13". */
 ZANDELLE_EXPORT std::optional<std::string> parse(JsonDocument& document, std::string_view text);
 
+/** Nesting of arrays and objects in @p value, counted as parse() counts it:
+    0 for a scalar, 1 for an array or object of scalars. Walked without
+    recursion. */
+ZANDELLE_EXPORT std::size_t depth(const JsonValue& value);
+
 ZANDELLE_EXPORT std::string_view asString(const JsonValue* v);
 ZANDELLE_EXPORT bool asBool(const JsonValue* v, bool defaultValue = false);
 ZANDELLE_EXPORT std::int32_t asInt(const JsonValue* v, std::int32_t defaultValue = 0);

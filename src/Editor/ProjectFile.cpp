@@ -394,6 +394,27 @@ void ProjectFile::invalidateLookups() {
     _lookups->tables.clear();
 }
 
+namespace {
+
+/* Why parse() refuses a document of the right syntax: the kinds of the root,
+   the sections and the settings */
+std::optional<std::string> kindRefusal(const JsonValue& document) {
+    if(!document.IsObject()) return std::string{"the document is not a JSON object"};
+    for(const auto& m: document.GetObject()) {
+        const std::string_view name{m.name.GetString(), m.name.GetStringLength()};
+        const auto& sections = ProjectFile::sectionNames();
+        const bool isSection = std::find(sections.begin(), sections.end(), name) != sections.end();
+        /* Files written before 1.1.0 keep "files" as an array */
+        const bool ok = name == "files" ? (m.value.IsObject() || m.value.IsArray()) :
+            (isSection || name == "settings") ? m.value.IsObject() : true;
+        if(!ok) return name == "settings" ? std::string{"settings are not a JSON object"} :
+            "section " + std::string{name} + " is not a JSON object";
+    }
+    return {};
+}
+
+}
+
 ProjectFile::ProjectFile(): ValueAccess{this, {}}, _lookups{std::make_unique<LookupTables>()} {
     _document.SetObject();
     for(const std::string& name: sectionNames()) {
@@ -418,20 +439,7 @@ bool ProjectFile::parse(std::string_view text, std::string* reason) {
     if(const std::optional<std::string> error = Json::parse(parsed, text)) {
         return fail(*error);
     }
-    if(!parsed.IsObject()) {
-        return fail("the document is not a JSON object");
-    }
-    for(const auto& m: parsed.GetObject()) {
-        const std::string_view name{m.name.GetString(), m.name.GetStringLength()};
-        const bool isSection = std::find(sectionNames().begin(), sectionNames().end(), name) != sectionNames().end();
-        /* Files written before 1.1.0 keep "files" as an array */
-        const bool ok = name == "files" ? (m.value.IsObject() || m.value.IsArray()) :
-            (isSection || name == "settings") ? m.value.IsObject() : true;
-        if(!ok) {
-            return fail(name == "settings" ? std::string{"settings are not a JSON object"} :
-                "section " + std::string{name} + " is not a JSON object");
-        }
-    }
+    if(std::optional<std::string> refused = kindRefusal(parsed)) return fail(std::move(*refused));
     _document.Swap(parsed);
     invalidateLookups();
     _nextIds.clear();
@@ -482,6 +490,13 @@ std::string ProjectFile::generateId(std::string_view sectionName) {
 }
 
 std::optional<std::string> ProjectFile::toString() const {
+    std::optional<std::string> refused = kindRefusal(_document);
+    if(!refused && Json::depth(_document) > Json::MaxDepth)
+        refused = fmt::format("nesting deeper than {} levels", Json::MaxDepth);
+    if(refused) {
+        Error{} << "ProjectFile::toString(): the document would not load again:" << *refused;
+        return {};
+    }
     return Json::toString(_document, Json::JsonPretty|Json::JsonIndentFour|Json::JsonSingleLineArrays);
 }
 

@@ -237,7 +237,10 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         /** A fresh record id for @p section in the current scheme */
         std::string generateId(std::string_view section);
 
-        /** The document as the project file's text */
+        /** The document as the project file's text. Empty, with one Error
+            line, when parse() would refuse that text (nesting too deep, a
+            section of the wrong kind) or it cannot be written (NaN), so
+            that no saved project fails to open again. */
         std::optional<std::string> toString() const;
 
         /* Originals: storage for OriginalAccess */

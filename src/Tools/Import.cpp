@@ -10,6 +10,7 @@
 #include "Base/String.h"
 #include "Editor/SceneLoader.h"
 #include "Editor/ZandelleEditor.h"
+#include "Engine/Font.h"
 
 namespace ZandelleEngine {
 
@@ -73,6 +74,12 @@ bool importCommon(ZandelleEditor& editor, const ImportPath& file, std::vector<st
     EditorData& data = editor.data();
     const bool known = std::find(list.begin(), list.end(), entry) != list.end();
 
+    /* The relative path is written into the project file, whose text every
+       JSON reader must accept */
+    if(!String::isValidUtf8(file.relative)) {
+        Error{} << "Not importing" << file.absolute << "(its name is not valid UTF-8)";
+        return false;
+    }
     if(!import()) return false;
 
     if(!known) {
@@ -186,7 +193,9 @@ bool loadFont(std::string_view path, ZandelleEditor& editor, bool wait) {
     return importCommon(editor, file, data.scene().fontFiles, file.absolute,
         [&] {
             std::optional<std::vector<char>> bytes = Path::read(file.absolute);
-            if(!bytes) {
+            /* A file FreeType cannot open would be recorded and then
+               compile to nothing */
+            if(!bytes || !Font::importFont(*bytes)) {
                 Error{} << "Failed to load font file" << file.absolute;
                 return false;
             }

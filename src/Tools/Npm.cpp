@@ -119,6 +119,11 @@ std::string readInstalledPackageVersion(std::string_view projectRoot, std::strin
     return {version->value.GetString(), version->value.GetStringLength()};
 }
 
+bool isApiPackageOutdated(std::string_view projectRoot) {
+    const std::optional<std::array<int, 3>> version = parseVersion(readInstalledPackageVersion(projectRoot, ApiPackage));
+    return version && *version < std::array<int, 3>{1, 1, 0};
+}
+
 bool upgradeApiPackage(ZandelleEditor& editor) {
     const std::string installed = readInstalledPackageVersion(editor.data().project().root(), ApiPackage);
     if(installed.empty()) return false;
@@ -128,7 +133,7 @@ bool upgradeApiPackage(ZandelleEditor& editor) {
         Warning{} << "Could not determine @zandelleengine/api version";
         return false;
     }
-    if(*version >= std::array<int, 3>{1, 1, 0}) return false;
+    if(*version >= std::array<int, 3>{1, 1, 0} || editor.npmExecutable.empty()) return false;
 
     const CommandResult result = npm(editor, "update @zandelleengine/api");
     if(!result) {

@@ -30,8 +30,14 @@ ZANDELLE_EXPORT std::optional<int> npmInstall(ZandelleEditor& editor, bool prefe
     JSON, or does not name the package */
 std::string readInstalledPackageVersion(std::string_view projectRoot, std::string_view packageName);
 
+/** Whether the @zandelleengine/api that package-lock.json in @p projectRoot
+    records is older than 1.1.0, so that upgradeApiPackage() would run npm */
+ZANDELLE_EXPORT bool isApiPackageOutdated(std::string_view projectRoot);
+
 /** Upgrades @zandelleengine/api in the project when the installed one is
-    older than 1.1.0, and tells the user with a message; true when it did */
+    older than 1.1.0, and tells the user with a message; true when it did.
+    Runs nothing when the editor has no npm executable set (npm must not
+    run). */
 ZANDELLE_EXPORT bool upgradeApiPackage(ZandelleEditor& editor);
 
 }

@@ -24,7 +24,7 @@ bool saveProject(std::string_view pathIn, ZandelleEditor& editor) {
     const auto [directory, filename] = Path::split(target);
     Path::make(directory);
     const std::string editorDirectory = Path::join(directory, ".editor");
-    Path::make(editorDirectory);
+    Path::makeOwned(editorDirectory);
 
     if(Path::writeAtomic(Path::join(editorDirectory, "state.json"), editor.editorState.serialize()))
         Debug{} << "Saved editor state";
@@ -45,7 +45,7 @@ bool saveProject(std::string_view pathIn, ZandelleEditor& editor) {
         CurrentProjectVersion.patch, CurrentProjectVersion.prerelease});
 
     const std::optional<std::string> text = file.toString();
-    if(!text || !Path::writeAtomic(target, *text)) {
+    if(!text || !Path::writeAtomic(target, *text, Path::Sync::Durable, Path::Links::Follow)) {
         Error{} << "Failed saving project to" << target;
         if(editor.showErrorDialogs)
             editor.dialogs->message("Zandelle Engine", "Saving project failed", DialogIcon::Error);

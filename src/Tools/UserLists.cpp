@@ -16,7 +16,7 @@ constexpr const char PluginEnabledProjectsFile[] = "plugin_enabled_projects.txt"
 bool writeList(std::string_view file, const std::vector<std::string>& lines) {
     const std::string directory = userSettingsDirectory();
     Path::make(directory);
-    return Path::writeAtomic(Path::join(directory, file), String::join(lines, "\n"));
+    return Path::writeAtomic(Path::join(directory, file), String::join(lines, "\n"), Path::Sync::Durable, Path::Links::Follow);
 }
 
 /* A line break would turn one path into two entries of a line-based list */

@@ -2,10 +2,14 @@
 // the files it leaves behind.
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <regex>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +19,7 @@
 #include "Editor/ProjectFile.h"
 #include "Engine/ImageTools.h"
 #include "Support/TempDirectory.h"
+#include "Tools/ProjectLock.h"
 #include "Tools/Version.h"
 
 using namespace ZandelleEngine;
@@ -118,6 +123,7 @@ TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
     EXPECT_NE(dryRun.find("migration_1_1_0_convertFilesToResourceSection: files"), std::string::npos) << dryRun;
     EXPECT_EQ(*Path::readString(old), before);
     EXPECT_FALSE(Path::exists(dir / "old/.editor"));
+    Path::make(dir / "new");
     ok("upgrade " + q(old) + " --out " + q(dir / "new/Upgraded.zdp") + " --quiet");
     EXPECT_EQ(*Path::readString(old), before);
     EXPECT_EQ((*saved(dir / "new/Upgraded.zdp"))["settings/project/version"].asIntArray(),
@@ -150,12 +156,32 @@ TEST_F(Zandelle, NewPackageAndTemplateThenNpmInstall) {
     const std::string copy = created("copy/Copy.zdp", "--name Copied --template " + q(withPackage) + " --quiet");
     EXPECT_EQ((*saved(copy))["settings/project/name"].asString(), "Copied");
 
-    /* npm-install through a stand-in that records its arguments */
-    const std::string npm = dir.write("npm", "#!/bin/sh\necho \"$@\" > " + q(dir / "npm-args") +
+    /* npm through a stand-in that records its arguments. It runs the
+       project's own scripts: only for a trusted project */
+    const std::string npm = dir.write("npm", "#!/bin/sh\necho \"$@\" >> " + q(dir / "npm-args") +
         "\necho installed\n");
     ::chmod(npm.c_str(), 0755);
-    ok("npm-install " + q(withPackage) + " --prefer-offline --quiet", Merged, "ZANDELLE_NPM=" + q(npm));
-    EXPECT_EQ(Path::readString(dir / "npm-args"), "i --no-audit --prefer-offline\n");
+    const std::string environment = "ZANDELLE_NPM=" + q(npm);
+    const std::string notRun = "npm was not run for this untrusted project; to allow it: zandelle trust " + withPackage + "\n";
+    const CommandRun untrusted = run("npm-install " + q(withPackage) + " --quiet", Stderr, environment);
+    EXPECT_EQ(untrusted.exitCode, 1);
+    EXPECT_EQ(untrusted.out, notRun);
+    /* A package-lock.json with an old API package asks open for an upgrade */
+    dir.write("pkg/package-lock.json", R"({"packages": {"node_modules/@zandelleengine/api": {"version": "1.0.12"}}})");
+    const std::string opened = ok("open " + q(withPackage) + " --quiet", Stderr, environment);
+    EXPECT_NE(opened.find(notRun), std::string::npos) << opened;
+    EXPECT_FALSE(Path::exists(dir / "npm-args"));
+
+    ok("trust " + q(withPackage));
+    ok("npm-install " + q(withPackage) + " --prefer-offline --quiet", Merged, environment);
+    ok("open " + q(withPackage) + " --quiet", Merged, environment);
+    EXPECT_EQ(Path::readString(dir / "npm-args"), "i --no-audit --prefer-offline\nupdate @zandelleengine/api\n");
+    /* The time limit is an option */
+    const std::string slow = dir.write("slow-npm", "#!/bin/sh\nsleep 10\n");
+    ::chmod(slow.c_str(), 0755);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("npm-install " + q(withPackage) + " --npm-timeout 0.5 --quiet", Stdout, "ZANDELLE_NPM=" + q(slow)).exitCode, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds{5});
 }
 
 TEST_F(Zandelle, ImportSavesGoodFilesAndFailsCleanlyOnBrokenOnes) {
@@ -195,11 +221,14 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
         {"upgrade a.zdp --out", 2, "zandelle: --out needs a value"},
         {"--frobnicate open x.zdp", 2, "zandelle: unknown global option '--frobnicate'"},
         {"new ''", 2, "zandelle: new needs a project path"},
-        {"new " + q(dir / "directory.zdp") + " --quiet", 1, "Failed saving project to " + (dir / "directory.zdp")},
+        {"new " + q(dir / "directory.zdp") + " --quiet", 1, "zandelle: " + (dir / "directory.zdp") + " is a directory"},
+        {"new " + q(dir / "caf\xe9.zdp") + " --quiet", 1, "zandelle: the project's name or path is not valid UTF-8"},
+        {"upgrade " + q(project) + " --out /nonexistent/dir/x.zdp", 1, "zandelle: no directory /nonexistent/dir to save into"},
+        {"set " + q(project) + " /objects/a '{}' --lock-wait soon", 2, "zandelle: --lock-wait needs a number of seconds"},
         {"open " + q(bad) + " --quiet", 1, "Failed parsing project from " + bad},
         {"open " + q(dir / "missing.zdp") + " --quiet", 1, "Failed loading project from " + (dir / "missing.zdp")},
         {"upgrade " + q(bad) + " --dry-run --quiet", 1, "Failed parsing project from " + bad},
-        {"npm-install " + q(project) + " --quiet", 1, "zandelle: no package.json in " + dir.path()},
+        {"npm-install " + q(project) + " --quiet", 1, "npm was not run for this untrusted project; to allow it: zandelle trust " + project},
         {"devices --adb " + q(dir / "no-adb") + " --quiet", 1, ""},
         {"open " + q(project) + " --resources " + q(dir.path()), 1, "zandelle: not a resources directory"},
         {"trust " + q(notProject), 1, "zandelle: not a project file: " + notProject},
@@ -215,6 +244,11 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
         EXPECT_EQ(lines.back().rfind(c.line, 0), 0u) << r.out;
         if(c.exitCode == 2) { EXPECT_EQ(lines.size(), 1u) << r.out; }
     }
+    /* Failed commands left nothing behind */
+    EXPECT_FALSE(Path::exists("/nonexistent"));
+    EXPECT_EQ(*Path::list(dir / "directory.zdp"), std::vector<std::string>{});
+    EXPECT_EQ(*Path::list(dir.path()), (std::vector<std::string>{".editor", "Bad.zdp", "Game.zdp", "Game.zdp.lock",
+        "NotAProject.zdp", "appdata", "cache", "directory.zdp", "file"}));
 }
 
 TEST_F(Zandelle, CompileTimesEachStepAndChecksShaders) {
@@ -286,17 +320,99 @@ TEST_F(Zandelle, SetEditsRecompilesAndSaves) {
         R"( "compiled": {"materials": 1})", 0), 0u) << removed;
     EXPECT_FALSE((*saved(project))["materials/red/Phong"].isSetInProject());
 
-    /* Edits that cannot be made: one line, exit 2, the file as it was, also
-       when an edit before the bad one was fine */
+    ok("set " + q(project) + " /objects/o2 " + q(R"({"name": "Child", "parent": "o1"})") + " --quiet");
+
+    /* Edits that cannot be made, or whose file would not open again: one
+       line, exit 2, the file as it was, also when an edit before the bad
+       one was fine */
     const std::string before = Path::readString(project).value_or("");
-    for(const std::string arguments: {"/settings/project/name notjson", "/objects/o1/name '\"P\"' /nosection/a 1",
-                                      "/materials/red/Phong --remove", "/objects/o1/name"}) {
-        SCOPED_TRACE(arguments);
-        const CommandRun r = run("set " + q(project) + " " + arguments, Stderr);
+    const struct {
+        std::string arguments, line;
+    } refused[]{
+        {"/settings/project/name notjson", ""},
+        {"/objects/o1/name '\"P\"' /nosection/a 1", ""},
+        {"/materials/red/Phong --remove", ""},
+        {"/objects/o1/name", ""},
+        {"/objects/o1/parent '\"o1\"'", "zandelle: /objects/o1/parent: object o1 would become its own ancestor"},
+        {"/objects/o1/parent '\"o2\"'", "zandelle: /objects/o1/parent: object o1 would become its own ancestor"},
+        {"/objects/o1 '{\"parent\": \"o2\"}'", "zandelle: /objects/o1: object o1 would become its own ancestor"},
+        {"/objects/o2/parent '\"o9\"'", "zandelle: /objects/o2/parent: there is no object o9"},
+        {"/settings/project '\"x\"'", "zandelle: /settings/project holds an object, not a string"},
+        {"/objects/o1 '[]'", "zandelle: /objects/o1 holds an object, not an array"},
+        {"/objects/o1/x " + q(std::string(510, '[') + std::string(510, ']')),
+            "zandelle: /objects/o1/x: the value nests deeper than the 512 levels a project file may hold"},
+        {"/objects/o1/x " + q(std::string(20000, '[') + std::string(20000, ']')), ""},
+        {"/objects/o1/name " + q("\"\xff\""), ""},
+        {"/objects/o1/name '\"\\udc80\"'", ""},
+    };
+    for(const auto& c: refused) {
+        SCOPED_TRACE(c.arguments.substr(0, 80));
+        const CommandRun r = run("set " + q(project) + " " + c.arguments, Stderr);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_EQ(String::splitWithoutEmptyParts(r.out, '\n').size(), 1u) << r.out;
+        if(!c.line.empty()) { EXPECT_EQ(r.out, c.line + "\n"); }
         EXPECT_EQ(Path::readString(project).value_or(""), before);
     }
+    /* At the limit it saves, and opens again */
+    ok("set " + q(project) + " /objects/o1/x " + q(std::string(509, '[') + std::string(509, ']')) + " --quiet");
+    ok("open " + q(project) + " --quiet");
+}
+
+TEST_F(Zandelle, OneWriterAtATime) {
+    const std::string project = created("w/Game.zdp");
+    /* Two edits at once: the second waits for the first, so both are saved */
+    const std::string set = q(ZANDELLE_BINARY_DIR "/bin/zandelle") + " set --quiet " + q(project);
+    const CommandResult both = runCommand("export APPDATA=" + q(dir / "appdata") + "; " + set + " /objects/a '{}' & a=$!; " +
+        set + " /objects/b '{}' & b=$!; wait $a && wait $b");
+    EXPECT_TRUE(both) << (both ? "" : both.error().output);
+    EXPECT_EQ(saved(project)->objects().keys(), (std::vector<std::string>{"a", "b"}));
+
+    /* A writer that holds on: the next one gives up after its wait, naming
+       the holder, and changes nothing */
+    const std::string before = *Path::readString(project);
+    {
+        ProjectLock holder{project, std::chrono::milliseconds{0}};
+        ASSERT_EQ(holder.status(), ProjectLock::Status::Locked);
+        const CommandRun r = run("set " + q(project) + " /objects/c '{}' --lock-wait 0.2", Stderr);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "zandelle: " + project + " is locked by process " + std::to_string(::getpid()) +
+            "; gave up after waiting 0.2 s (--lock-wait)\n");
+        EXPECT_EQ(*Path::readString(project), before);
+    }
+    /* The lock died with its holder; a link planted as the lock file is
+       replaced, not written through */
+    const std::string outside = dir.write("outside", "keep");
+    Path::remove(project + ".lock");
+    ASSERT_EQ(::symlink(outside.c_str(), (project + ".lock").c_str()), 0);
+    ok("set " + q(project) + " /objects/c '{}' --quiet");
+    EXPECT_EQ(*Path::readString(outside), "keep");
+}
+
+TEST_F(Zandelle, PlantedLinksAreNotWrittenThrough) {
+    /* A project whose editor state and cache files link to files
+       elsewhere, the first cache file to one that does not exist */
+    const std::string project = created("u/Game.zdp");
+    const std::string outside = dir.write("outside/victim", "precious");
+    std::vector<std::string> planted;
+    for(const std::string& name: Path::list(dir / "u/cache").value_or(std::vector<std::string>{}))
+        planted.push_back(dir / ("u/cache/" + name));
+    ASSERT_FALSE(planted.empty());
+    planted.push_back(dir / "u/.editor/state.json");
+    for(const std::string& link: planted) {
+        Path::remove(link);
+        ASSERT_EQ(::symlink((link == planted.front() ? dir / "outside/created" : outside).c_str(), link.c_str()), 0);
+    }
+    ok("open " + q(project) + " --quiet");
+    ok("set " + q(project) + " /objects/o1 '{}' --quiet");
+    EXPECT_EQ(*Path::readString(outside), "precious");
+    EXPECT_EQ(*Path::list(dir / "outside"), std::vector<std::string>{"victim"});
+    /* The project file keeps its own rule: saved through the user's link */
+    Path::make(dir / "real");
+    ASSERT_TRUE(Path::move(project, dir / "real/Game.zdp"));
+    ASSERT_EQ(::symlink((dir / "real/Game.zdp").c_str(), project.c_str()), 0);
+    ok("set " + q(project) + " /objects/o2 '{}' --quiet");
+    EXPECT_TRUE(std::filesystem::is_symlink(project));
+    EXPECT_TRUE(saved(dir / "real/Game.zdp")->objects().member("o2").isSetInProject());
 }
 
 TEST_F(Zandelle, EveryCommandSavesTheSameFromWhereverItIsRun) {

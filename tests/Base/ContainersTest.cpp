@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,7 +58,7 @@ TEST(Path, AtomicWrite) {
     ::chmod(real.c_str(), 0600);
     ASSERT_EQ(::symlink("real/Game.zdp", (dir / "hop").c_str()), 0);
     ASSERT_EQ(::symlink("hop", (dir / "Game.zdp").c_str()), 0);
-    ASSERT_TRUE(Path::writeAtomic(dir / "Game.zdp", "new"));
+    ASSERT_TRUE(Path::writeAtomic(dir / "Game.zdp", "new", Path::Sync::Durable, Path::Links::Follow));
     struct stat info;
     ASSERT_EQ(::lstat((dir / "Game.zdp").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -72,11 +74,49 @@ TEST(Path, AtomicWrite) {
 
     /* A link loop or a directory in the way fails, leaving nothing behind */
     ASSERT_EQ(::symlink("loop", (dir / "loop").c_str()), 0);
-    EXPECT_FALSE(Path::writeAtomic(dir / "loop", "x"));
+    EXPECT_FALSE(Path::writeAtomic(dir / "loop", "x", Path::Sync::Durable, Path::Links::Follow));
     Path::make(dir / "sub");
     EXPECT_FALSE(Path::writeAtomic(dir / "sub", "x"));
     EXPECT_EQ(*Path::list(dir.path()), (std::vector<std::string>{"Game.zdp", "hop", "loop", "real", "sub"}));
     EXPECT_FALSE(Path::readString(dir / "missing"));
+}
+
+TEST(Path, FilesTheToolOwnsReplaceLinksInsteadOfWritingThroughThem) {
+    Testing::TempDirectory dir;
+    const std::string outside = dir.write("outside/passwd", "root:x:0:0");
+    Path::make(dir / "project/cache");
+    /* A link to a file elsewhere, a dangling one, and one planted as the
+       temporary file: each is replaced, nothing outside changes or appears */
+    ASSERT_EQ(::symlink(outside.c_str(), (dir / "project/cache/font.bin").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "outside/new").c_str(), (dir / "project/cache/tile.basis").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), Path::temporaryFileFor(dir / "project/cache/icon.png").c_str()), 0);
+    for(const char* name: {"font.bin", "tile.basis", "icon.png"}) {
+        const std::string path = dir / ("project/cache/" + std::string{name});
+        ASSERT_TRUE(Path::writeAtomic(path, "cached")) << name;
+        struct stat info;
+        ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+    }
+    EXPECT_EQ(*Path::readString(outside), "root:x:0:0");
+    EXPECT_EQ(*Path::list(dir / "outside"), (std::vector<std::string>{"passwd"}));
+    EXPECT_EQ(*Path::list(dir / "project/cache"), (std::vector<std::string>{"font.bin", "icon.png", "tile.basis"}));
+
+    /* A directory the tool owns that is a link becomes a directory */
+    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "project/.editor").c_str()), 0);
+    ASSERT_TRUE(Path::makeOwned(dir / "project/.editor"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "project/.editor"));
+    EXPECT_TRUE(Path::exists(outside));
+
+    for(const auto& [name, plain]: std::initializer_list<std::pair<const char*, bool>>{
+            {"a.png", true}, {"", false}, {".", false}, {"..", false}, {"../x", false}, {"a\\b", false}})
+        EXPECT_EQ(Path::isPlainName(name), plain) << name;
+}
+
+TEST(String, ValidUtf8) {
+    for(const auto& [text, valid]: std::initializer_list<std::pair<std::string_view, bool>>{
+            {"plain", true}, {"\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80", true}, {"\xff.png", false}, {"\xc3", false},
+            {"\xc0\xaf", false}, {"\xed\xa0\x80", false}, {"\xf4\x90\x80\x80", false}, {"\x80", false}})
+        EXPECT_EQ(String::isValidUtf8(text), valid) << text;
 }
 
 TEST(String, SplitJoinReplaceQuote) {

@@ -101,23 +101,25 @@ TEST_F(Import, SameImageTwiceIsOneEntryRecordAndWatch) {
 }
 
 TEST_F(Import, FontsReplaceFontZeroAndDeferredImportsCompileNothing) {
-    const std::string font = dir.write("fonts/Title.ttf", "first");
-    const std::uint32_t fonts = counter(AssetType::Fonts), images = counter(AssetType::Images);
+    const std::string fonts = "/usr/share/fonts/truetype/dejavu/";
+    const std::string font = dir.write("fonts/Title.ttf", *Path::readString(fonts + "DejaVuSans.ttf"));
+    const std::uint32_t fontCount = counter(AssetType::Fonts), images = counter(AssetType::Images);
     ASSERT_TRUE(loadFont(font, editor, true));
-    EXPECT_EQ(counter(AssetType::Fonts), fonts);
+    EXPECT_EQ(counter(AssetType::Fonts), fontCount);
     EXPECT_EQ(editor.data().watchIds.size(), 1u);
     EXPECT_EQ(editor.data().scene().fontFiles, std::vector<std::string>{font});
 
-    dir.write("fonts/Title.ttf", "second");
+    const std::string second = *Path::readString(fonts + "DejaVuSans-Bold.ttf");
+    dir.write("fonts/Title.ttf", second);
     ASSERT_TRUE(loadFile(font, editor, LoadMode::Reimport, false));
     const FileLink link{"fonts/Title.ttf", "font_0"};
     const std::vector<char> bytes = editor.data().resources().fonts.resolveLink(link).get();
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), second);
     EXPECT_EQ(file().fonts().resourcesWithLink(link).size(), 1u);
     EXPECT_EQ(file().fonts()[file().fonts().firstResourceWithLink(link)]["name"].asString(), "Title.ttf");
     /* The font job marks fonts changed when it completes */
     editor.jobSystem->waitForIdle();
-    EXPECT_GT(counter(AssetType::Fonts), fonts);
+    EXPECT_GT(counter(AssetType::Fonts), fontCount);
 
     ASSERT_TRUE(loadImage(writeImage("later.png"), editor, true));
     EXPECT_EQ(counter(AssetType::Images), images);
@@ -128,14 +130,26 @@ TEST_F(Import, FailedImportsChangeNothing) {
     const std::string before = *Path::readString(dir / "Game.zdp");
     const std::string broken = dir.write("broken.png", "not an image");
     const std::string missingFont = dir / "missing.otf";
+    /* Fonts FreeType cannot open: garbage, empty, cut short */
+    const std::string garbage = dir.write("garbage.ttf", std::string(4096, 'x'));
+    const std::string empty = dir.write("empty.otf", "");
+    const std::string cut = dir.write("cut.ttc", Path::readString(
+        "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc").value_or("").substr(0, 64));
+    /* A name other JSON readers would reject in the project file */
+    const std::string latin1 = writeImage("caf\xe9.png");
 
     Testing::LogCapture log;
     EXPECT_FALSE(loadFile(broken, editor, LoadMode::Reimport, false));
-    EXPECT_FALSE(loadFile(missingFont, editor, LoadMode::Reimport, false));
+    for(const std::string& font: {missingFont, garbage, empty, cut})
+        EXPECT_FALSE(loadFile(font, editor, LoadMode::Reimport, false)) << font;
     EXPECT_FALSE(loadFile(dir.write("scene.gltf", "{\"asset\": 5"), editor, LoadMode::Reimport, false));
+    EXPECT_FALSE(loadFile(latin1, editor, LoadMode::Reimport, false));
     EXPECT_EQ(log.all(), "Failed to load image file " + broken + "\n"
-        "Failed to load font file " + missingFont + "\n"
-        "Failed to load scene file " + (dir / "scene.gltf") + "\n");
+        "Failed to load font file " + missingFont + "\nFailed to load font file " + garbage + "\n"
+        "Failed to load font file " + empty + "\nFailed to load font file " + cut + "\n"
+        "Failed to load scene file " + (dir / "scene.gltf") + "\n"
+        "Not importing " + latin1 + " (its name is not valid UTF-8)\n");
+    EXPECT_TRUE(editor.data().scene().fontFiles.empty());
     EXPECT_TRUE(editor.data().watchIds.empty());
     EXPECT_TRUE(editor.data().scene().imageFiles.empty());
 

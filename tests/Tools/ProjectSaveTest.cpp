@@ -4,6 +4,7 @@
 
 #include "Base/Path.h"
 #include "Base/String.h"
+#include "Editor/ProjectFile.h"
 #include "Support/EditorFixture.h"
 #include "Support/LogCapture.h"
 #include "Tools/ProjectFiles.h"
@@ -59,12 +60,23 @@ TEST_F(ProjectSave, FailedSaveKeepsTheOldFile) {
     EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
     EXPECT_EQ(static_cast<HeadlessDialogs&>(*editor.dialogs).requests().back(),
         "message|Zandelle Engine|Saving project failed|error");
-    /* Then a directory where the file should go, and a file where the editor state's directory should */
+    /* Nesting the load would refuse: the file would never open again */
     editor.data().projectFile()["settings/broken"].remove();
+    JsonValue* deep = &editor.data().projectFile()["settings/deep"].writeValue();
+    for(unsigned level = 3; level <= Json::MaxDepth; ++level) {
+        deep->SetArray();
+        deep->PushBack(JsonValue{rapidjson::kArrayType}, editor.data().projectFile().allocator());
+        deep = &(*deep)[0];
+    }
+    EXPECT_FALSE(saveProject(dir / "Game.zdp", editor));
+    /* Then a directory where the file should go, and a file where the editor state's directory should */
+    editor.data().projectFile()["settings/deep"].remove();
     Path::make(dir / "sub/Taken.zdp");
     dir.write("sub/.editor", "");
     EXPECT_FALSE(saveProject(dir / "sub/Taken.zdp", editor));
     EXPECT_EQ(log.problems(), "Failed saving project to " + (dir / "Game.zdp") + "\n"
+        "ProjectFile::toString(): the document would not load again: nesting deeper than 512 levels\n"
+        "Failed saving project to " + (dir / "Game.zdp") + "\n"
         "Failed to save editor state\nFailed saving project to " + (dir / "sub/Taken.zdp") + "\n");
     EXPECT_EQ(*Path::readString(dir / "Game.zdp"), before);
     EXPECT_TRUE(editor.changeTracker->hasUnsavedChanges());
