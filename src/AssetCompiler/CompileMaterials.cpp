@@ -51,7 +51,7 @@ bool AssetCompiler::compileMaterials(const ValueAccessRange& range) {
         if(!pipeline) {
             /* Compiling the pipeline compiles the materials that use it, this
                one among them */
-            compilePipeline(pipelineKey);
+            compile("pipelines", {std::string{pipelineKey}});
             continue;
         }
 
@@ -112,16 +112,8 @@ bool AssetCompiler::compileMaterials(const ValueAccessRange& range) {
         }
 
         Data::ByteArray packed = Data::createMaterialData(pipeline, material.data());
-        if(slot) {
-            scene.materials[slot] = std::move(packed);
-            scene.materialAlphaMasks[slot] = alphaMask;
-        } else if(scene.materials.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compileMaterials(): No id left for material" << key;
-        } else {
-            slot = Data::Id(scene.materials.size());
-            scene.materials.push_back(std::move(packed));
-            scene.materialAlphaMasks.push_back(alphaMask);
-        }
+        storeInSlot(slot, {"compileMaterials", "material", key}, std::tie(scene.materials, scene.materialAlphaMasks),
+            std::move(packed), alphaMask);
     }
 
     scene.setAssetTypeDirty(AssetType::Materials);
