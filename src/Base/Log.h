@@ -51,8 +51,8 @@ class ZANDELLE_EXPORT Debug {
 
         Debug();
         /** Prints to @p output instead of the sink; for the lifetime of this
-            object every other line of this stream goes there too. A null
-            output discards. */
+            object every other line of this stream printed on the same
+            thread goes there too. A null output discards. */
         explicit Debug(std::ostream* output);
         Debug(const Debug&) = delete;
         Debug& operator=(const Debug&) = delete;
