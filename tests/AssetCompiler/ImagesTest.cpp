@@ -207,7 +207,7 @@ TEST_F(ImagesTest, WithoutTheEncoderImagesStayUncompressed) {
 TEST_F(ImagesTest, AFailingEncoderGivesPlaceholderTiles) {
     /* One line per tile; magenta blocks in the target format; image data
        whose tiles name no cache file */
-    for(auto& c: compiler().workerBasisConverters) c = std::make_unique<BasisImageConverter>("/bin/false");
+    for(auto& p: compiler().imagePlugins) p.encoder = std::make_unique<BasisImageConverter>("/bin/false");
     addImage("photo", noise({300, 100}), R"("compression": "etc1s")");
     const struct { const char* format; Colour (*decode)(const std::uint8_t*); } targets[]{
         {"Bc3RGBA", decodeBc3}, {"Astc4x4RGBA", decodeAstc}};
@@ -215,7 +215,7 @@ TEST_F(ImagesTest, AFailingEncoderGivesPlaceholderTiles) {
         SCOPED_TRACE(target.format);
         BasisImporter::setGlobalValue("format", target.format);
         LogCapture log;
-        compiler().compileImages();
+        compiler().compile("images");
         waitForJobs();
         std::string lines;
         for(const char* tile: {"0", "1", "2"})
@@ -272,7 +272,7 @@ TEST_F(ImagesTest, ProbeLevelsAreCachedAsPng) {
     /* New pixels of the same size make new levels */
     editor.data().resources().images.add(FileLink{"scene.glb", "light"}, solid({32, 16}, {200, 40, 10, 255}));
     log.clear();
-    compiler().compileImages();
+    compiler().compile("images");
     waitForJobs();
     EXPECT_EQ(log.debug(), "Compressing 2 images\nGenerating irradiance environment for image: light\n");
     EXPECT_NEAR(ImageTools::readPng(cache("light-mip-0.png")).value().data[4*100], 200, 4);

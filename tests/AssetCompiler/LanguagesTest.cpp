@@ -97,7 +97,7 @@ TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
     /* A deletion needs no default language */
     editor.localization.translations.erase("en");
     file().languages()["de"].remove();
-    compiler().compileLanguage("de");
+    compiler().compile("languages", {"de"});
     EXPECT_EQ(ids, (ResourceIndex::Map{{"fr", 1}}));
 }
 

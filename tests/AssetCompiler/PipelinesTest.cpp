@@ -100,7 +100,7 @@ TEST_F(PipelinesTest, FailureLinesSkipTheRecord) {
     setSection("pipelines", R"({"p": {"name": "Broken", "shader": "bad"}, "q": {"name": "Lost", "shader": "gone"}})");
     setSection("materials", R"({"m": {"pipeline": "p"}, "n": {"pipeline": "q"}})");
     LogCapture log;
-    compiler().compilePipelines();
+    compiler().compile("pipelines");
     EXPECT_EQ(log.problems(),
         "Preprocessor: found #endif without #if or #ifdef\n"
         "AssetCompiler::compilePipelines(): Syntax error in shader Bad.frag\n"
