@@ -68,9 +68,9 @@ void compileAnimations(benchmark::State& state) {
     parsed.Parse(animations.data(), animations.size());
     file.animations().setValue(parsed);
     AssetCompiler& compiler = *editor.assetCompiler;
-    compiler.compileObjects(false);
+    compiler.compile("objects");
 
-    for(auto _: state) compiler.compileAnimations();
+    for(auto _: state) compiler.compile("animations");
     state.SetItemsProcessed(std::int64_t(state.iterations()*Animations*Tracks));
     state.SetLabel(state.range(0) ? "pack: keyframes reduced" : "every keyframe kept");
 }

@@ -70,7 +70,7 @@ void firstCompile(benchmark::State& state) {
         state.PauseTiming();
         project.reset(count);
         state.ResumeTiming();
-        project.editor.assetCompiler->compileObjects(true);
+        project.editor.assetCompiler->compile("components");
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()*count));
     state.counters["objects"] = double(project.editor.data().scene().main().objectCount());
@@ -80,8 +80,8 @@ void recompileAll(benchmark::State& state) {
     const std::size_t count = std::size_t(state.range(0));
     Project project;
     project.reset(count);
-    project.editor.assetCompiler->compileObjects(true);
-    for(auto _: state) project.editor.assetCompiler->compileObjects(true);
+    project.editor.assetCompiler->compile("components");
+    for(auto _: state) project.editor.assetCompiler->compile("components");
     state.SetItemsProcessed(std::int64_t(state.iterations()*count));
 }
 
@@ -91,13 +91,13 @@ void recompileOne(benchmark::State& state) {
     Project project;
     project.reset(count);
     AssetCompiler& compiler = *project.editor.assetCompiler;
-    compiler.compileObjects(true);
+    compiler.compile("components");
     const std::string key = std::to_string(count/2);
     ProjectFile& file = project.editor.data().projectFile();
     float x = 0.0f;
     for(auto _: state) {
         file["objects/" + key + "/translation"].setArray(std::vector<float>{x += 1.0f, 0.5f, -2.0f});
-        compiler.compileObject(key);
+        compiler.compile("components", {std::string{key}});
     }
 }
 

@@ -49,7 +49,7 @@ void tiledCompression(benchmark::State& state) {
     auto compile = [&]() {
         editor.data().resources().images.add(FileLink{"photo.png", "photo"}, image);
         const auto start = std::chrono::steady_clock::now();
-        compiler.compileImage("photo");
+        compiler.compile("images", {"photo"});
         editor.jobSystem->waitForIdle();
         return seconds(start);
     };

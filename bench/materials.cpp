@@ -72,16 +72,16 @@ void perMaterial(benchmark::State& state) {
 void fullCompile(benchmark::State& state) {
     AssetCompiler& compiler = *project().editor.assetCompiler;
     for(auto _: state) {
-        compiler.compileShaders();
-        compiler.compilePipelines();
-        compiler.compileMaterials();
+        compiler.compile("shaders");
+        compiler.compile("pipelines");
+        compiler.compile("materials");
     }
     perMaterial(state);
 }
 
 void materialsStep(benchmark::State& state) {
     AssetCompiler& compiler = *project().editor.assetCompiler;
-    for(auto _: state) compiler.compileMaterials();
+    for(auto _: state) compiler.compile("materials");
     perMaterial(state);
 }
 
@@ -93,7 +93,7 @@ void oneEditedMaterial(benchmark::State& state) {
     std::size_t i = 0;
     for(auto _: state) {
         file["materials/m100/Phong/diffuseColor"].setValue(colors[++i % 2]);
-        compiler.compileMaterial("m100");
+        compiler.compile("materials", {"m100"});
     }
 }
 

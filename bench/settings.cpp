@@ -33,10 +33,10 @@ void compileSettings(benchmark::State& state) {
     file["settings/runtime/pwa/enable"].setBool(state.range(0) != 0);
     file["settings/runtime/pwa/appIcon"].setString("icon");
     AssetCompiler& compiler = *editor.assetCompiler;
-    compiler.compileImages();
+    compiler.compile("images");
 
     for(auto _: state)
-        if(!compiler.compileSettings()) state.SkipWithError("icon refused");
+        if(!compiler.compile("settings")) state.SkipWithError("icon refused");
     state.SetLabel(state.range(0) ? "with the app icon set" : "no app icons");
 }
 

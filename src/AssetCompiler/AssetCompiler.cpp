@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include <fmt/format.h>
+
 #include "Base/Assert.h"
 
 #include "Editor/ZandelleEditor.h"
@@ -45,29 +47,34 @@ ProjectFile& AssetCompiler::projectFile() const { return data().projectFile(); }
    their joint objects, components everything else */
 const std::vector<CompileStep>& AssetCompiler::compileSteps() {
     using R = const ValueAccessRange&;
+    using C = AssetCompiler&;
+    /* A removed font is no longer built by a font job that has it queued */
+    const auto forgetFont = [](C c, std::string_view key) { c.withdrawFontClaim(key); };
+    /* A removed image takes no result of a compression job still running */
+    const auto forgetImage = [](C c, std::string_view key) {
+        const Data::Id id = ResourceIndex::lookup(c.resourceIndex.images, key);
+        if(!id) return;
+        EditorSceneData& scene = c.data().scene();
+        std::lock_guard<std::mutex> lock{scene.imagesMutex};
+        if(id < scene.images.size()) ++scene.images[id].revision;
+    };
     static const std::vector<CompileStep> steps{
-        {"settings", "settings", AssetType::Settings, [](AssetCompiler& c, R) { return c.compileSettings(); }, false, true},
-        {"shaders", "shaders", AssetType::Shaders, [](AssetCompiler& c, R r) { return c.compileShaders(r); }, false, true},
-        {"pipelines", "pipelines", AssetType::Pipelines, [](AssetCompiler& c, R r) { return c.compilePipelines(r); }, false, true},
-        {"fonts", "fonts", AssetType::Fonts, [](AssetCompiler& c, R r) { return c.compileFonts(r); }, true, true},
-        {"images", "images", AssetType::Images, [](AssetCompiler& c, R r) { return c.compileImages(r); }, true, true},
-        {"textures", "textures", AssetType::Textures, [](AssetCompiler& c, R r) { return c.compileTextures(r); }, false, true},
-        {"materials", "materials", AssetType::Materials, [](AssetCompiler& c, R r) { return c.compileMaterials(r); }, false, true},
-        {"meshes", "meshes", AssetType::Meshes, [](AssetCompiler& c, R r) { return c.compileMeshes(r); }, false, true},
-        {"objects", "objects", AssetType::Objects, [](AssetCompiler& c, R r) { return c.compileObjects(r, false); }, false, true},
-        {"animations", "animations", AssetType::Animations, [](AssetCompiler& c, R r) { return c.compileAnimations(r); }, false, true},
-        {"skins", "skins", AssetType::Skins, [](AssetCompiler& c, R r) { return c.compileSkins(r); }, false, true},
-        {"components", "objects", AssetType::Components, [](AssetCompiler& c, R r) { return c.compileObjects(r, true); }, false, true},
-        {"languages", "languages", AssetType::Languages, [](AssetCompiler& c, R r) { return c.compileLanguages(r); }, false, false},
+        {"settings", "settings", AssetType::Settings, [](C c, R) { return c.compileSettings(); }, false, true, nullptr, false},
+        {"shaders", "shaders", AssetType::Shaders, [](C c, R r) { return c.compileShaders(r); }, false, true, nullptr, false},
+        {"pipelines", "pipelines", AssetType::Pipelines, [](C c, R r) { return c.compilePipelines(r); }, false, true, nullptr, false},
+        {"fonts", "fonts", AssetType::Fonts, [](C c, R r) { return c.compileFonts(r); }, true, true, forgetFont, false},
+        {"images", "images", AssetType::Images, [](C c, R r) { return c.compileImages(r); }, true, true, forgetImage, false},
+        {"textures", "textures", AssetType::Textures, [](C c, R r) { return c.compileTextures(r); }, false, true, nullptr, false},
+        {"materials", "materials", AssetType::Materials, [](C c, R r) { return c.compileMaterials(r); }, false, true, nullptr, false},
+        {"meshes", "meshes", AssetType::Meshes, [](C c, R r) { return c.compileMeshes(r); }, false, true, nullptr, false},
+        {"objects", "objects", AssetType::Objects, [](C c, R r) { return c.compileObjects(r, false); }, false, true, nullptr, false},
+        {"animations", "animations", AssetType::Animations, [](C c, R r) { return c.compileAnimations(r); }, false, true, nullptr, false},
+        {"skins", "skins", AssetType::Skins, [](C c, R r) { return c.compileSkins(r); }, false, true, nullptr, false},
+        {"components", "objects", AssetType::Components, [](C c, R r) { return c.compileObjects(r, true); }, false, true, nullptr, false},
+        /* Compiling a deleted language frees its slot */
+        {"languages", "languages", AssetType::Languages, [](C c, R r) { return c.compileLanguages(r); }, false, false, nullptr, true},
     };
     return steps;
-}
-
-const CompileStep* AssetCompiler::findCompileStep(std::string_view section) {
-    const CompileStep* found = nullptr;
-    /* The last row of a section wins: for objects, the one with components */
-    for(const CompileStep& step: compileSteps()) if(section == step.section) found = &step;
-    return found;
 }
 
 /* Marks the calling thread as the one inside a compile step; nested steps
@@ -88,16 +95,36 @@ class AssetCompiler::StepScope {
         AssetCompiler& _compiler;
 };
 
-bool AssetCompiler::compileStep(const CompileStep& step) {
+bool AssetCompiler::compileStep(const CompileStep& step, const std::vector<std::string>* keys) {
     StepScope scope{*this};
-    ProjectSection* section = projectFile().section(step.section);
-    return step.compile(*this, counted(step.assetType, section ? section->range() : ValueAccessRange{}));
+    ValueAccessRange range;
+    if(ProjectSection* section = projectFile().section(step.section)) {
+        if(!keys) range = section->range();
+        else for(const std::string& key: *keys) {
+            ValueAccess record = section->member(key);
+            if(step.forget && !record.isSetInProject()) step.forget(*this, key);
+            if(step.seesRemoved || record.hasValue()) range.push_back(std::move(record));
+        }
+    }
+    StepCount& count = stepCounts[std::size_t(step.assetType)];
+    ++count.calls;
+    count.records += range.size();
+    return step.compile(*this, range);
 }
 
-bool AssetCompiler::compileRecord(std::string_view section, std::string_view key) {
-    StepScope scope{*this};
-    const CompileStep& step = *findCompileStep(section);
-    return step.compile(*this, counted(step.assetType, projectFile().section(section)->rangeForKey(key)));
+namespace {
+
+const CompileStep& stepNamed(std::string_view name) {
+    for(const CompileStep& step: AssetCompiler::compileSteps()) if(name == step.name) return step;
+    fatal(fmt::format("AssetCompiler::compile(): no step named {}", name));
+}
+
+}
+
+bool AssetCompiler::compile(std::string_view step) { return compileStep(stepNamed(step), nullptr); }
+
+bool AssetCompiler::compile(std::string_view step, const std::vector<std::string>& keys) {
+    return compileStep(stepNamed(step), &keys);
 }
 
 void AssetCompiler::compileAll() {
@@ -106,59 +133,10 @@ void AssetCompiler::compileAll() {
     for(const CompileStep& step: compileSteps()) {
         if(!step.inCompileAll) continue;
         const auto start = std::chrono::steady_clock::now();
-        compileStep(step);
+        compileStep(step, nullptr);
         lastCompileTimes.push_back({&step, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
     }
     lastCompileEnd = std::chrono::steady_clock::now();
-}
-
-/* Whole sections and single records */
-
-bool AssetCompiler::compileShaders() { return compileStep(*findCompileStep("shaders")); }
-bool AssetCompiler::compileShader(std::string_view key) { return compileRecord("shaders", key); }
-bool AssetCompiler::compilePipelines() { return compileStep(*findCompileStep("pipelines")); }
-bool AssetCompiler::compilePipeline(std::string_view key) { return compileRecord("pipelines", key); }
-bool AssetCompiler::compileFonts() { return compileStep(*findCompileStep("fonts")); }
-bool AssetCompiler::compileFont(std::string_view key) {
-    /* A removed record is no longer built by a font job that has it queued */
-    if(!projectFile().fonts()[key].isSetInProject()) withdrawFontClaim(key);
-    return compileRecord("fonts", key);
-}
-bool AssetCompiler::compileImages() { return compileStep(*findCompileStep("images")); }
-bool AssetCompiler::compileImage(std::string_view key) {
-    /* A removed record takes no result of a compression job still running */
-    if(const Data::Id id = ResourceIndex::lookup(resourceIndex.images, key); id && !projectFile().images()[key].isSetInProject()) {
-        EditorSceneData& scene = data().scene();
-        std::lock_guard<std::mutex> lock{scene.imagesMutex};
-        if(id < scene.images.size()) ++scene.images[id].revision;
-    }
-    return compileRecord("images", key);
-}
-bool AssetCompiler::compileTextures() { return compileStep(*findCompileStep("textures")); }
-bool AssetCompiler::compileTexture(std::string_view key) { return compileRecord("textures", key); }
-bool AssetCompiler::compileMaterials() { return compileStep(*findCompileStep("materials")); }
-bool AssetCompiler::compileMaterial(std::string_view key) { return compileRecord("materials", key); }
-bool AssetCompiler::compileMeshes() { return compileStep(*findCompileStep("meshes")); }
-bool AssetCompiler::compileMesh(std::string_view key) { return compileRecord("meshes", key); }
-bool AssetCompiler::compileObjects(bool withComponents) {
-    StepScope scope{*this};
-    return compileObjects(counted(AssetType::Objects, projectFile().objects().range()), withComponents);
-}
-bool AssetCompiler::compileObject(std::string_view key, bool withComponents) {
-    StepScope scope{*this};
-    return compileObjects(counted(AssetType::Objects, projectFile().objects().rangeForKey(key)), withComponents);
-}
-
-bool AssetCompiler::compileAnimations() { return compileStep(*findCompileStep("animations")); }
-bool AssetCompiler::compileAnimation(std::string_view key) { return compileRecord("animations", key); }
-bool AssetCompiler::compileSkins() { return compileStep(*findCompileStep("skins")); }
-bool AssetCompiler::compileSkin(std::string_view key) { return compileRecord("skins", key); }
-bool AssetCompiler::compileLanguages() { return compileStep(*findCompileStep("languages")); }
-/* The record of the key even when it was deleted: compiling a deleted
-   language frees its slot */
-bool AssetCompiler::compileLanguage(std::string_view key) {
-    StepScope scope{*this};
-    return compileLanguages(counted(AssetType::Languages, ValueAccessRange{projectFile().languages().member(key)}));
 }
 
 }

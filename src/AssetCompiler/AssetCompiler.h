@@ -4,8 +4,11 @@
 // the other compiled resources of EditorSceneData. Each compile step lives in
 // its own source beside this one.
 //
-// Every step takes a range of records of its section (the whole section, one
-// key, or a list of keys), handles them in document order, gives each new
+// The steps are rows of one table (compileSteps()), and compile() and
+// compileAll() are the only ways in: loads, imports, the change handlers and
+// the command line all go through the table, so a new step is one new row.
+// Every step takes a range of records of its section (the whole section or
+// the records of some keys), handles them in order, gives each new
 // key the next runtime id and keeps that id for the key while the project
 // stays open, then bumps the step's AssetType counter once. Bad input is one
 // warning or error line and the record (or component) is skipped or left
@@ -14,9 +17,8 @@
 // Threads: a step reads the project document and writes the compiled data
 // and the indices, so it runs on the data's owner (see JobSystem.h): the
 // main thread for edits and imports, the worker of a load's finishing job or
-// of a shader reload. One thread at a time: compileAll(), compileStep() and the
-// whole-section and single-record entry points end the process when entered
-// while another thread is inside one. Work a step hands to job-system
+// of a shader reload. One thread at a time: compileAll() and compile() end
+// the process when entered while another thread is inside one. Work a step hands to job-system
 // workers (CompileStep::offThread) writes only what that step reserved for
 // it and reports through the atomic counters below.
 
@@ -94,10 +96,10 @@ class AssetCompiler;
 enum class AssetType: std::uint8_t;
 
 /** One compile step, described once. compileAll() runs the steps of
-    compileSteps() in table order (the dependency order) and times each; the
-    whole-section and single-record entry points go through the same rows. */
+    compileSteps() in table order (the dependency order) and times each;
+    compile() runs one row over its section or some keys of it. */
 struct CompileStep {
-    /** Name in timings and summaries: "shaders", "objects", ... */
+    /** Name in compile(), timings and summaries: "shaders", "objects", ... */
     const char* name;
     /** Document section the step reads ("settings" for the settings) */
     const char* section;
@@ -111,6 +113,13 @@ struct CompileStep {
     bool offThread;
     /** Run by compileAll(); the other steps compile on demand only */
     bool inCompileAll;
+    /** Compiling some keys: called first for each key whose record is not
+        set in the project, so that the step's background jobs let go of it;
+        null when they hold nothing */
+    void (*forget)(AssetCompiler& compiler, std::string_view key);
+    /** Compiling some keys: the step is given a key without a record too,
+        and frees what it compiled for it; otherwise such a key is skipped */
+    bool seesRemoved;
 };
 
 /** Time one step took in the last compileAll() */
@@ -123,10 +132,6 @@ class ZANDELLE_EXPORT AssetCompiler {
     public:
         /** Every compile step, in dependency order */
         static const std::vector<CompileStep>& compileSteps();
-        /** The step that compiles the records of @p section ("objects"
-            gives the step with components); null for a section no step
-            reads */
-        static const CompileStep* findCompileStep(std::string_view section);
 
         AssetCompiler();
         ~AssetCompiler();
@@ -142,73 +147,28 @@ class ZANDELLE_EXPORT AssetCompiler {
             meshes, objects without components, animations, skins, objects
             with components. Fills lastCompileTimes. */
         void compileAll();
-        /** Runs @p step over the whole section */
-        bool compileStep(const CompileStep& step);
         /** Times of the steps of the last compileAll(), in table order */
         std::vector<CompileStepTime> lastCompileTimes;
         /** When the steps of the last compileAll() ended; the image and font
             jobs they dispatched may still run */
         std::chrono::steady_clock::time_point lastCompileEnd;
 
-        /* Compile steps. The overload without a range compiles the whole
-           section; the singular one compiles the record with that key. */
+        /** Runs the step named @p step (a row of compileSteps(): "objects"
+            compiles objects without their components, "components" with
+            them) over every record of its section. An unknown name is a
+            programming error and ends the process. */
+        bool compile(std::string_view step);
+        /** The same over the records of @p keys, in that order; a key
+            without a record is skipped, except by a step that frees what it
+            compiled for it (CompileStep::seesRemoved) */
+        bool compile(std::string_view step, const std::vector<std::string>& keys);
 
-        bool compileSettings();
-
-        bool compileShaders();
-        bool compileShaders(const ValueAccessRange& range);
-        bool compileShader(std::string_view key);
-
-        bool compilePipelines();
-        bool compilePipelines(const ValueAccessRange& range);
-        bool compilePipeline(std::string_view key);
         /** Classifies the compiled pipelines for the renderer (regular, text,
-            sky or not drawn); run by compilePipelines() and after changes of
+            sky or not drawn); run by the pipelines step and after changes of
             the rendering settings */
         void updatePipelineKinds();
-
-        bool compileFonts();
-        bool compileFonts(const ValueAccessRange& range);
-        bool compileFont(std::string_view key);
-
-        bool compileImages();
-        bool compileImages(const ValueAccessRange& range);
-        bool compileImage(std::string_view key);
-
-        bool compileTextures();
-        bool compileTextures(const ValueAccessRange& range);
-        bool compileTexture(std::string_view key);
-
-        bool compileMaterials();
-        bool compileMaterials(const ValueAccessRange& range);
-        bool compileMaterial(std::string_view key);
-
-        /** Meshes: attribute layout reduced to the project's, import
-            scaling, optimisation or simplification, bounding sphere */
-        bool compileMeshes();
-        bool compileMeshes(const ValueAccessRange& range);
-        bool compileMesh(std::string_view key);
-
-        /** Objects of the main scene: hierarchy, names and local transforms
-            and, with @p withComponents, their components */
-        bool compileObjects(bool withComponents);
-        bool compileObjects(const ValueAccessRange& range, bool withComponents);
-        bool compileObject(std::string_view key, bool withComponents = true);
         /** Deletes the object of @p key from the scene and forgets its id */
         void deleteObject(std::string_view key);
-
-        bool compileAnimations();
-        bool compileAnimations(const ValueAccessRange& range);
-        bool compileAnimation(std::string_view key);
-
-        /** Skins: joint object ids and inverse bind transforms */
-        bool compileSkins();
-        bool compileSkins(const ValueAccessRange& range);
-        bool compileSkin(std::string_view key);
-
-        bool compileLanguages();
-        bool compileLanguages(const ValueAccessRange& range);
-        bool compileLanguage(std::string_view key);
 
         /* Ids by record key, 0 for an empty or unknown key */
         Data::Id materialId(std::string_view key) const { return ResourceIndex::lookup(resourceIndex.materials, key); }
@@ -235,8 +195,8 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Fonts the font jobs built, and those they read from the cache */
         std::atomic<std::uint32_t> fontsBuilt{0}, fontsFromCache{0};
 
-        /** Calls of the whole-section and single-record entry points, per
-            step, indexed by the step's AssetType */
+        /** Calls of compile() and of the rows of compileAll(), per step,
+            indexed by the step's AssetType */
         std::array<StepCount, AssetTypeCount> stepCounts{};
 
         /** The material layout of each compiled pipeline, by pipeline id;
@@ -262,13 +222,19 @@ class ZANDELLE_EXPORT AssetCompiler {
         /** Tiles over level 0 and its extra mip levels */
         static std::uint32_t workUnits(Vector2i size);
 
-        /** Per job-system worker: resizing converter, Basis encoder and
-            Basis importer, indexed by JobSystem::workerId(); the resize
-            converter has one more entry, used on threads that are no
-            worker */
-        std::vector<std::unique_ptr<ImageTools::StbResizeImageConverter>> workerImageConverters;
-        std::vector<std::unique_ptr<BasisImageConverter>> workerBasisConverters;
-        std::vector<std::unique_ptr<BasisImporter>> workerBasisImporters;
+        /** The image plug-ins one thread uses: they keep state between
+            calls, so no two threads share a set */
+        struct ImagePlugins {
+            std::unique_ptr<ImageTools::StbResizeImageConverter> resizer;
+            std::unique_ptr<BasisImageConverter> encoder;
+            std::unique_ptr<BasisImporter> importer;
+        };
+        /** One set per job-system worker, indexed by JobSystem::workerId(),
+            and a last one for the thread that owns the data */
+        std::vector<ImagePlugins> imagePlugins;
+        /** The set of the calling thread: its worker's, or the last one on
+            any thread that is no worker */
+        ImagePlugins& threadImagePlugins();
 
         /** Finished compression jobs and their tiles, for the summary */
         std::atomic<std::uint32_t> imagesCompressed{0}, tilesEncoded{0}, tilesFromCache{0};
@@ -277,8 +243,28 @@ class ZANDELLE_EXPORT AssetCompiler {
         struct ComponentEntry;
         class StepScope;
 
-        /* Runs the step of @p section on the record @p key */
-        bool compileRecord(std::string_view section, std::string_view key);
+        /* Runs @p step over its section, or over the records of @p keys */
+        bool compileStep(const CompileStep& step, const std::vector<std::string>* keys);
+
+        /* The steps, each over a range of records of its section
+           (Compile*.cpp) */
+        bool compileSettings();
+        bool compileShaders(const ValueAccessRange& range);
+        bool compilePipelines(const ValueAccessRange& range);
+        bool compileFonts(const ValueAccessRange& range);
+        bool compileImages(const ValueAccessRange& range);
+        bool compileTextures(const ValueAccessRange& range);
+        bool compileMaterials(const ValueAccessRange& range);
+        /* Meshes: attribute layout reduced to the project's, import
+           scaling, optimisation or simplification, bounding sphere */
+        bool compileMeshes(const ValueAccessRange& range);
+        /* Objects of the main scene: hierarchy, names and local transforms
+           and, with @p withComponents, their components */
+        bool compileObjects(const ValueAccessRange& range, bool withComponents);
+        bool compileAnimations(const ValueAccessRange& range);
+        /* Skins: joint object ids and inverse bind transforms */
+        bool compileSkins(const ValueAccessRange& range);
+        bool compileLanguages(const ValueAccessRange& range);
 
         EditorData& data() const {
             ZE_ASSERT(_data != nullptr);
@@ -289,13 +275,6 @@ class ZANDELLE_EXPORT AssetCompiler {
             return *_editor;
         }
         ProjectFile& projectFile() const;
-        /* Counts one entry of the step of @p type with @p range */
-        const ValueAccessRange& counted(AssetType type, const ValueAccessRange& range) {
-            StepCount& count = stepCounts[std::size_t(type)];
-            ++count.calls;
-            count.records += range.size();
-            return range;
-        }
 
         /* Component pass of one object and the rules per type */
         void compileComponents(Data::Id object, std::string_view objectKey, std::string_view objectName, const JsonValue& components);
@@ -329,6 +308,12 @@ class ZANDELLE_EXPORT AssetCompiler {
         /* Job bodies of image compression and the end of a job chain */
         void dispatchImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, void(AssetCompiler::*body)(JobSystem&, const std::shared_ptr<ImageJob>&));
         void generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        void convolveProbeAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        /* Whether the job's image slot still holds what the chain started
+           from, copied into @p copy when given; when not, the image was
+           compiled again (that compile's own chain does the work) and the
+           chain is finished */
+        bool imageStillCurrent(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, Trade::ImageData* copy = nullptr);
         void compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);
         /* Tiles of one image: each from the cache or freshly encoded, with
@@ -338,8 +323,6 @@ class ZANDELLE_EXPORT AssetCompiler {
             BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();
-        /* The resize converter of the calling thread */
-        ImageTools::StbResizeImageConverter& resizeConverter();
         /* Writes the uncompressed image of @p key to the cache */
         void writeUncompressedImage(std::string_view key, const Trade::ImageData& image);
 

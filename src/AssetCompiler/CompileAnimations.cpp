@@ -56,18 +56,9 @@ bool AssetCompiler::compileAnimations(const ValueAccessRange& range) {
         const Data::AnimationData view{packed};
         Data::Animation runtime = view.animation();
         std::vector<Data::Id> boundTargets = view.targets();
-        if(slot) {
-            scene.runtimeAnimations[slot] = std::move(runtime);
-            scene.targetedAnimations[slot] = Data::TargetedAnimation{slot, std::move(boundTargets)};
-            scene.animations[slot] = std::move(packed);
-        } else if(scene.animations.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compileAnimations(): No id left for animation" << key;
-        } else {
-            slot = Data::Id(scene.animations.size());
-            scene.runtimeAnimations.push_back(std::move(runtime));
-            scene.targetedAnimations.push_back(Data::TargetedAnimation{slot, std::move(boundTargets)});
-            scene.animations.push_back(std::move(packed));
-        }
+        const Data::Id id = slotFor(slot, scene.animations.size(), {"compileAnimations", "animation", key});
+        if(id) storeInSlot(slot, {}, std::tie(scene.animations, scene.runtimeAnimations, scene.targetedAnimations),
+            std::move(packed), std::move(runtime), Data::TargetedAnimation{id, std::move(boundTargets)});
     }
 
     scene.setAssetTypeDirty(AssetType::Animations);

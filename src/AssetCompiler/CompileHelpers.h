@@ -6,14 +6,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "Base/Log.h"
 #include "Base/Math.h"
 #include "Editor/Json.h"
 #include "Editor/JsonPointer.h"
 #include "Editor/ProjectFile.h"
 #include "Editor/RecordView.h"
+#include "Engine/Id.h"
 
 namespace ZandelleEngine { namespace CompileHelpers {
 
@@ -52,6 +55,45 @@ class SectionCursor {
         const JsonValue* _section;
         JsonValue::ConstMemberIterator _next;
 };
+
+/** Who asks for a slot, for the line printed when none is left:
+    "AssetCompiler::compileMeshes(): No id left for mesh KEY" */
+struct SlotUser {
+    std::string_view step, kind, key;
+};
+
+/** The id of the record @p user names in arrays of @p size entries: @p slot
+    when it has one, else the next one, @p size. 0, with one error line, when
+    the next id would not fit in 16 bits. */
+inline Data::Id slotFor(Data::Id slot, std::size_t size, const SlotUser& user) {
+    if(slot) return slot;
+    if(size > 0xFFFF) {
+        Error{} << "AssetCompiler::" << Debug::nospace << user.step << Debug::nospace << "(): No id left for" << user.kind << user.key;
+        return 0;
+    }
+    return Data::Id(size);
+}
+
+/** Stores @p values at the record's slot of @p arrays (std::tie of the
+    compiled arrays that share its ids, the first one deciding the next id),
+    one value per array: in place when @p slot is set, else appended, and
+    @p slot becomes the new id. False, with the line of slotFor(), when no id
+    is left; nothing is stored then. */
+template<class... T, class... V> bool storeInSlot(Data::Id& slot, const SlotUser& user, std::tuple<std::vector<T>&...> arrays, V&&... values) {
+    static_assert(sizeof...(T) == sizeof...(V), "one value per array");
+    const Data::Id id = slotFor(slot, std::get<0>(arrays).size(), user);
+    if(!id) return false;
+    const auto store = [id](auto& array, auto&& value) {
+        if(id < array.size()) array[id] = std::forward<decltype(value)>(value);
+        else {
+            array.resize(id);
+            array.push_back(std::forward<decltype(value)>(value));
+        }
+    };
+    std::apply([&](auto&... array) { (store(array, std::forward<V>(values)), ...); }, arrays);
+    slot = id;
+    return true;
+}
 
 /** Vertex attributes a shader asks for with its USE_ defines, and their
     bits in a pipeline's attribute mask; bit 0, the position, is always set */

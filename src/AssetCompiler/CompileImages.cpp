@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "AssetCompiler/CompileHelpers.h"
 #include "Base/Format.h"
 #include "Base/Log.h"
 #include "Base/Path.h"
@@ -15,6 +16,7 @@ namespace ZandelleEngine {
 
 namespace {
 
+using namespace CompileHelpers;
 using Trade::PixelFormat;
 
 /* The format an image of @p format is stored in; empty when it has none */
@@ -55,11 +57,6 @@ int sizeLimit(float value) {
 
 }
 
-ImageTools::StbResizeImageConverter& AssetCompiler::resizeConverter() {
-    const int worker = JobSystem::workerId();
-    return *workerImageConverters[worker >= 0 && std::size_t(worker) + 1 < workerImageConverters.size() ?
-        std::size_t(worker) : workerImageConverters.size() - 1];
-}
 
 void AssetCompiler::writeUncompressedImage(std::string_view key, const Trade::ImageData& image) {
     /* A key from the project names the cache file: one like "../x" must
@@ -129,7 +126,7 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
             continue;
         }
         if(target != image.size) {
-            ImageTools::StbResizeImageConverter& converter = resizeConverter();
+            ImageTools::StbResizeImageConverter& converter = *threadImagePlugins().resizer;
             converter.setValue("size", format("{} {}", target.x, target.y));
             std::optional<Trade::ImageData> scaled = converter.convert(image);
             if(!scaled) {
@@ -140,7 +137,7 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
         }
 
         std::string compression{r["compression"].asString()};
-        if(compression != "none" && (workerBasisConverters.empty() || !workerBasisConverters.front()->available())) {
+        if(compression != "none" && !threadImagePlugins().encoder->available()) {
             Error{} << "Cannot compress image" << name << "- Basis encoder not found at" << basisExecutable();
             compression = "none";
         }
@@ -149,22 +146,12 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
         Data::ByteArray imageData = Data::createImageData(Vector3i{image.size, 1}, key + ".png");
         {
             std::lock_guard<std::mutex> lock{scene.imagesMutex};
-            if(id) {
-                EditorSceneData::CompiledImage& slot = scene.images[id];
-                slot.image = std::move(image);
-                slot.imageData = std::move(imageData);
-                slot.basisTiles.clear();
-                slot.compressedTiles.clear();
-                ++slot.revision;
-            } else if(scene.images.size() > 0xFFFF) {
-                Error{} << "AssetCompiler::compileImages(): No id left for image" << key;
+            /* A new revision, so that a job still compressing the old
+               pixels leaves the slot alone */
+            const std::uint32_t revision = id ? scene.images[id].revision + 1 : 0;
+            if(!storeInSlot(id, {"compileImages", "image", key}, std::tie(scene.images, scene.streamedImages),
+                EditorSceneData::CompiledImage{std::move(image), std::move(imageData), {}, {}, revision}, r["stream"].asBool()))
                 continue;
-            } else {
-                id = Data::Id(scene.images.size());
-                scene.images.push_back({std::move(image), std::move(imageData), {}, {}, 0});
-            }
-            if(scene.streamedImages.size() < scene.images.size()) scene.streamedImages.resize(scene.images.size());
-            scene.streamedImages[id] = r["stream"].asBool();
         }
 
         if(compression != "none") {

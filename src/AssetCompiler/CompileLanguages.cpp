@@ -115,13 +115,9 @@ bool AssetCompiler::compileLanguages(const ValueAccessRange& range) {
                 }
             }
             std::vector<char> languageData = Data::createLanguageData(name, key, std::uint32_t(own->second.size()), strings);
-            if(id) storage.languages[id] = std::move(languageData);
-            else if(storage.languages.size() > 0xFFFF) {
-                Error{} << "AssetCompiler::compileLanguages(): No id left for language" << key;
-            } else {
-                resourceIndex.languages[key] = Data::Id(storage.languages.size());
-                storage.languages.push_back(std::move(languageData));
-            }
+            Data::Id slot = id;
+            if(storeInSlot(slot, {"compileLanguages", "language", key}, std::tie(storage.languages), std::move(languageData)))
+                resourceIndex.languages[key] = slot;
         } else if(id) {
             /* Deleted: the languages after it move down one slot */
             storage.languages.erase(storage.languages.begin() + id);

@@ -86,16 +86,8 @@ bool AssetCompiler::compileMeshes(const ValueAccessRange& range) {
         const std::vector<Vector3> positions = MeshTools::positions3D(mesh);
         const std::pair<Vector3, float> sphere = MeshTools::boundingSphereBouncingBubble(positions);
 
-        if(slot) {
-            scene.meshes[slot] = std::move(mesh);
-            scene.meshBoundingSpheres[slot] = Vector4{sphere.first, sphere.second};
-        } else if(scene.meshes.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compileMeshes(): No id left for mesh" << key;
-        } else {
-            slot = Data::Id(scene.meshes.size());
-            scene.meshes.push_back(std::move(mesh));
-            scene.meshBoundingSpheres.emplace_back(sphere.first, sphere.second);
-        }
+        storeInSlot(slot, {"compileMeshes", "mesh", key}, std::tie(scene.meshes, scene.meshBoundingSpheres),
+            std::move(mesh), Vector4{sphere.first, sphere.second});
     }
 
     scene.setAssetTypeDirty(AssetType::Meshes);

@@ -32,13 +32,85 @@ struct ObjectPass {
 };
 thread_local ObjectPass* currentPass = nullptr;
 
+/* Read: the key and own value of each record of @p range (the value the
+   parent pre-pass found for its call); how many have no object yet */
+std::uint32_t readObjectRecords(ProjectFile& file, const JsonValue* section, const ValueAccessRange& range,
+    ResourceIndex::Map& ids, std::vector<std::string>& keys, std::vector<const JsonValue*>& records)
+{
+    keys.resize(range.size());
+    records.resize(range.size());
+    if(const JsonValue* parentRecord = std::exchange(currentPass->parentRecord, nullptr)) {
+        keys[0] = range[0].key();
+        records[0] = parentRecord;
+        return 1;
+    }
+    std::uint32_t newObjects = 0;
+    SectionCursor cursor{file, section};
+    for(std::size_t i = 0; i != range.size(); ++i) {
+        keys[i] = range[i].key();
+        records[i] = cursor.find(keys[i]);
+        if(!records[i]) records[i] = range[i].readValue();
+        if(!ResourceIndex::lookup(ids, keys[i])) ++newObjects;
+    }
+    /* One rehash for the whole range instead of one per doubling (and none
+       when the map has room: reserving may also shrink it) */
+    if(ids.size() + newObjects > ids.bucket_count()*ids.max_load_factor()) ids.reserve(ids.size() + newObjects);
+    return newObjects;
+}
+
+/* Build: room in the scene for @p newObjects more objects and their names */
+void reserveObjects(DynamicSceneGraph& scene, std::uint32_t newObjects, IdScheme scheme) {
+    if(scene.freeCapacity() < newObjects) scene.reallocateCapacity(scene.capacity() + newObjects);
+    const std::uint32_t ids = scene.capacity() + 1;
+    const std::size_t keyBytes = scheme == IdScheme::Uuid ? 37 : 4;
+    scene.names().reserve(ids, std::size_t(ids)*16);
+    scene.keys().reserve(ids, std::size_t(ids)*keyBytes);
+    scene.skinNames().reserve(ids, std::size_t(ids)*keyBytes);
+}
+
+/* Store: the object of @p key below @p parentId, created when it has no id
+   yet, with its names and local transformation; its id, 0 when the scene
+   is full */
+Data::Id storeObject(DynamicSceneGraph& scene, Data::Id& mapped, const std::string& key, const RecordReader& record,
+    std::string_view parentKey, Data::Id parentId)
+{
+    Data::Id id = mapped;
+    if(!id) {
+        id = scene.addObject(parentId);
+        if(!id) {
+            Error{} << "AssetCompiler::compileObjects(): The scene is full, skipping object" << key;
+            return 0;
+        }
+        mapped = id;
+    }
+
+    scene.setDirty(id);
+    if(scene.parent(id) != parentId && !scene.reparent(id, parentId))
+        Warning{} << "AssetCompiler::compileObjects(): Object" << key << "cannot move below its own descendant"
+            << parentKey << Debug::nospace << ", keeping its parent";
+
+    scene.names().set(id, record["name"].asString());
+    scene.keys().set(id, key);
+    scene.skinNames().set(id, record["skin"].asString());
+
+    const Vector3 translation = record["translation"].asVector3();
+    const Quaternion rotation = record["rotation"].asQuaternion();
+    if(!(glm::dot(rotation, rotation) > 0.0f))
+        Warning{} << "AssetCompiler::compileObjects(): Object" << key << "has a zero rotation, using the identity";
+    scene.localTransformation(id) = normalized(dualQuaternion(rotation, translation));
+    scene.localScaling(id) = record["scaling"].asVector3();
+    scene.setDirty(id);
+    return id;
+}
+
 }
 
 bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withComponents) {
     EditorData& d = data();
     EditorSceneData& sceneData = d.scene();
     DynamicSceneGraph& scene = sceneData.main();
-    ProjectSection& objects = d.projectFile().objects();
+    ProjectFile& file = d.projectFile();
+    ProjectSection& objects = file.objects();
 
     /* Draw groups are indexed by pipeline id */
     std::uint32_t groups = 0;
@@ -46,45 +118,27 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
     scene.manager<MeshManager>().allocate(0, groups);
     scene.manager<TextManager>().allocate(0, groups);
 
-    /* The records' own values, found once */
     ObjectPass pass;
     const bool outermost = !currentPass;
     if(outermost) currentPass = &pass;
     const JsonValue* section = objects.readValue();
-    std::vector<const JsonValue*> records(range.size());
-    std::vector<std::string> keys(range.size());
-    std::uint32_t newObjects = 0;
-    if(const JsonValue* parentRecord = std::exchange(currentPass->parentRecord, nullptr)) {
-        keys[0] = range[0].key();
-        records[0] = parentRecord;
-        newObjects = 1;
-    } else {
-        SectionCursor cursor{d.projectFile(), section};
-        for(std::size_t i = 0; i != range.size(); ++i) {
-            keys[i] = range[i].key();
-            records[i] = cursor.find(keys[i]);
-            if(!records[i]) records[i] = range[i].readValue();
-            if(!objectId(keys[i])) ++newObjects;
-        }
-        /* One rehash for the whole range instead of one per doubling (and
-           none when the map has room: reserving may also shrink it) */
-        ResourceIndex::Map& ids = resourceIndex.objects;
-        if(ids.size() + newObjects > ids.bucket_count()*ids.max_load_factor()) ids.reserve(ids.size() + newObjects);
-    }
+    std::vector<std::string> keys;
+    std::vector<const JsonValue*> records;
+    const std::uint32_t newObjects = readObjectRecords(file, section, range, resourceIndex.objects, keys, records);
 
-    /* Parents first: a parent without object is compiled (with its own
-       ancestors) before the records that need it. A parent id found here
-       stays valid for the whole pass (compiling only ever adds ids), so the
-       record loop below looks up only those of parents compiled here. */
+    /* Check: parents first. A parent without object is compiled (with its
+       own ancestors) before the records that need it. A parent id found
+       here stays valid for the whole pass (compiling only ever adds ids), so
+       the record loop below looks up only those of parents compiled here. */
     std::vector<Data::Id> parentIds(range.size());
     for(std::size_t i = 0; i != range.size(); ++i) {
-        const std::string_view parent = RecordReader{d.projectFile(), "objects", range[i], records[i]}["parent"].asString();
+        const std::string_view parent = RecordReader{file, "objects", range[i], records[i]}["parent"].asString();
         if(parent.empty() || (parentIds[i] = objectId(parent)) || currentPass->chain.count(std::string{parent}) ||
            currentPass->unresolved.count(std::string{parent})) continue;
         currentPass->chain.insert(keys[i]);
         /* The parent's record alone (none when the section lacks it) */
         ValueAccessRange parentRange;
-        if(const JsonValue* parentRecord = section ? d.projectFile().findMember(*section, parent) : nullptr) {
+        if(const JsonValue* parentRecord = section ? file.findMember(*section, parent) : nullptr) {
             parentRange.push_back(objects.member(parent));
             currentPass->parentRecord = parentRecord;
         }
@@ -92,19 +146,10 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
         currentPass->chain.erase(keys[i]);
     }
 
-    if(scene.freeCapacity() < newObjects) scene.reallocateCapacity(scene.capacity() + newObjects);
-    {
-        const std::uint32_t ids = scene.capacity() + 1;
-        const std::size_t keyBytes = d.projectFile().idScheme() == IdScheme::Uuid ? 37 : 4;
-        scene.names().reserve(ids, std::size_t(ids)*16);
-        scene.keys().reserve(ids, std::size_t(ids)*keyBytes);
-        scene.skinNames().reserve(ids, std::size_t(ids)*keyBytes);
-    }
-
+    reserveObjects(scene, newObjects, file.idScheme());
     for(std::size_t i = 0; i != range.size(); ++i) {
         const std::string& key = keys[i];
-        const RecordReader record{d.projectFile(), "objects", range[i], records[i]};
-
+        const RecordReader record{file, "objects", range[i], records[i]};
         const std::string_view parentKey = record["parent"].asString();
         const Data::Id parentId = parentIds[i] ? parentIds[i] : objectId(parentKey);
         if(!parentKey.empty() && !parentId) {
@@ -113,40 +158,10 @@ bool AssetCompiler::compileObjects(const ValueAccessRange& range, bool withCompo
                     << "does not resolve, skipping the object";
             continue;
         }
-
-        Data::Id& mapped = resourceIndex.objects[key];
-        Data::Id id = mapped;
-        if(!id) {
-            id = scene.addObject(parentId);
-            if(!id) {
-                Error{} << "AssetCompiler::compileObjects(): The scene is full, skipping object" << key;
-                continue;
-            }
-            mapped = id;
-        }
-
-        scene.setDirty(id);
-        if(scene.parent(id) != parentId && !scene.reparent(id, parentId))
-            Warning{} << "AssetCompiler::compileObjects(): Object" << key << "cannot move below its own descendant"
-                << parentKey << Debug::nospace << ", keeping its parent";
-
-        const std::string_view name = record["name"].asString();
-        scene.names().set(id, name);
-        scene.keys().set(id, key);
-        scene.skinNames().set(id, record["skin"].asString());
-
-        const Vector3 translation = record["translation"].asVector3();
-        const Quaternion rotation = record["rotation"].asQuaternion();
-        if(!(glm::dot(rotation, rotation) > 0.0f))
-            Warning{} << "AssetCompiler::compileObjects(): Object" << key << "has a zero rotation, using the identity";
-        scene.localTransformation(id) = normalized(dualQuaternion(rotation, translation));
-        scene.localScaling(id) = record["scaling"].asVector3();
-        scene.setDirty(id);
-
-        if(withComponents) {
-            const JsonValue* components = record["components"].readValue();
-            if(components && components->IsArray()) compileComponents(id, key, name, *components);
-        }
+        const Data::Id id = storeObject(scene, resourceIndex.objects[key], key, record, parentKey, parentId);
+        if(!id || !withComponents) continue;
+        const JsonValue* components = record["components"].readValue();
+        if(components && components->IsArray()) compileComponents(id, key, record["name"].asString(), *components);
     }
 
     if(outermost) currentPass = nullptr;

@@ -66,17 +66,6 @@ Data::Pipeline pipelineDescription(const RecordReader& record, std::uint32_t sha
     return p;
 }
 
-/* The member @p name of object @p parent, created as an empty object when
-   absent; null when @p parent is not an object */
-JsonValue* memberOrCreate(JsonValue& parent, std::string_view name, JsonAllocator& allocator) {
-    if(!parent.IsObject()) return nullptr;
-    auto found = parent.FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-    if(found != parent.MemberEnd()) return &found->value;
-    JsonValue child{rapidjson::kObjectType};
-    parent.AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, child, allocator);
-    return &(parent.MemberEnd() - 1)->value;
-}
-
 /* Makes sure the project defaults hold, for parameter @p name of shading
    model @p shaderName, a value a material can fall back to: a number for
    one component, an array of as many numbers for more (opaque black for
@@ -85,15 +74,11 @@ JsonValue* memberOrCreate(JsonValue& parent, std::string_view name, JsonAllocato
 void writeDefaultParameter(JsonDocument& defaults, std::string_view shaderName, std::string_view name, const ParameterType& type) {
     using DataType = MaterialDefinition::DataType;
     JsonAllocator& allocator = defaults.GetAllocator();
-    JsonValue* materials = memberOrCreate(defaults, "materials", allocator);
-    JsonValue* model = materials ? memberOrCreate(*materials, shaderName, allocator) : nullptr;
-    if(!model || !model->IsObject()) return;
-    auto found = model->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-    if(found == model->MemberEnd()) {
-        model->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, JsonValue{}, allocator);
-        found = model->MemberEnd() - 1;
-    }
-    JsonValue& value = found->value;
+    JsonValue* materials = Json::findOrAddMember(defaults, "materials", allocator, rapidjson::kObjectType);
+    JsonValue* model = materials ? Json::findOrAddMember(*materials, shaderName, allocator, rapidjson::kObjectType) : nullptr;
+    JsonValue* found = model ? Json::findOrAddMember(*model, name, allocator) : nullptr;
+    if(!found) return;
+    JsonValue& value = *found;
     if(type.componentCount == 1) {
         if(type.dataType != DataType::Sampler && type.dataType != DataType::Font && !value.IsNumber()) value.SetInt(0);
     } else if(!value.IsArray() || value.Size() != type.componentCount) {
@@ -125,6 +110,39 @@ std::unordered_map<std::string, std::vector<std::size_t>> materialsByPipeline(Pr
         const RecordReader record{file, "materials", materials, &m.value};
         out[std::string{record["pipeline"].asString()}].push_back(position++);
     }
+    return out;
+}
+
+/* Build: the attribute bits the preprocessed shader asks for */
+std::uint32_t pipelineAttributes(const Preprocessor& preprocessor) {
+    std::uint32_t attributes = 1;
+    for(const auto& use: AttributeDefines) if(preprocessor.isDefined(use.first)) attributes |= use.second;
+    return attributes;
+}
+
+/* Build: the material layout of pipeline @p name, declared by a shader that
+   decodes material data; store: a default for each parameter, and for the
+   alpha mask, under the shading model @p shaderName */
+MaterialDefinition pipelineMaterialDefinition(JsonDocument& defaults, std::string_view name, std::string_view shaderName,
+    const std::string& source, const Preprocessor& preprocessor)
+{
+    MaterialDefinition definition{std::string{name}, {}, {}};
+    if(source.find("{{decoder}}") != std::string::npos)
+        definition = parseMaterialDefinition(name, preprocessor.output());
+    for(std::size_t i = 0; i != definition.parameterCount(); ++i)
+        writeDefaultParameter(defaults, shaderName, definition.parameterNames[i], definition.parameterTypes[i]);
+    writeDefaultParameter(defaults, shaderName, "alphaMaskTexture", {MaterialDefinition::DataType::Sampler, 1, MetaType::None});
+    writeDefaultParameter(defaults, shaderName, "alphaMaskThreshold", {MaterialDefinition::DataType::Float, 1, MetaType::None});
+    return definition;
+}
+
+/* The records of @p section at the positions flagged in @p flagged, in
+   document order */
+ValueAccessRange recordsAt(ProjectSection& section, const std::vector<bool>& flagged) {
+    ValueAccessRange out;
+    std::size_t position = 0;
+    for(ValueAccess& m: section.range())
+        if(position < flagged.size() && flagged[position++]) out.push_back(std::move(m));
     return out;
 }
 
@@ -177,37 +195,14 @@ bool AssetCompiler::compilePipelines(const ValueAccessRange& range) {
         }
 
         Data::Id& slot = resourceIndex.pipelines[key];
-        const Data::Id index = slot ? slot : Data::Id(scene.pipelines.size());
-        if(!slot && scene.pipelines.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compilePipelines(): No id left for pipeline" << key;
-            continue;
-        }
+        const Data::Id index = slotFor(slot, scene.pipelines.size(), {"compilePipelines", "pipeline", key});
+        if(!index) continue;
 
-        std::uint32_t attributes = 1;
-        for(const auto& use: AttributeDefines) if(preprocessor.isDefined(use.first)) attributes |= use.second;
-
-        MaterialDefinition definition{std::string{name}, {}, {}};
-        if(source.get().find("{{decoder}}") != std::string::npos)
-            definition = parseMaterialDefinition(name, preprocessor.output());
-
-        const std::string_view shaderName = shader["name"].asString();
-        for(std::size_t i = 0; i != definition.parameterCount(); ++i)
-            writeDefaultParameter(file.defaults(), shaderName, definition.parameterNames[i], definition.parameterTypes[i]);
-        writeDefaultParameter(file.defaults(), shaderName, "alphaMaskTexture", {MaterialDefinition::DataType::Sampler, 1, MetaType::None});
-        writeDefaultParameter(file.defaults(), shaderName, "alphaMaskThreshold", {MaterialDefinition::DataType::Float, 1, MetaType::None});
-
-        Data::ByteArray packed = Data::createPipelineData(name, description, index, alphaMasked, features, viewVertexShader);
-        auto sharedDefinition = std::make_shared<const MaterialDefinition>(std::move(definition));
-        if(slot) {
-            scene.pipelines[slot] = std::move(packed);
-            scene.pipelineAttributes[slot] = attributes;
-            pipelineMaterialDefinitions[slot] = std::move(sharedDefinition);
-        } else {
-            slot = index;
-            scene.pipelines.push_back(std::move(packed));
-            scene.pipelineAttributes.push_back(attributes);
-            pipelineMaterialDefinitions.push_back(std::move(sharedDefinition));
-        }
+        auto definition = std::make_shared<const MaterialDefinition>(pipelineMaterialDefinition(file.defaults(), name,
+            shader["name"].asString(), source.get(), preprocessor));
+        storeInSlot(slot, {}, std::tie(scene.pipelines, scene.pipelineAttributes, pipelineMaterialDefinitions),
+            Data::createPipelineData(name, description, index, alphaMasked, features, viewVertexShader),
+            pipelineAttributes(preprocessor), std::move(definition));
 
         if(usedBy != users.end()) for(std::size_t position: usedBy->second) {
             if(recompileMaterial.size() <= position) recompileMaterial.resize(position + 1, false);
@@ -218,13 +213,7 @@ bool AssetCompiler::compilePipelines(const ValueAccessRange& range) {
     scene.setAssetTypeDirty(AssetType::Pipelines);
 
     /* The materials of the pipelines compiled now, in document order */
-    if(!recompileMaterial.empty()) {
-        ValueAccessRange materials;
-        std::size_t position = 0;
-        for(ValueAccess& m: file.materials().range())
-            if(position < recompileMaterial.size() && recompileMaterial[position++]) materials.push_back(std::move(m));
-        compileMaterials(materials);
-    }
+    if(!recompileMaterial.empty()) compileMaterials(recordsAt(file.materials(), recompileMaterial));
 
     /* Meshes carry only the attributes some pipeline needs: when that set
        changes, the meshes compiled so far are compiled again. Meshes not

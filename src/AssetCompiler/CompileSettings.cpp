@@ -53,7 +53,7 @@ bool AssetCompiler::compileAppIcons() {
 
     Data::Id id = ResourceIndex::lookup(resourceIndex.images, icon);
     if(!id) {
-        compileImage(icon);
+        compile("images", {icon});
         id = ResourceIndex::lookup(resourceIndex.images, icon);
     }
     Trade::ImageData image;
@@ -68,7 +68,7 @@ bool AssetCompiler::compileAppIcons() {
 
     const std::string cache = d.project().cachePath();
     Path::makeOwned(cache);
-    ImageTools::StbResizeImageConverter& resizer = resizeConverter();
+    ImageTools::StbResizeImageConverter& resizer = *threadImagePlugins().resizer;
     for(const int size: AppIconSizes) {
         resizer.setValue("size", fmt::format("{} {}", size, size));
         const std::optional<Trade::ImageData> resized = resizer.convert(image);

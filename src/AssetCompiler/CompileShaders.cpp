@@ -20,17 +20,62 @@ template<std::size_t N> std::size_t indexOf(const std::array<std::string_view, N
     return std::size_t(std::find(names.begin(), names.end(), value) - names.begin());
 }
 
-/* Stores @p data at @p slot, or appends it and makes that the slot when the
-   slot is 0; false when no 16-bit id is left */
-template<class T> bool storeAt(std::vector<T>& array, Data::Id& slot, T data) {
-    if(slot) {
-        array[slot] = std::move(data);
-        return true;
+/* Check: puts the text of every file of @p paths that @p includes lacks
+   into it; false, with the lines that say so, when one is not found */
+bool addIncludes(IncludeMap& includes, const ResourceManager<std::string>& sources, const std::vector<std::string>& paths,
+    std::string_view shaderName)
+{
+    includes.setCapacity(includes.size() + paths.size());
+    for(const std::string& path: paths) {
+        if(includes.isCompiled() && includes.find(path)) continue;
+        const Resource<std::string> included = sources.resolveLink(FileLink{"default", path});
+        if(!included) {
+            Error{} << "AssetCompiler::compileShaders(): #include '" + path + "' not found.";
+            Error{} << "AssetCompiler::compileShaders(): Skipping compilation for shader" << shaderName
+                << "containing missing #include that couldn't be resolved.";
+            return false;
+        }
+        includes.put(path, included.get());
+        includes.compile();
     }
-    if(array.size() > 0xFFFF) return false;
-    slot = Data::Id(array.size());
-    array.push_back(std::move(data));
+    if(!includes.isCompiled()) includes.compile();
     return true;
+}
+
+/* Store: the files of @p paths that have an include record and no entry
+   yet become entries of their own; one already known is rewritten only by
+   rewriteIncludes() */
+void storeIncludes(const ProjectSection& shaders, const IncludeMap& includes, const std::vector<std::string>& paths,
+    std::uint8_t type, ResourceIndex::Map& index, std::vector<Data::ByteArray>& entries)
+{
+    for(const std::string& path: paths) {
+        const std::string includeKey = shaders.firstResourceWithLink(FileLink{"default", path});
+        if(includeKey.empty()) continue;
+        Data::Id& includeSlot = index[includeKey];
+        if(includeSlot) continue;
+        storeInSlot(includeSlot, {"compileShaders", "include", path}, std::tie(entries),
+            Data::createShaderData(path, *includes.find(path), 0, type, Data::ShaderStage::Include));
+    }
+}
+
+/* Store: include records of @p keys that shaders already use are rewritten
+   in place, so a reload after an edit of one reaches the runtime */
+void rewriteIncludes(const ProjectSection& shaders, const ResourceManager<std::string>& sources,
+    const std::vector<std::string>& keys, const ResourceIndex::Map& index, std::vector<Data::ByteArray>& entries)
+{
+    for(const std::string& key: keys) {
+        const Data::Id slot = ResourceIndex::lookup(index, key);
+        if(!slot) continue;
+        /* Both hold unless the document was edited behind the index's back */
+        const ValueAccess record = shaders[key];
+        const Resource<std::string> source = record.hasValue() ? sources.resolveLink(record.fileLink()) : Resource<std::string>{};
+        if(!source) continue;
+        /* Rewritten entries are named by the record's key, with forward
+           slashes */
+        std::string name = key;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        entries[slot] = Data::createShaderData(name, source.get(), 0, 1, Data::ShaderStage::Include);
+    }
 }
 
 }
@@ -77,69 +122,19 @@ bool AssetCompiler::compileShaders(const ValueAccessRange& range) {
             continue;
         }
         const std::vector<std::string>& paths = *listed;
-
         /* Every include this shader names must be known before it is spliced */
-        includes.setCapacity(includes.size() + paths.size());
-        bool missing = false;
-        for(const std::string& path: paths) {
-            if(includes.isCompiled() && includes.find(path)) continue;
-            const Resource<std::string> included = sources.resolveLink(FileLink{"default", path});
-            if(!included) {
-                Error{} << "AssetCompiler::compileShaders(): #include '" + path + "' not found.";
-                missing = true;
-                break;
-            }
-            includes.put(path, included.get());
-            includes.compile();
-        }
-        if(missing) {
-            Error{} << "AssetCompiler::compileShaders(): Skipping compilation for shader" << link.name
-                << "containing missing #include that couldn't be resolved.";
-            continue;
-        }
-        if(!includes.isCompiled()) includes.compile();
+        if(!addIncludes(includes, sources, paths, link.name)) continue;
 
         std::string fullSource = resolveIncludes(source.get(), includes);
         const std::size_t typeIndex = indexOf(ShaderTypeNames, record["type"].asString());
         const std::uint8_t type = typeIndex == ShaderTypeNames.size() ? 0 : std::uint8_t(typeIndex);
 
-        /* Included files become entries of their own; one already known is
-           rewritten only by the pass over include records below */
-        for(const std::string& path: paths) {
-            const std::string includeKey = shaders.firstResourceWithLink(FileLink{"default", path});
-            if(includeKey.empty()) continue;
-            Data::Id& includeSlot = resourceIndex.includeShaders[includeKey];
-            if(includeSlot) continue;
-            if(!storeAt(scene.includeShaders, includeSlot,
-                Data::createShaderData(path, *includes.find(path), 0, type, Data::ShaderStage::Include)))
-                Error{} << "AssetCompiler::compileShaders(): No id left for include" << path;
-        }
-
-        Data::Id& slot = resourceIndex.shaders[key];
-        const bool isNew = !slot;
-        if(!storeAt(scene.shaders, slot, Data::createShaderData(link.name, source.get(), 0, type, Data::ShaderStage(stage)))) {
-            Error{} << "AssetCompiler::compileShaders(): No id left for shader" << key;
-            continue;
-        }
-        if(isNew) scene.shaderSources.push_back(std::move(fullSource));
-        else scene.shaderSources[slot] = std::move(fullSource);
+        storeIncludes(shaders, includes, paths, type, resourceIndex.includeShaders, scene.includeShaders);
+        storeInSlot(resourceIndex.shaders[key], {"compileShaders", "shader", key}, std::tie(scene.shaders, scene.shaderSources),
+            Data::createShaderData(link.name, source.get(), 0, type, Data::ShaderStage(stage)), std::move(fullSource));
     }
 
-    /* Include files that shaders already use are rewritten in place, so a
-       reload after an edit of one reaches the runtime */
-    for(const std::string& key: includeRecords) {
-        const Data::Id slot = ResourceIndex::lookup(resourceIndex.includeShaders, key);
-        if(!slot) continue;
-        /* Both hold unless the document was edited behind the index's back */
-        const ValueAccess record = shaders[key];
-        const Resource<std::string> source = record.hasValue() ? sources.resolveLink(record.fileLink()) : Resource<std::string>{};
-        if(!source) continue;
-        /* Rewritten entries are named by the record's key, with forward
-           slashes */
-        std::string name = key;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        scene.includeShaders[slot] = Data::createShaderData(name, source.get(), 0, 1, Data::ShaderStage::Include);
-    }
+    rewriteIncludes(shaders, sources, includeRecords, resourceIndex.includeShaders, scene.includeShaders);
 
     scene.setAssetTypeDirty(AssetType::Shaders);
     return true;

@@ -59,13 +59,7 @@ bool AssetCompiler::compileSkins(const ValueAccessRange& range) {
         }
 
         Data::ByteArray packed = Data::createSkinData(transforms, scalings, jointIds);
-        if(slot) scene.skins[slot] = std::move(packed);
-        else if(scene.skins.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compileSkins(): No id left for skin" << key;
-        } else {
-            slot = Data::Id(scene.skins.size());
-            scene.skins.push_back(std::move(packed));
-        }
+        storeInSlot(slot, {"compileSkins", "skin", key}, std::tie(scene.skins), std::move(packed));
     }
 
     scene.setAssetTypeDirty(AssetType::Skins);

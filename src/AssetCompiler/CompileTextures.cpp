@@ -1,9 +1,12 @@
 #include "AssetCompiler/AssetCompiler.h"
 
+#include "AssetCompiler/CompileHelpers.h"
 #include "Base/Log.h"
 #include "Editor/ZandelleEditor.h"
 
 namespace ZandelleEngine {
+
+using namespace CompileHelpers;
 
 bool AssetCompiler::compileTextures(const ValueAccessRange& range) {
     EditorSceneData& scene = data().scene();
@@ -26,14 +29,7 @@ bool AssetCompiler::compileTextures(const ValueAccessRange& range) {
         Data::ByteArray texture = Data::createTextureData(info);
 
         Data::Id& id = resourceIndex.textures[key];
-        if(id) scene.textures[id] = std::move(texture);
-        else if(scene.textures.size() > 0xFFFF) {
-            Error{} << "AssetCompiler::compileTextures(): No id left for texture" << key;
-            continue;
-        } else {
-            id = Data::Id(scene.textures.size());
-            scene.textures.push_back(std::move(texture));
-        }
+        if(!storeInSlot(id, {"compileTextures", "texture", key}, std::tie(scene.textures), std::move(texture))) continue;
         Data::setTextureDataId(scene.textures[id], id);
     }
 

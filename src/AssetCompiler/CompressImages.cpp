@@ -60,6 +60,12 @@ struct AssetCompiler::ImageJob {
        thread while the chain runs */
     std::string cacheDirectory;
     bool uastc;
+    /* Probe levels to convolve before compressing (5 specular, 1
+       irradiance); 0 for plain images and probes read from the cache */
+    int probeLevels = 0;
+    /* Their sidecar file, and what it is to hold: the kind, format, size
+       and hash of the source pixels */
+    std::string probeSidecar, probeSource;
     std::vector<Trade::ImageData> levels;
     std::shared_ptr<Progress> progress;
     std::optional<ProgressReference> reference;
@@ -99,21 +105,28 @@ void AssetCompiler::initializeImageCompression() {
     /* Every job was cancelled and drained before the editor data was reset */
     pendingImageJobs = 0;
 
-    const std::size_t workers = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1));
-    if(workerImageConverters.size() < workers + 1) workerImageConverters.resize(workers + 1);
-    for(auto& c: workerImageConverters) if(!c) c = std::make_unique<ImageTools::StbResizeImageConverter>();
-    workerBasisConverters.resize(std::max(workerBasisConverters.size(), workers));
-    for(auto& c: workerBasisConverters) if(!c) {
-        c = std::make_unique<BasisImageConverter>();
-        c->setValue("compression_level", "2");
-        c->setValue("threads", "1");
-        c->setValue("mip_gen", "false");
-        c->setValue("mip_filter", "box");
-        c->setValue("y_flip", "true");
-        c->setValue("mip_srgb", "true");
+    /* One set per worker and one for the owning thread */
+    const std::size_t sets = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1)) + 1;
+    imagePlugins.resize(std::max(imagePlugins.size(), sets));
+    for(ImagePlugins& p: imagePlugins) {
+        if(!p.resizer) p.resizer = std::make_unique<ImageTools::StbResizeImageConverter>();
+        if(!p.encoder) {
+            p.encoder = std::make_unique<BasisImageConverter>();
+            p.encoder->setValue("compression_level", "2");
+            p.encoder->setValue("threads", "1");
+            p.encoder->setValue("mip_gen", "false");
+            p.encoder->setValue("mip_filter", "box");
+            p.encoder->setValue("y_flip", "true");
+            p.encoder->setValue("mip_srgb", "true");
+        }
+        if(!p.importer) p.importer = std::make_unique<BasisImporter>();
     }
-    workerBasisImporters.resize(std::max(workerBasisImporters.size(), workers));
-    for(auto& c: workerBasisImporters) if(!c) c = std::make_unique<BasisImporter>();
+}
+
+AssetCompiler::ImagePlugins& AssetCompiler::threadImagePlugins() {
+    ZE_ASSERT(!imagePlugins.empty());
+    const int worker = JobSystem::workerId();
+    return imagePlugins[worker >= 0 && std::size_t(worker) + 1 < imagePlugins.size() ? std::size_t(worker) : imagePlugins.size() - 1];
 }
 
 std::string AssetCompiler::tileCacheName(const Trade::ImageData& tile, bool uastc) {
@@ -199,28 +212,17 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
             }
             job->levels.push_back(std::move(*level));
         }
-        if(job->levels.empty()) {
-            if(specular) {
-                Debug{} << "Generating specular environment pyramid for image:" << key;
-                job->levels = GLTools::convoluteSpecularEnvironment(source, levelCount);
-            } else {
-                Debug{} << "Generating irradiance environment for image:" << key;
-                job->levels.push_back(GLTools::convoluteEnvironment(source));
-            }
-            /* The sidecar goes first and comes back last, so levels half
-               written never pass for those of any source */
-            bool written = cacheable;
-            if(cacheable) Path::remove(sourcePath);
-            for(std::size_t l = 0; l != job->levels.size() && cacheable; ++l) {
-                const std::string path = Path::join(cache, format("{}-mip-{}.png", key, l));
-                if(!ImageTools::writePng(path, job->levels[l])) {
-                    Error{} << "Failed writing cache file:" << path;
-                    written = false;
-                }
-            }
-            if(written && !Path::writeAtomic(sourcePath, sourceName)) Error{} << "Failed writing cache file:" << sourcePath;
+        if(!job->levels.empty()) {
+            dispatchImageJob(jobs, job, &AssetCompiler::compressImage);
+            continue;
         }
-        dispatchImageJob(jobs, job, &AssetCompiler::compressImage);
+        if(specular) Debug{} << "Generating specular environment pyramid for image:" << key;
+        else Debug{} << "Generating irradiance environment for image:" << key;
+        job->probeLevels = levelCount;
+        /* Empty when the key cannot name a cache file: nothing is written */
+        job->probeSidecar = cacheable ? sourcePath : std::string{};
+        job->probeSource = sourceName;
+        dispatchImageJob(jobs, job, &AssetCompiler::convolveProbeAndCompress);
     }
     progress->done += 1;
 }
@@ -245,33 +247,55 @@ void AssetCompiler::dispatchImageJob(JobSystem& jobs, const std::shared_ptr<Imag
     });
 }
 
-void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+bool AssetCompiler::imageStillCurrent(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, Trade::ImageData* copy) {
     EditorSceneData& scene = data().scene();
-    bool replaced;
     {
         std::lock_guard<std::mutex> lock{scene.imagesMutex};
-        EditorSceneData::CompiledImage& slot = scene.images[job->id];
-        replaced = slot.revision != job->revision;
-        /* A copy: the slot keeps the compiled pixels for the steps that read
-           them while the tiles are encoded (the app icons) */
-        if(!replaced) job->levels.push_back(slot.image);
+        const EditorSceneData::CompiledImage& slot = scene.images[job->id];
+        if(slot.revision == job->revision) {
+            /* A copy: the slot keeps the compiled pixels for the steps that
+               read them while the tiles are encoded (the app icons) */
+            if(copy) *copy = slot.image;
+            return true;
+        }
     }
-    if(!replaced) {
-        std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
-            extraMipLevels(job->levels.front().size), *workerImageConverters[JobSystem::workerId()]);
-        for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
-        job->step();
-        std::lock_guard<std::mutex> lock{scene.imagesMutex};
-        replaced = scene.images[job->id].revision != job->revision;
+    job->step(2);
+    job->levels.clear();
+    finishImageJob(jobs, job, {});
+    return false;
+}
+
+void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    Trade::ImageData image;
+    if(!imageStillCurrent(jobs, job, &image)) return;
+    job->levels.push_back(std::move(image));
+    std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
+        extraMipLevels(job->levels.front().size), *threadImagePlugins().resizer);
+    for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
+    job->step();
+    /* Compiled again while the mips were made: the tiles would be stale */
+    if(imageStillCurrent(jobs, job)) compressImage(jobs, job);
+}
+
+void AssetCompiler::convolveProbeAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    Trade::ImageData source;
+    if(!imageStillCurrent(jobs, job, &source)) return;
+    if(job->probeLevels > 1) job->levels = GLTools::convoluteSpecularEnvironment(source, job->probeLevels);
+    else job->levels.push_back(GLTools::convoluteEnvironment(source));
+    /* The sidecar goes first and comes back last, so levels half written
+       never pass for those of any source */
+    const bool cacheable = !job->probeSidecar.empty();
+    bool written = cacheable;
+    if(cacheable) Path::remove(job->probeSidecar);
+    for(std::size_t l = 0; l != job->levels.size() && cacheable; ++l) {
+        const std::string path = Path::join(job->cacheDirectory, format("{}-mip-{}.png", job->key, l));
+        if(!ImageTools::writePng(path, job->levels[l])) {
+            Error{} << "Failed writing cache file:" << path;
+            written = false;
+        }
     }
-    /* The image was compiled again while this ran: its own job does the
-       work */
-    if(replaced) {
-        job->step(2);
-        job->levels.clear();
-        finishImageJob(jobs, job, {});
-        return;
-    }
+    if(written && !Path::writeAtomic(job->probeSidecar, job->probeSource))
+        Error{} << "Failed writing cache file:" << job->probeSidecar;
     compressImage(jobs, job);
 }
 
@@ -282,9 +306,9 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
         return;
     }
     EditorSceneData& scene = data().scene();
-    const std::size_t worker = std::size_t(std::max(JobSystem::workerId(), 0));
-    BasisImageConverter& converter = *workerBasisConverters[worker];
-    BasisImporter& importer = *workerBasisImporters[worker];
+    ImagePlugins& plugins = threadImagePlugins();
+    BasisImageConverter& converter = *plugins.encoder;
+    BasisImporter& importer = *plugins.importer;
     const std::string& cache = job->cacheDirectory;
 
     std::vector<std::string> names;

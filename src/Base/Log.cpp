@@ -23,14 +23,17 @@ struct Redirect {
 struct LogState {
     Debug::Sink sink;
     bool quiet = false;
-    /* Per-level redirection installed by Debug{&stream} objects */
-    Redirect redirect[3];
 };
 
 LogState& state() {
     static LogState s;
     return s;
 }
+
+/* Per-level redirection installed by Debug{&stream} objects, and the
+   redirect of the calling thread */
+thread_local Redirect streamRedirect[3];
+thread_local LogRedirect::Handle threadRedirect;
 
 void defaultSink(LogLevel level, std::string_view line) {
     std::FILE* f = level == LogLevel::Debug ? stdout : stderr;
@@ -62,17 +65,14 @@ Debug::Debug(std::ostream* output): Debug{LogLevel::Debug, output} {}
 Debug::Debug(LogLevel level): _level{level} {}
 
 Debug::Debug(LogLevel level, std::ostream* output): _level{level}, _redirected{true}, _output{output} {
-    std::lock_guard<std::mutex> lock{logMutex()};
-    Redirect& slot = state().redirect[int(level)];
+    Redirect& slot = streamRedirect[int(level)];
     _previousActive = slot.active;
     _previousOutput = slot.output;
     slot = Redirect{true, output};
 }
 
 Debug::~Debug() {
-    std::lock_guard<std::mutex> lock{logMutex()};
-    LogState& s = state();
-    Redirect& slot = s.redirect[int(_level)];
+    Redirect& slot = streamRedirect[int(_level)];
     if(_printed) {
         if(_redirected || slot.active) {
             std::ostream* out = _redirected ? _output : slot.output;
@@ -80,12 +80,51 @@ Debug::~Debug() {
                 *out << _line << '\n';
                 out->flush();
             }
-        } else if(!(s.quiet && _level == LogLevel::Debug)) {
-            if(s.sink) s.sink(_level, _line);
-            else defaultSink(_level, _line);
-        }
+        } else print(_level, _line);
     }
     if(_redirected) slot = Redirect{_previousActive, _previousOutput};
+}
+
+struct LogRedirect::Target {
+    std::mutex mutex;
+    /* Emptied when the redirect that made it ends */
+    Debug::Sink sink;
+};
+
+void Debug::print(LogLevel level, std::string_view line) {
+    {
+        std::lock_guard<std::mutex> lock{logMutex()};
+        if(state().quiet && level == LogLevel::Debug) return;
+    }
+    if(const LogRedirect::Handle& target = threadRedirect) {
+        std::lock_guard<std::mutex> lock{target->mutex};
+        if(target->sink) {
+            target->sink(level, line);
+            return;
+        }
+    }
+    std::lock_guard<std::mutex> lock{logMutex()};
+    if(state().sink) state().sink(level, line);
+    else defaultSink(level, line);
+}
+
+LogRedirect::Handle LogRedirect::current() { return threadRedirect; }
+
+LogRedirect::LogRedirect(Debug::Sink sink): _target{std::make_shared<Target>()}, _previous{threadRedirect}, _owner{true} {
+    _target->sink = std::move(sink);
+    threadRedirect = _target;
+}
+
+LogRedirect::LogRedirect(Handle target): _target{std::move(target)}, _previous{threadRedirect}, _owner{false} {
+    threadRedirect = _target;
+}
+
+LogRedirect::~LogRedirect() {
+    threadRedirect = std::move(_previous);
+    if(_owner) {
+        std::lock_guard<std::mutex> lock{_target->mutex};
+        _target->sink = nullptr;
+    }
 }
 
 Debug& Debug::printValue(std::string_view text) {

@@ -5,14 +5,21 @@
 //     Debug{} << "Loading project from" << path;
 //
 // Each stream object prints one line when it is destroyed. Values are joined
-// by a single space unless `Debug::nospace` stands between them. Lines go to a
-// process-wide sink: stdout for Debug, stderr for Warning and Error, unless
-// redirected with `Debug{&stream}` (for the lifetime of that object) or
-// replaced with `setSink()` (tests, the command line's --quiet and --json).
+// by a single space unless `Debug::nospace` stands between them. Where a line
+// goes, first match wins:
+// - a `Debug{&stream}` alive on the same thread (for the lifetime of that
+//   object, per stream and per thread);
+// - the calling thread's `LogRedirect` (tests capture the log with it); a
+//   job system carries the redirect of the dispatching thread into the job,
+//   so a job's lines go where those of the code that started it go;
+// - the process-wide sink: stdout for Debug, stderr for Warning and Error,
+//   or what `setSink()` put there (the command line's --json and holding
+//   lines back).
 
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,8 +51,8 @@ class ZANDELLE_EXPORT Debug {
 
         Debug();
         /** Prints to @p output instead of the sink; for the lifetime of this
-            object every other line of this stream goes there too. A null
-            output discards. */
+            object every other line of this stream printed on the same
+            thread goes there too. A null output discards. */
         explicit Debug(std::ostream* output);
         Debug(const Debug&) = delete;
         Debug& operator=(const Debug&) = delete;
@@ -78,6 +85,9 @@ class ZANDELLE_EXPORT Debug {
         Debug(LogLevel level, std::ostream* output);
 
     private:
+        /* A finished line, to the thread's redirect or the sink */
+        static void print(LogLevel level, std::string_view line);
+
         LogLevel _level;
         std::string _line;
         bool _printed = false;
@@ -98,6 +108,35 @@ class ZANDELLE_EXPORT Error: public Debug {
     public:
         Error(): Debug{LogLevel::Error} {}
         explicit Error(std::ostream* output): Debug{LogLevel::Error, output} {}
+};
+
+/** Sends the log lines of the calling thread, and of the jobs it dispatches
+    while the redirect is alive, to a sink of its own. Redirects nest; the
+    destructor restores the one before. A job that outlives the redirect
+    that it carries prints to the process-wide sink. */
+class ZANDELLE_EXPORT LogRedirect {
+    public:
+        /** What a thread's lines go to; shared by the jobs that carry it */
+        struct Target;
+        using Handle = std::shared_ptr<Target>;
+
+        /** The calling thread's current redirect; null when there is none */
+        static Handle current();
+
+        /** Sends the calling thread's lines to @p sink (called under the
+            redirect's own lock, from the threads that carry it) */
+        explicit LogRedirect(Debug::Sink sink);
+        /** Makes @p target, taken with current() on another thread, the
+            calling thread's redirect (a job system does this around each
+            job); a null one means the process-wide sink */
+        explicit LogRedirect(Handle target);
+        ~LogRedirect();
+        LogRedirect(const LogRedirect&) = delete;
+        LogRedirect& operator=(const LogRedirect&) = delete;
+
+    private:
+        Handle _target, _previous;
+        bool _owner;
 };
 
 /* Lets free printers (math types, links, versions) follow a temporary:

@@ -273,6 +273,17 @@ void eraseElement(JsonValue& v, std::size_t i) {
     v.Erase(v.Begin() + i);
 }
 
+JsonValue& addMember(JsonValue& object, std::string_view name, JsonAllocator& a, rapidjson::Type type) {
+    object.AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), a}, JsonValue{type}, a);
+    return (object.MemberEnd() - 1)->value;
+}
+
+JsonValue* findOrAddMember(JsonValue& object, std::string_view name, JsonAllocator& a, rapidjson::Type type) {
+    if(!object.IsObject()) return nullptr;
+    const auto found = object.FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
+    return found != object.MemberEnd() ? &found->value : &addMember(object, name, a, type);
+}
+
 std::optional<std::string> toString(const JsonValue& value, int options) {
     rapidjson::StringBuffer buffer;
     bool ok;

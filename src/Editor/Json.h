@@ -75,6 +75,13 @@ ZANDELLE_EXPORT void pushBackString(JsonValue& v, std::string_view value, JsonAl
 ZANDELLE_EXPORT void pushBackStringUnique(JsonValue& v, std::string_view value, JsonAllocator& a);
 ZANDELLE_EXPORT void eraseElement(JsonValue& v, std::size_t i);
 
+/** Appends member @p name, a value of @p type, to object @p object (which
+    must be one) without looking for one of that name; the new value */
+ZANDELLE_EXPORT JsonValue& addMember(JsonValue& object, std::string_view name, JsonAllocator& a, rapidjson::Type type = rapidjson::kNullType);
+/** The first member @p name of @p object, appended as a value of @p type
+    when there is none; null when @p object is not an object */
+ZANDELLE_EXPORT JsonValue* findOrAddMember(JsonValue& object, std::string_view name, JsonAllocator& a, rapidjson::Type type = rapidjson::kNullType);
+
 /** Writer options of toString(): bits, combined */
 enum JsonWriteOption: int {
     JsonPretty = 1,             /**< line breaks and indentation */

@@ -57,17 +57,10 @@ JsonValue& create(JsonValue& root, std::string_view path, JsonAllocator& allocat
         }
         if(!v->IsObject()) v->SetObject();
         const std::string_view name = JsonPointer::unescape(token, storage);
-        if(recordLevel) {
-            if(const JsonValue* existing = records->findMember(*v, name)) {
-                v = const_cast<JsonValue*>(existing);
-                continue;
-            }
-        } else {
-            auto found = v->FindMember(JsonValue{rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size()))});
-            if(found != v->MemberEnd()) { v = &found->value; continue; }
-        }
-        v->AddMember(JsonValue{name.data(), rapidjson::SizeType(name.size()), allocator}, JsonValue{}, allocator);
-        v = &(v->MemberEnd() - 1)->value;
+        /* Records are found through the document's lookup tables */
+        if(!recordLevel) v = Json::findOrAddMember(*v, name, allocator);
+        else if(const JsonValue* existing = records->findMember(*v, name)) v = const_cast<JsonValue*>(existing);
+        else v = &Json::addMember(*v, name, allocator);
     }
     return *v;
 }

@@ -331,56 +331,52 @@ std::unique_ptr<FontDescription> importFont(std::vector<char> bytes) {
     return font;
 }
 
-std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span<const CodePointRange> ranges,
-    std::uint32_t options, const Effect* effect)
+namespace {
+
+/* Check: the number of glyphs @p ranges ask for; empty for a reversed range
+   or more than 2^24 glyphs */
+std::optional<std::size_t> glyphCount(std::span<const CodePointRange> ranges) {
+    std::size_t count = 0;
+    for(const CodePointRange& r: ranges) {
+        if(r.last < r.first) return {};
+        count += std::size_t(r.last - r.first) + 1;
+    }
+    if(count > 0x1000000) return {};
+    return count;
+}
+
+/* Build: the header of the glyph data, the arrays sized for @p glyphs
+   typical glyphs so that they rarely move while they grow */
+Data::GlyphDataView glyphDataHeader(const Data::FontMetrics& m, std::uint32_t options, const Effect* effect,
+    double scale, double distance, std::size_t glyphs)
 {
-    if(options & ~KnownOptions) return {};
-    if(bool(options & OutlineEffect) != bool(effect)) return {};
-    if(effect && std::memcmp(effect->type.data(), "DNOR", 4) != 0) return {};
-
-    static constexpr CodePointRange Printable[]{{0x20, 0x7E}};
-    if(ranges.empty()) ranges = Printable;
-
-    const FT_Face face = font._state->face;
-    const double unitsPerEm = face->units_per_EM;
-    const double scale = options & FontUnits ? 1.0 : 1.0/unitsPerEm;
-    const double distance = effect ? double(effect->size)*double(effect->scale)*unitsPerEm : 0.0;
-
     Data::GlyphDataView out;
     out.options = options;
     if(options & FontMetrics) {
-        const Data::FontMetrics& m = font._metrics;
         out.metrics = {m.unitsPerEm, float(m.ascender*scale), float(m.descender*scale), float(m.lineHeight*scale),
                        float(m.underlinePosition*scale), float(m.underlineThickness*scale), m.glyphCount};
-    } else out.metrics.unitsPerEm = font._metrics.unitsPerEm;
+    } else out.metrics.unitsPerEm = m.unitsPerEm;
     if(effect) {
         out.effectType = effect->type;
         out.effectDistance = float(distance*scale);
     }
+    out.glyphs.reserve(glyphs);
+    out.shapes.reserve(glyphs);
+    out.curves.reserve(glyphs*48);
+    out.bands.reserve(glyphs*24);
+    out.bandEntries.reserve(glyphs*192);
+    return out;
+}
 
-    std::size_t glyphCount = 0;
-    for(const CodePointRange& r: ranges) {
-        if(r.last < r.first) return {};
-        glyphCount += std::size_t(r.last - r.first) + 1;
-    }
-    if(glyphCount > 0x1000000) return {};
-    /* Room for typical glyphs, so the arrays rarely move while they grow */
-    out.glyphs.reserve(glyphCount);
-    out.shapes.reserve(glyphCount);
-    out.curves.reserve(glyphCount*48);
-    out.bands.reserve(glyphCount*24);
-    out.bandEntries.reserve(glyphCount*192);
-
-    Decomposer decomposer;
-    decomposer.tolerance = CubicTolerance*unitsPerEm;
-    decomposer.splitCubics = options & CubicsToQuadratics;
-    Widener widener{distance, 1.0, {}};
-    std::vector<Data::GlyphShape> outlineShapes;
+/* Build: appends the curves of one shape, its bounds and its bands */
+struct ShapeBuilder {
+    Data::GlyphDataView& out;
+    std::uint32_t options;
+    double scale;
     std::vector<BandItem> bandItems;
     std::vector<std::uint32_t> bandSizes;
 
-    /* Appends the curves of one shape, its bounds and its bands */
-    auto addShape = [&](const std::vector<Quad>& quads, std::vector<Data::GlyphShape>& shapes) {
+    void add(const std::vector<Quad>& quads, std::vector<Data::GlyphShape>& shapes) {
         Data::GlyphShape shape{};
         shape.firstCurve = std::uint32_t(out.curves.size());
         shape.firstBand = std::uint32_t(out.bands.size());
@@ -410,22 +406,36 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
             buildBands(out.curves, shape.firstCurve, shape.curveCount, false, minX, maxX, bandCount, out, bandItems, bandSizes);
         }
         shapes.push_back(shape);
-    };
+    }
+};
 
-    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> codePointsOfGlyph;
-    const bool kerning = (options & Kerning) && FT_HAS_KERNING(face);
+using GlyphsOfCodePoints = std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>;
+
+/* Read and build: every glyph of @p ranges, its metrics, its shape and,
+   with an effect, its widened outline shape after all glyph shapes; the
+   code points of each glyph into @p codePointsOfGlyph when given. False
+   when the font cannot load or decompose a glyph. */
+bool buildGlyphs(FT_Face face, std::span<const CodePointRange> ranges, std::uint32_t options, const Effect* effect,
+    double scale, double distance, Data::GlyphDataView& out, GlyphsOfCodePoints* codePointsOfGlyph)
+{
+    Decomposer decomposer;
+    decomposer.tolerance = CubicTolerance*face->units_per_EM;
+    decomposer.splitCubics = options & CubicsToQuadratics;
+    Widener widener{distance, 1.0, {}};
+    ShapeBuilder shapes{out, options, scale, {}, {}};
+    std::vector<Data::GlyphShape> outlineShapes;
 
     for(const CodePointRange& r: ranges) {
         out.ranges.push_back({r.first, r.last, std::uint32_t(out.glyphs.size())});
         for(std::uint64_t c = r.first; c <= r.last; ++c) {
             const FT_UInt glyph = FT_Get_Char_Index(face, FT_ULong(c));
-            if(FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE)) return {};
+            if(FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE)) return false;
             const FT_GlyphSlot slot = face->glyph;
 
             decomposer.quads.clear();
             decomposer.contourStarts.clear();
             if(slot->format == FT_GLYPH_FORMAT_OUTLINE && (options & (Curves|OutlineEffect))) {
-                if(FT_Outline_Decompose(&slot->outline, &DecomposeFuncs, &decomposer)) return {};
+                if(FT_Outline_Decompose(&slot->outline, &DecomposeFuncs, &decomposer)) return false;
             }
 
             Data::GlyphEntry entry{std::uint32_t(c), glyph, 0.0f, 0.0f, 0.0f};
@@ -435,9 +445,9 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
                 entry.bearingY = float(double(slot->metrics.horiBearingY)*scale);
             }
             out.glyphs.push_back(entry);
-            if(kerning) codePointsOfGlyph[glyph].push_back(std::uint32_t(c));
+            if(codePointsOfGlyph) (*codePointsOfGlyph)[glyph].push_back(std::uint32_t(c));
 
-            addShape(decomposer.quads, out.shapes);
+            shapes.add(decomposer.quads, out.shapes);
             if(effect) {
                 widener.out.clear();
                 widener.side = signedArea(decomposer.quads) >= 0.0 ? 1.0 : -1.0;
@@ -445,28 +455,57 @@ std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span
                 for(std::size_t i = 0; i + 1 < decomposer.contourStarts.size(); ++i)
                     widener.contour(decomposer.quads.data() + decomposer.contourStarts[i],
                                     decomposer.quads.data() + decomposer.contourStarts[i + 1]);
-                addShape(widener.out, outlineShapes);
+                shapes.add(widener.out, outlineShapes);
             }
         }
     }
     out.shapes.insert(out.shapes.end(), outlineShapes.begin(), outlineShapes.end());
+    return true;
+}
 
-    if(kerning) {
-        for(const auto& [pair, value]: readKernTable(face, codePointsOfGlyph)) {
-            if(value == 0) continue;
-            const auto left = codePointsOfGlyph.find(pair >> 16), right = codePointsOfGlyph.find(pair & 0xFFFF);
-            if(left == codePointsOfGlyph.end() || right == codePointsOfGlyph.end()) continue;
-            for(std::uint32_t l: left->second) for(std::uint32_t r: right->second)
-                out.kerning.push_back({l, r, float(value*scale)});
-        }
-        std::sort(out.kerning.begin(), out.kerning.end(), [](const auto& a, const auto& b) {
-            return a.left != b.left ? a.left < b.left : a.right < b.right;
-        });
-        out.kerning.erase(std::unique(out.kerning.begin(), out.kerning.end(), [](const auto& a, const auto& b) {
-            return a.left == b.left && a.right == b.right;
-        }), out.kerning.end());
+/* Store: the kerning pairs between the code points built, sorted by left
+   then right code point, each pair once */
+void addKerning(FT_Face face, const GlyphsOfCodePoints& codePointsOfGlyph, double scale, Data::GlyphDataView& out) {
+    for(const auto& [pair, value]: readKernTable(face, codePointsOfGlyph)) {
+        if(value == 0) continue;
+        const auto left = codePointsOfGlyph.find(pair >> 16), right = codePointsOfGlyph.find(pair & 0xFFFF);
+        if(left == codePointsOfGlyph.end() || right == codePointsOfGlyph.end()) continue;
+        for(std::uint32_t l: left->second) for(std::uint32_t r: right->second)
+            out.kerning.push_back({l, r, float(value*scale)});
     }
+    std::sort(out.kerning.begin(), out.kerning.end(), [](const auto& a, const auto& b) {
+        return a.left != b.left ? a.left < b.left : a.right < b.right;
+    });
+    out.kerning.erase(std::unique(out.kerning.begin(), out.kerning.end(), [](const auto& a, const auto& b) {
+        return a.left == b.left && a.right == b.right;
+    }), out.kerning.end());
+}
 
+}
+
+std::optional<std::vector<char>> buildGlyphData(FontDescription& font, std::span<const CodePointRange> ranges,
+    std::uint32_t options, const Effect* effect)
+{
+    if(options & ~KnownOptions) return {};
+    if(bool(options & OutlineEffect) != bool(effect)) return {};
+    if(effect && std::memcmp(effect->type.data(), "DNOR", 4) != 0) return {};
+
+    static constexpr CodePointRange Printable[]{{0x20, 0x7E}};
+    if(ranges.empty()) ranges = Printable;
+    const std::optional<std::size_t> glyphs = glyphCount(ranges);
+    if(!glyphs) return {};
+
+    const FT_Face face = font._state->face;
+    const double unitsPerEm = face->units_per_EM;
+    const double scale = options & FontUnits ? 1.0 : 1.0/unitsPerEm;
+    const double distance = effect ? double(effect->size)*double(effect->scale)*unitsPerEm : 0.0;
+    Data::GlyphDataView out = glyphDataHeader(font._metrics, options, effect, scale, distance, *glyphs);
+
+    const bool kerning = (options & Kerning) && FT_HAS_KERNING(face);
+    GlyphsOfCodePoints codePointsOfGlyph;
+    if(!buildGlyphs(face, ranges, options, effect, scale, distance, out, kerning ? &codePointsOfGlyph : nullptr))
+        return {};
+    if(kerning) addKerning(face, codePointsOfGlyph, scale, out);
     return Data::createGlyphData(out);
 }
 

@@ -35,7 +35,7 @@ void JobSystem::enqueueReady(int id, const Job& job) {
 int JobSystem::dispatchFunc(JobFunction function, const std::vector<int>& dependencies, int flags) {
     std::unique_lock<std::mutex> lock{_mutex};
     const int id = _nextId++;
-    Job job{std::move(function), flags, 0, {}, _cancelGeneration};
+    Job job{std::move(function), flags, 0, {}, _cancelGeneration, LogRedirect::current()};
     for(int dependency: dependencies) {
         auto found = _jobs.find(dependency);
         if(found == _jobs.end()) continue;
@@ -92,11 +92,15 @@ void JobSystem::workerLoop(int index) {
         auto found = _jobs.find(id);
         if(found == _jobs.end()) continue;
         JobFunction function = std::move(found->second.function);
+        LogRedirect::Handle log = std::move(found->second.log);
         currentJobGeneration = found->second.cancelGeneration;
         ++_running;
         lock.unlock();
         JobResult result = JobResult::Failure;
-        if(function) result = function(*this, index);
+        {
+            LogRedirect redirect{std::move(log)};
+            if(function) result = function(*this, index);
+        }
         lock.lock();
         --_running;
         finish(id, result, lock);

@@ -3,7 +3,8 @@
 //
 // dispatchFunc() queues a function and returns its job id at once. A job runs
 // when every job it depends on has ended (ids of jobs that already ended, or
-// that never existed, count as ended). cancelAll() drops every job that has
+// that never existed, count as ended). A job logs where the thread that
+// dispatched it logged at that moment (see LogRedirect). cancelAll() drops every job that has
 // not started and marks the running ones cancelled; a long job polls
 // cancelled() and returns early. No thread is started per job.
 //
@@ -41,6 +42,7 @@
 #include <vector>
 
 #include "Base/Export.h"
+#include "Base/Log.h"
 
 namespace ZandelleEngine {
 
@@ -107,6 +109,8 @@ class ZANDELLE_EXPORT JobSystem {
             std::size_t unfinishedDependencies = 0;
             std::vector<int> dependents;
             std::uint64_t cancelGeneration;
+            /* The dispatching thread's log redirect, the job's while it runs */
+            LogRedirect::Handle log;
         };
 
         void workerLoop(int index);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "Base/Format.h"
 #include "Base/Log.h"
@@ -78,21 +79,18 @@ unsigned componentDigit(std::string_view type, std::size_t index) {
 
 }
 
-MaterialDefinition parseMaterialDefinition(std::string_view shaderName, std::string_view text) {
-    if(const void* nul = std::memchr(text.data(), 0, text.size()))
-        text = text.substr(0, static_cast<const char*>(nul) - text.data());
+namespace {
 
-    MaterialDefinition definition;
-    definition.name = std::string{shaderName};
-
-    /* The first "struct" whose next word is Material; comments mean nothing
-       here */
+/* Read: the text between the braces of the first "struct Material" of
+   @p text (comments mean nothing here); empty, with one warning, when there
+   is none or it has no complete body */
+std::optional<std::string_view> materialStructBody(std::string_view shaderName, std::string_view text) {
     std::size_t position = 0;
     for(std::size_t from = 0;;) {
         const std::size_t found = text.find("struct", from);
         if(found == std::string_view::npos) {
             Warning{} << "No Material struct found in shader" << shaderName;
-            return definition;
+            return {};
         }
         std::size_t i = found + 6;
         while(i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -108,73 +106,99 @@ MaterialDefinition parseMaterialDefinition(std::string_view shaderName, std::str
     while(position < text.size() && isSpace(text[position])) ++position;
     if(position >= text.size() || text[position] != '{') {
         Warning{} << "Material struct in shader" << shaderName << "has no body";
-        return definition;
+        return {};
     }
     const std::size_t close = text.find('}', position + 1);
     if(close == std::string_view::npos) {
         Warning{} << "Material struct in shader" << shaderName << "is missing a terminating '}'";
-        return definition;
+        return {};
     }
-    const std::string_view body = text.substr(position + 1, close - position - 1);
+    return text.substr(position + 1, close - position - 1);
+}
+
+/* Build: the parameter type of GLSL type @p type for a property named
+   @p lowerName (lower case); 0 components for a type that has none */
+ParameterType parameterType(std::string_view type, const std::string& lowerName, bool isTexture) {
+    ParameterType parameter{MaterialDefinition::DataType::Float, 0, MetaType::None};
+    if(type == "float") parameter = {MaterialDefinition::DataType::Float, 1, MetaType::None};
+    else if(type == "int") parameter = {MaterialDefinition::DataType::Int, 1, MetaType::None};
+    else if(type == "uint") {
+        parameter.componentCount = 1;
+        if(isTexture) parameter.dataType = MaterialDefinition::DataType::Sampler;
+        else if(String::endsWith(lowerName, "font")) parameter.dataType = MaterialDefinition::DataType::Font;
+        else parameter.dataType = MaterialDefinition::DataType::UnsignedInt;
+    } else if(String::beginsWith(type, "vec")) {
+        parameter.componentCount = std::uint8_t(componentDigit(type, 3));
+    } else if(type.size() > 1 && String::beginsWith(type.substr(1), "vec")) {
+        parameter.componentCount = std::uint8_t(componentDigit(type, 4));
+        if(type[0] == 'i') parameter.dataType = MaterialDefinition::DataType::Int;
+    } else if(String::beginsWith(type, "mat")) {
+        const unsigned digit = componentDigit(type, 3);
+        parameter.componentCount = std::uint8_t(digit*digit);
+    }
+    if((parameter.componentCount == 3 || parameter.componentCount == 4) && lowerName.find("color") != std::string::npos)
+        parameter.metaType = MetaType::Color;
+    return parameter;
+}
+
+/* Check: the tokens of one declaration (precision, type, name), with one
+   warning when there are more or fewer */
+bool checkDeclaration(std::string_view shaderName, const std::vector<std::string_view>& tokens) {
+    if(tokens.size() < 3) {
+        Warning{} << "Incomplete material property declaration in shader" << shaderName
+            << Debug::nospace << ":" << joinTokens(tokens);
+        return false;
+    }
+    if(tokens.size() > 3) {
+        Warning{} << "Too many tokens in material property declaration in shader" << shaderName
+            << Debug::nospace << ":" << joinTokens(tokens);
+        return false;
+    }
+    return true;
+}
+
+/* Check: textures want mediump, everything else lowp; a warning only */
+void checkPrecision(std::string_view shaderName, std::string_view precision, std::string_view name, bool isTexture) {
+    if(isTexture) {
+        if(precision != "mediump")
+            Warning{} << "Material texture property '" + std::string{name} + "' in shader" << shaderName
+                << "should use mediump precision";
+    } else if(precision != "lowp") {
+        Warning{} << "Material property '" + std::string{name} + "' in shader" << shaderName
+            << "should use lowp precision";
+    }
+}
+
+}
+
+MaterialDefinition parseMaterialDefinition(std::string_view shaderName, std::string_view text) {
+    if(const void* nul = std::memchr(text.data(), 0, text.size()))
+        text = text.substr(0, static_cast<const char*>(nul) - text.data());
+
+    MaterialDefinition definition;
+    definition.name = std::string{shaderName};
+    const std::optional<std::string_view> body = materialStructBody(shaderName, text);
+    if(!body) return definition;
 
     std::size_t total = 0;
-    for(const std::string& part: String::splitWithoutEmptyParts(body, ';')) {
+    for(const std::string& part: String::splitWithoutEmptyParts(*body, ';')) {
         const std::vector<std::string_view> tokens = dropComments(splitAtWhitespace(part));
-        if(tokens.empty()) continue;
-        if(tokens.size() < 3) {
-            Warning{} << "Incomplete material property declaration in shader" << shaderName
-                << Debug::nospace << ":" << joinTokens(tokens);
-            continue;
-        }
-        if(tokens.size() > 3) {
-            Warning{} << "Too many tokens in material property declaration in shader" << shaderName
-                << Debug::nospace << ":" << joinTokens(tokens);
-            continue;
-        }
+        if(tokens.empty() || !checkDeclaration(shaderName, tokens)) continue;
 
         const std::string_view precision = tokens[0], type = tokens[1], name = tokens[2];
         const std::string lowerName = String::lowercase(name);
         const bool isTexture = type == "uint" && lowerName.find("texture") != std::string::npos;
-
-        ParameterType parameter{MaterialDefinition::DataType::Float, 0, MetaType::None};
-        if(type == "float") parameter = {MaterialDefinition::DataType::Float, 1, MetaType::None};
-        else if(type == "int") parameter = {MaterialDefinition::DataType::Int, 1, MetaType::None};
-        else if(type == "uint") {
-            parameter.componentCount = 1;
-            if(isTexture) parameter.dataType = MaterialDefinition::DataType::Sampler;
-            else if(String::endsWith(lowerName, "font")) parameter.dataType = MaterialDefinition::DataType::Font;
-            else parameter.dataType = MaterialDefinition::DataType::UnsignedInt;
-        } else if(String::beginsWith(type, "vec")) {
-            parameter.componentCount = std::uint8_t(componentDigit(type, 3));
-        } else if(type.size() > 1 && String::beginsWith(type.substr(1), "vec")) {
-            parameter.componentCount = std::uint8_t(componentDigit(type, 4));
-            if(type[0] == 'i') parameter.dataType = MaterialDefinition::DataType::Int;
-        } else if(String::beginsWith(type, "mat")) {
-            const unsigned digit = componentDigit(type, 3);
-            parameter.componentCount = std::uint8_t(digit*digit);
-        }
+        const ParameterType parameter = parameterType(type, lowerName, isTexture);
         /* Covers unknown types and vector or matrix types without a digit */
         if(parameter.componentCount == 0) {
             Warning{} << "Skipping material property '" + std::string{name} + "' in shader" << shaderName
                 << Debug::nospace << ": unknown type '" + std::string{type} + "'";
             continue;
         }
+        checkPrecision(shaderName, precision, name, isTexture);
 
-        if(isTexture) {
-            if(precision != "mediump")
-                Warning{} << "Material texture property '" + std::string{name} + "' in shader" << shaderName
-                    << "should use mediump precision";
-        } else if(precision != "lowp") {
-            Warning{} << "Material property '" + std::string{name} + "' in shader" << shaderName
-                << "should use lowp precision";
-        }
-
-        if((parameter.componentCount == 3 || parameter.componentCount == 4) &&
-           lowerName.find("color") != std::string::npos)
-            parameter.metaType = MetaType::Color;
-
-        /* The total is never reduced again: once over the limit, every later
-           declaration is dropped as well */
+        /* Store. The total is never reduced again: once over the limit,
+           every later declaration is dropped as well */
         total += packedSize(parameter);
         if(total > MaterialDefinition::MaxSize) {
             Warning{} << "Skipping material property '" + std::string{name} + "' in shader" << shaderName

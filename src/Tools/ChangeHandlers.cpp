@@ -37,15 +37,13 @@ const JsonValue* member(const JsonValue* object, const char* name) {
     return found == object->MemberEnd() ? nullptr : &found->value;
 }
 
-using RecordCompile = bool (AssetCompiler::*)(std::string_view);
-
-/* The rule of most resource sections: recompile record c2, but not for a
-   change of its name alone */
-FunctionChangeHandler::Function recompileUnlessName(ZandelleEditor& editor, RecordCompile compile) {
-    return [&editor, compile](const Change& change, void*) {
+/* The rule of most resource sections: recompile record c2 through
+   @p step, but not for a change of its name alone */
+FunctionChangeHandler::Function recompileUnlessName(ZandelleEditor& editor, const CompileStep& step) {
+    return [&editor, &step](const Change& change, void*) {
         const PathComponents c{change.path};
         if(c.size() < 3 || c[3] == "name") return;
-        (editor.assetCompiler->*compile)(c[2]);
+        editor.assetCompiler->compile(step.name, {c[2]});
     };
 }
 
@@ -70,7 +68,7 @@ void handleObjectChange(ZandelleEditor& editor, const Change& change) {
     {
         ProjectFile& file = editor.data().projectFile();
         const std::string material{Json::asString(change.value)};
-        editor.assetCompiler->compileFont(file.materials()[material]["Text/font"].asString());
+        editor.assetCompiler->compile("fonts", {std::string{file.materials()[material]["Text/font"].asString()}});
     }
     editor.changedObjects.push_back(id);
 }
@@ -79,7 +77,7 @@ void handleMaterialChange(ZandelleEditor& editor, const Change& change) {
     const PathComponents c{change.path};
     if(c.size() < 3 || c[3] == "name") return;
     const std::string& id = c[2];
-    editor.assetCompiler->compileMaterial(id);
+    editor.assetCompiler->compile("materials", {id});
 
     const bool pipelineChange = c.size() >= 4 && c[3] == "pipeline";
     const bool fontChange = c.size() > 4 && String::endsWith(String::lowercase(c[4]), "font");
@@ -102,19 +100,19 @@ void handleMaterialChange(ZandelleEditor& editor, const Change& change) {
     editor.changedObjects.insert(editor.changedObjects.end(), users.begin(), users.end());
 
     if(fontChange && change.value && change.value->IsString())
-        editor.assetCompiler->compileFont(Json::asString(change.value));
+        editor.assetCompiler->compile("fonts", {std::string{Json::asString(change.value)}});
 }
 
 void handlePipelineChange(ZandelleEditor& editor, const Change& change) {
     const PathComponents c{change.path};
     if(c.size() == 2) {
-        editor.assetCompiler->compilePipelines();
+        editor.assetCompiler->compile("pipelines");
         return;
     }
     if(c.size() < 3) return;
     std::string& viewed = editor.data().viewedPipelineId;
     if(!change.value && c[2] == viewed) viewed.clear();
-    editor.assetCompiler->compilePipeline(c[2]);
+    editor.assetCompiler->compile("pipelines", {c[2]});
 }
 
 /* A language edit that arrives twice under one revision compiles once */
@@ -127,7 +125,7 @@ void handleLanguageChange(ZandelleEditor& editor, LanguageState& last, const Cha
     const PathComponents c{change.path};
     if(c.size() < 3) return;
     if(change.revision != -1 && change.revision == last.revision && c[2] == last.id) return;
-    editor.assetCompiler->compileLanguage(c[2]);
+    editor.assetCompiler->compile("languages", {c[2]});
     last.revision = change.revision;
     last.id = c[2];
 }
@@ -136,13 +134,13 @@ void handleSettingsChange(ZandelleEditor& editor, EditorData& data, const Change
     const PathComponents c{change.path};
     if(c.size() < 3) return;
     AssetCompiler& compiler = *editor.assetCompiler;
-    if(c[2] == "physx") compiler.compileSettings();
+    if(c[2] == "physx") compiler.compile("settings");
     if(c.size() < 4) return;
 
-    if(c[3] == "ids" || c[3] == "pwa") compiler.compileSettings();
+    if(c[3] == "ids" || c[3] == "pwa") compiler.compile("settings");
     if(c[3] == "compressedTextureAtlasSize" || c[3] == "textureAtlasSize" || (c.size() > 4 && c[4] == "maxCacheSize"))
-        compiler.compileImages();
-    if(c[3] == "usePreZ" || c[3] == "useMultiDraw") compiler.compilePipelines();
+        compiler.compile("images");
+    if(c[3] == "usePreZ" || c[3] == "useMultiDraw") compiler.compile("pipelines");
     /* Whether and with which material the sky is drawn decides the kind of
        the sky pipelines */
     if(c[2] == "rendering" && c[3] == "sky") compiler.updatePipelineKinds();
@@ -167,33 +165,42 @@ void handleSettingsChange(ZandelleEditor& editor, EditorData& data, const Change
     }
 }
 
+/* The handler of the section of @p step: those that do more than compile
+   the changed record again have their own */
+FunctionChangeHandler::Function sectionHandler(ZandelleEditor& editor, const CompileStep& step) {
+    const std::string_view section = step.section;
+    if(section == "objects") return [&editor](const Change& change, void*) { handleObjectChange(editor, change); };
+    if(section == "materials") return [&editor](const Change& change, void*) { handleMaterialChange(editor, change); };
+    if(section == "pipelines") return [&editor](const Change& change, void*) { handlePipelineChange(editor, change); };
+    if(section == "settings") return [&editor](const Change& change, void* data) {
+        handleSettingsChange(editor, *static_cast<EditorData*>(data), change);
+    };
+    if(section == "languages") return [&editor, last = LanguageState{}](const Change& change, void*) mutable {
+        handleLanguageChange(editor, last, change);
+    };
+    /* A shader is compiled again even when only its name changed */
+    if(section == "shaders") return [&editor](const Change& change, void*) {
+        const PathComponents c{change.path};
+        if(c.size() >= 3) editor.assetCompiler->compile("shaders", {c[2]});
+    };
+    return recompileUnlessName(editor, step);
+}
+
 }
 
 void registerChangeHandlers(ZandelleEditor& editor) {
     ChangeTracker& tracker = *editor.changeTracker;
-    tracker.registerHandler("animations", recompileUnlessName(editor, &AssetCompiler::compileAnimation));
-    tracker.registerHandler("meshes", recompileUnlessName(editor, &AssetCompiler::compileMesh));
-    tracker.registerHandler("objects", [&editor](const Change& change, void*) { handleObjectChange(editor, change); });
-    tracker.registerHandler("materials", [&editor](const Change& change, void*) { handleMaterialChange(editor, change); });
-    tracker.registerHandler("shaders", [&editor](const Change& change, void*) {
-        const PathComponents c{change.path};
-        if(c.size() >= 3) editor.assetCompiler->compileShader(c[2]);
-    });
-    tracker.registerHandler("images", recompileUnlessName(editor, &AssetCompiler::compileImage));
-    tracker.registerHandler("textures", recompileUnlessName(editor, &AssetCompiler::compileTexture));
-    tracker.registerHandler("skins", recompileUnlessName(editor, &AssetCompiler::compileSkin));
-    tracker.registerHandler("pipelines", [&editor](const Change& change, void*) { handlePipelineChange(editor, change); });
-    tracker.registerHandler("fonts", recompileUnlessName(editor, &AssetCompiler::compileFont));
-    tracker.registerHandler("languages", [&editor, last = LanguageState{}](const Change& change, void*) mutable {
-        handleLanguageChange(editor, last, change);
-    });
+    /* One handler per section that a compile step reads */
+    std::unordered_set<std::string_view> sections;
+    for(const CompileStep& step: AssetCompiler::compileSteps()) {
+        if(!sections.insert(step.section).second) continue;
+        const std::string_view section = step.section;
+        tracker.registerHandler(section, sectionHandler(editor, step), section == "settings" ? &editor.data() : nullptr);
+    }
     tracker.registerHandler("sourcePaths", [&editor](const Change&, void*) {
         editor.scripting->clear();
         addScriptingSourcePaths(editor);
     });
-    tracker.registerHandler("settings", [&editor](const Change& change, void* data) {
-        handleSettingsChange(editor, *static_cast<EditorData*>(data), change);
-    }, &editor.data());
 }
 
 void addScriptingSourcePaths(ZandelleEditor& editor) {
@@ -212,12 +219,12 @@ ListedObjects compileListedObjects(ZandelleEditor& editor) {
     std::unordered_set<std::string> compiled;
     for(const std::string& id: editor.changedObjects) {
         if(!compiled.insert(id).second || !objects[id].isSetInProject()) continue;
-        editor.assetCompiler->compileObject(id, true);
+        editor.assetCompiler->compile("components", {id});
         ++done.changed;
     }
     for(const std::string& id: editor.transformedObjects) {
         if(!compiled.insert(id).second || !objects[id].isSetInProject()) continue;
-        editor.assetCompiler->compileObject(id, false);
+        editor.assetCompiler->compile("objects", {id});
         ++done.moved;
     }
     editor.changedObjects.clear();

@@ -24,8 +24,8 @@ EditorTools& editorTools(ZandelleEditor& editor) {
         editor.tools = {new EditorTools{editor}, [](EditorTools* tools) { delete tools; }};
         editor.shadersReloadedListeners.push_back([](ZandelleEditor& e) {
             if(!e.assetCompiler) return;
-            e.assetCompiler->compileShaders();
-            e.assetCompiler->compilePipelines();
+            e.assetCompiler->compile("shaders");
+            e.assetCompiler->compile("pipelines");
         });
     }
     return *editor.tools;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <initializer_list>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Log.h"
@@ -34,10 +35,18 @@ template<std::size_t n> std::string dialogPattern(const std::array<std::string_v
     return pattern;
 }
 
-ValueAccessRange recordRange(ProjectSection& section, const std::vector<std::string>& keys) {
-    ValueAccessRange range;
-    for(const std::string& key: keys) range.push_back(section[key]);
-    return range;
+/* Compiles what an import added, through the compile steps of the
+   sections @p sections in table order: images and textures only the
+   records of @p result, the other sections whole, as their new records link
+   to older ones and the other way round */
+void compileImported(AssetCompiler& compiler, std::initializer_list<std::string_view> sections, const SceneLoadResult& result) {
+    for(const CompileStep& step: AssetCompiler::compileSteps()) {
+        const std::string_view section = step.section;
+        if(std::find(sections.begin(), sections.end(), section) == sections.end()) continue;
+        if(section == "images") compiler.compile(step.name, result.images);
+        else if(section == "textures") compiler.compile(step.name, result.textures);
+        else compiler.compile(step.name);
+    }
 }
 
 /* The files record of @p relative, also when a project written on Windows
@@ -155,16 +164,8 @@ bool loadScene(std::string_view path, ZandelleEditor& editor, LoadMode mode, std
             return true;
         },
         [&] {
-            AssetCompiler& compiler = *editor.assetCompiler;
-            ProjectFile& project = data.projectFile();
-            compiler.compileImages(recordRange(project.images(), result.images));
-            compiler.compileTextures(recordRange(project.textures(), result.textures));
-            compiler.compileMaterials();
-            compiler.compileMeshes();
-            compiler.compileObjects(false);
-            compiler.compileAnimations();
-            compiler.compileSkins();
-            compiler.compileObjects(true);
+            compileImported(*editor.assetCompiler,
+                {"images", "textures", "materials", "meshes", "objects", "animations", "skins"}, result);
         }, wait);
     return success;
 }
@@ -179,11 +180,7 @@ bool loadImage(std::string_view path, ZandelleEditor& editor, bool wait) {
             if(!result.success) Error{} << "Failed to load image file" << file.absolute;
             return result.success;
         },
-        [&] {
-            ProjectFile& project = data.projectFile();
-            editor.assetCompiler->compileImages(recordRange(project.images(), result.images));
-            editor.assetCompiler->compileTextures(recordRange(project.textures(), result.textures));
-        }, wait);
+        [&] { compileImported(*editor.assetCompiler, {"images", "textures"}, result); }, wait);
 }
 
 bool loadFont(std::string_view path, ZandelleEditor& editor, bool wait) {
@@ -212,7 +209,7 @@ bool loadFont(std::string_view path, ZandelleEditor& editor, bool wait) {
                 stored.setString(link.file);
             return true;
         },
-        [&] { editor.assetCompiler->compileFont(fontKey); }, wait);
+        [&] { editor.assetCompiler->compile("fonts", {fontKey}); }, wait);
 }
 
 }

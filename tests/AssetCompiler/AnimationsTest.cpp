@@ -30,7 +30,7 @@ class AnimationsTest: public CompilerTest {
     protected:
         AnimationsTest() {
             setSection("objects", R"({"a": {"name": "A"}, "b": {"name": "B"}})");
-            compiler().compileObjects(false);
+            compiler().compile("objects");
         }
 
         void addAnimation(std::string_view key, Trade::AnimationData animation, std::string_view extra = {}) {
@@ -48,7 +48,7 @@ TEST_F(AnimationsTest, TargetsAndStableSlots) {
     editor.data().resources().animations.remove(FileLink{"scene.glb", "gone"});
     const std::uint32_t runs = counter(AssetType::Animations);
     LogCapture log;
-    compiler().compileAnimations();
+    compiler().compile("animations");
     ASSERT_EQ(std::tuple(id("one"), id("walk"), id("gone")), std::tuple(1, 2, 0));
     /* "ghost" is reported for each track naming it */
     EXPECT_EQ(log.warning(),
@@ -58,7 +58,7 @@ TEST_F(AnimationsTest, TargetsAndStableSlots) {
 
     /* Compiling one again replaces its slot in each of the parallel arrays */
     setLinkedRecord("animations", "one", R"("targets": ["b"])");
-    compiler().compileAnimation("one");
+    compiler().compile("animations", {"one"});
     ASSERT_EQ(std::tuple(id("one"), sceneData().animations.size(), sceneData().runtimeAnimations.size(),
                          sceneData().targetedAnimations.size()), std::tuple(1, 3, 3, 3));
     EXPECT_EQ(sceneData().targetedAnimations[1].animation, 1);
@@ -85,7 +85,7 @@ TEST_F(AnimationsTest, UnusableTracksSkipTheAnimation) {
         SCOPED_TRACE(row.name);
         addAnimation("bad", {{track("rotation", {0.0f}, {0, 0, 0.6f, 0.8f}), row.bad}, 1.0f});
         LogCapture log;
-        compiler().compileAnimation("bad");
+        compiler().compile("animations", {"bad"});
         EXPECT_EQ(log.error(), row.error ? row.error :
             "AssetCompiler::compileAnimations(): unusable keyframes in track 1 of animation bad\n");
         EXPECT_EQ(id("bad"), 0);
@@ -161,10 +161,10 @@ TEST_F(AnimationsTest, PlayingPosesTheTargets) {
     const Trade::AnimationTrack turn = track("rotation", {0.0f, 2.0f}, {0, 0, 0, 1, 0, 0, 1, 0}, Spherical);
     addAnimation("anim", {{slide(), turn, track("scaling", {0.0f, 2.0f}, {1, 1, 1, 3, 3, 3})}, 2.0f},
         R"("targets": ["a", "a", "b"])");
-    compiler().compileAnimations();
+    compiler().compile("animations");
     setRecord("objects", "a", R"({"name": "A", "components": [{"type": "animation", "active": true,
         "animation": {"animation": "anim", "preview": true, "speed": 1}}]})");
-    compiler().compileObject("a");
+    compiler().compile("components", {"a"});
 
     AnimationManager& m = scene().manager<AnimationManager>();
     const Data::Id c = scene().components(object("a")).at(0);
@@ -181,7 +181,7 @@ TEST_F(AnimationsTest, PlayingPosesTheTargets) {
        in one object pass besides the object's own */
     const std::uint32_t objects = counter(AssetType::Objects);
     file()["objects/a/components/0/animation/preview"].setBool(false);
-    compiler().compileObject("a");
+    compiler().compile("components", {"a"});
     EXPECT_FALSE(m.isPlaying(c));
     EXPECT_EQ(scene().localScaling(object("b")), Vector3{1.0f});
     EXPECT_EQ(counter(AssetType::Objects), objects + 2);

@@ -22,7 +22,6 @@ TEST_F(CheckShadersTest, ShippedShadersPass) {
         ++pipelines;
     }
     compiler().compileAll();
-    editor.jobSystem->waitForIdle();
     LogCapture log;
     EXPECT_EQ(checkPipelineShaders(editor), 0u);
     EXPECT_EQ(log.all(), "Checked the shaders of " + std::to_string(pipelines) + " pipelines: 0 GLSL errors\n");

@@ -28,7 +28,7 @@ class ComponentsTest: public CompilerTest {
             std::string array;
             for(const std::string& e: entries) array += (array.empty() ? "" : ", ") + e;
             setRecord("objects", "o", R"({"name": "Obj", "components": [)" + array + "]}");
-            compiler().compileObject("o");
+            compiler().compile("components", {"o"});
         }
         /* A component entry of @p type with the properties @p props */
         static std::string entry(std::string_view type, std::string_view props, bool active = true) {
@@ -69,7 +69,7 @@ TEST_F(ComponentsTest, MatchingReusesAddsAndDeletes) {
     /* Unchanged entries delete nothing and bump Components once per entry
        and once for the object */
     const std::uint32_t before = counter(AssetType::Components);
-    compiler().compileObject("o");
+    compiler().compile("components", {"o"});
     EXPECT_EQ(componentsOf("mesh"), two);
     EXPECT_EQ(componentsOf("light"), std::vector<Data::Id>{lightId});
     EXPECT_EQ(counter(AssetType::Components), before + 4);
@@ -83,12 +83,12 @@ TEST_F(ComponentsTest, MatchingReusesAddsAndDeletes) {
     compileEntries({R"({"type": "", "mesh": {}})", mesh});
     EXPECT_EQ(componentsOf("mesh"), std::vector<Data::Id>{two[0]});
     setRecord("objects", "o", R"({"name": "Obj", "components": {"not": "an array"}})");
-    compiler().compileObject("o");
+    compiler().compile("components", {"o"});
     EXPECT_EQ(componentsOf("mesh"), std::vector<Data::Id>{two[0]});
 
     /* The object pass alone leaves the components as they are */
     setRecord("objects", "o", R"({"name": "Obj", "components": []})");
-    compiler().compileObject("o", false);
+    compiler().compile("objects", {"o"});
     EXPECT_EQ(componentsOf("mesh"), std::vector<Data::Id>{two[0]});
 }
 
@@ -169,7 +169,7 @@ TEST_F(ComponentsTest, MeshSkinning) {
     skinned.attributes.push_back({Trade::MeshAttribute::JointIds, Trade::VertexFormat::Vector4us, offset, 8});
     addMesh("skinned", std::move(skinned));
     addMesh("plain", makeCube());
-    compiler().compileMeshes();
+    compiler().compile("meshes");
     compiler().resourceIndex.skins["skin"] = 1;
 
     compileEntries({entry("mesh", R"({"material": "mat", "mesh": "skinned", "skin": "skin"})"),
@@ -211,7 +211,7 @@ TEST_F(ComponentsTest, JavaScript) {
 TEST_F(ComponentsTest, PhysicsParametersAndCookingFailures) {
     addMesh("bytes", makeCube(Trade::IndexType::UnsignedByte));
     addMesh("noindices", makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
-    compiler().compileMeshes();
+    compiler().compile("meshes");
     LogCapture log;
     compileEntries({
         entry("physx", R"({"shape": "capsule", "capsule": {"radius": 0.5, "halfHeight": 2}, "trigger": true,
@@ -256,13 +256,13 @@ TEST_F(ComponentsTest, PhysicsParametersAndCookingFailures) {
 
 TEST_F(ComponentsTest, PhysicsCookingAndSlotHandOver) {
     addMesh("cube", makeCube());
-    compiler().compileMesh("cube");
+    compiler().compile("meshes", {"cube"});
     const std::string triangle = entry("physx", R"({"shape": "triangleMesh", "triangleMesh": {"mesh": "cube"}})");
     const std::string convex =
         entry("physx", R"({"shape": "convexMesh", "convexMesh": {"mesh": "cube", "scaling": [2, 2, 2]}})");
     setRecord("objects", "a", R"({"components": [)" + triangle + "]}");
     setRecord("objects", "b", R"({"components": [)" + triangle + "," + convex + "]}");
-    compiler().compileObjects(true);
+    compiler().compile("components");
 
     PhysXManager& m = scene().manager<PhysXManager>();
     const Data::Id ca = componentsOf("physx", "a").at(0);
@@ -281,12 +281,12 @@ TEST_F(ComponentsTest, PhysicsCookingAndSlotHandOver) {
 
     /* a switches to a box: its slot 0 is freed, b's mesh moves into it */
     setRecord("objects", "a", R"({"components": [)" + entry("physx", R"({"shape": "box"})") + "]}");
-    compiler().compileObject("a");
+    compiler().compile("components", {"a"});
     EXPECT_EQ(slots(), std::tuple(-1, 0, 0));
     ASSERT_EQ(std::tuple(sceneData().physxTriangleMeshes.size(), m.triangleMeshes().size()), std::tuple(1, 1));
     EXPECT_EQ(m.triangleMeshes()[0].get(), lastMesh);
     EXPECT_EQ(Data::readPhysXData(sceneData().physxTriangleMeshes[0])->slot, 0u);
-    compiler().compileObject("b");
+    compiler().compile("components", {"b"});
     EXPECT_EQ(slots(), std::tuple(-1, 0, 0));
     EXPECT_EQ(sceneData().physxTriangleMeshes.size(), 1u);
 }
@@ -297,7 +297,7 @@ class AnimationComponentsTest: public ComponentsTest {
             setSection("objects", R"({"hips": {"name": "Hips"}, "spine": {"name": "Spine", "parent": "hips"},
                 "arm": {"name": "Arm", "parent": "spine"}, "tHips": {"name": "Hips"},
                 "tArm": {"name": "Arm", "parent": "tHips"}, "tLost": {"name": "Lost", "parent": "tHips"}})");
-            compiler().compileObjects(false);
+            compiler().compile("objects");
             setSection("skins", R"({"skin": {"joints": ["arm"]}})");
             compiler().resourceIndex.skins["skin"] = 1;
             /* Five tracks; tArm is listed twice */

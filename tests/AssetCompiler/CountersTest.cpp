@@ -1,9 +1,11 @@
 #include <tuple>
 
+#include "AssetCompiler/CompileHelpers.h"
 #include "CompilerFixture.h"
 #include "Engine/AnimationManager.h"
 #include "Engine/Components.h"
 #include "Engine/RuntimeData.h"
+#include "Support/LogCapture.h"
 
 namespace ZandelleEngine { namespace Testing { namespace {
 
@@ -101,6 +103,21 @@ TEST_F(CountersTest, InitialisationForgetsTheIndices) {
     compiler().initialize(editor);
     EXPECT_EQ(compiler().meshId("m"), 0);
     EXPECT_TRUE(compiler().scriptComponentOrigins.empty());
+}
+
+/* Every step stores through one helper: the last 16-bit id is given out,
+   the one after is refused with one line and nothing stored */
+TEST(CompileSlots, LastIdThenNoIdLeft) {
+    std::vector<int> values(0xFFFF);
+    std::vector<std::string> names(0xFFFF);
+    Data::Id last = 0, none = 0, kept = 3;
+    LogCapture log;
+    EXPECT_TRUE(CompileHelpers::storeInSlot(last, {"compileMeshes", "mesh", "a"}, std::tie(values, names), 1, std::string{"a"}));
+    EXPECT_FALSE(CompileHelpers::storeInSlot(none, {"compileMeshes", "mesh", "b"}, std::tie(values, names), 2, std::string{"b"}));
+    EXPECT_TRUE(CompileHelpers::storeInSlot(kept, {"compileMeshes", "mesh", "c"}, std::tie(values, names), 3, std::string{"c"}));
+    EXPECT_EQ(std::tuple(last, none, values.size(), names.size(), values[0xFFFF], names[3]),
+              std::tuple(Data::Id(0xFFFF), Data::Id(0), std::size_t(0x10000), std::size_t(0x10000), 1, "c"));
+    EXPECT_EQ(log.all(), "AssetCompiler::compileMeshes(): No id left for mesh b\n");
 }
 
 }}}

@@ -46,8 +46,8 @@ class FontsTest: public CompilerTest {
            returns what it logged, or only its warnings and errors */
         std::string compile(std::string_view key = {}, bool problems = false) {
             LogCapture log;
-            if(key.empty()) compiler().compileFonts();
-            else compiler().compileFont(key);
+            if(key.empty()) compiler().compile("fonts");
+            else compiler().compile("fonts", {std::string{key}});
             editor.jobSystem->waitForIdle();
             return problems ? log.problems() : log.all();
         }
@@ -148,9 +148,9 @@ TEST_F(FontsTest, EditsWhileTheJobIsQueued) {
     addFont("gone", CantarellLink, R"(, "characters": "g")");
     const std::uint32_t before = counter(AssetType::Fonts);
     holdWorkers();
-    compiler().compileFonts();
+    compiler().compile("fonts");
     file().fonts()["gone"].remove();
-    compiler().compileFont("gone");
+    compiler().compile("fonts", {"gone"});
     addFont("later", CantarellLink, R"(, "characters": "l")");
     EXPECT_EQ(compiler().fontJobPending.load(), 1);
     EXPECT_EQ(counter(AssetType::Fonts), before);
@@ -163,7 +163,7 @@ TEST_F(FontsTest, EditsWhileTheJobIsQueued) {
     EXPECT_EQ(compiler().fontId("later"), 0);
 
     holdWorkers();
-    compiler().compileFonts();
+    compiler().compile("fonts");
     editor.jobSystem->cancelAll();
     releaseWorkers();
     editor.jobSystem->waitForIdle();

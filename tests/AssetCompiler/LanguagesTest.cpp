@@ -17,7 +17,7 @@ class LanguagesTest: public CompilerTest {
             setSection("objects", R"({"o1": {"name": "Sign", "components": [{"type": "text", "text": {"text": "a"}},
                 {"type": "view"}, {"type": "button", "button": {}}, {"type": "text", "text": {"text": "b"}}]},
                 "o2": {"name": "Empty"}})");
-            compiler().compileObjects(true);
+            compiler().compile("components");
             file()["settings/localization/defaultLanguage"].setString("en");
             setSection("languages",
                 R"({"en": {"name": "English"}, "de": {"name": "Deutsch"}, "fr": {"name": "Français"}})");
@@ -42,7 +42,7 @@ class LanguagesTest: public CompilerTest {
 TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
     const std::uint32_t before = counter(AssetType::Languages);
     LogCapture log;
-    compiler().compileLanguage("en");
+    compiler().compile("languages", {"en"});
     EXPECT_EQ(log.problems(),
         "AssetCompiler::compileLanguages(): Failed to create term link for empty , the path /objects/o2/components is "
         "invalid\n"
@@ -64,14 +64,14 @@ TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
 
     /* Other languages leave the links alone */
     editor.localization.termPaths.clear();
-    compiler().compileLanguage("de");
+    compiler().compile("languages", {"de"});
     EXPECT_EQ(s.termLinks.size(), 6u);
-    compiler().compileLanguage("en");
+    compiler().compile("languages", {"en"});
     EXPECT_TRUE(s.termLinks.empty());
     EXPECT_TRUE(s.resolvedTermLinks.empty());
 
     /* Texts fall back to the default language's */
-    compiler().compileLanguage("fr");
+    compiler().compile("languages", {"fr"});
     ResourceIndex::Map& ids = compiler().resourceIndex.languages;
     ASSERT_EQ(ids, (ResourceIndex::Map{{"en", 1}, {"de", 2}, {"fr", 3}}));
     EXPECT_EQ(strings("de"), (std::vector<std::string>{"greeting", "Hallo", "title", "Game"}));
@@ -85,11 +85,11 @@ TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
 
     /* A language without translations is skipped */
     setRecord("languages", "it", R"({"name": "Italiano"})");
-    compiler().compileLanguage("it");
+    compiler().compile("languages", {"it"});
     EXPECT_EQ(ids.count("it"), 0u);
 
     file().languages()["en"].remove();
-    compiler().compileLanguage("en");
+    compiler().compile("languages", {"en"});
     EXPECT_EQ(ids, (ResourceIndex::Map{{"de", 1}, {"fr", 2}}));
     ASSERT_EQ(scene().languages().languages.size(), 3u);
     EXPECT_EQ(strings("fr"), (std::vector<std::string>{"greeting", "Bonjour"}));
@@ -97,7 +97,7 @@ TEST_F(LanguagesTest, TermLinksFallBackTextsAndDeletion) {
     /* A deletion needs no default language */
     editor.localization.translations.erase("en");
     file().languages()["de"].remove();
-    compiler().compileLanguage("de");
+    compiler().compile("languages", {"de"});
     EXPECT_EQ(ids, (ResourceIndex::Map{{"fr", 1}}));
 }
 

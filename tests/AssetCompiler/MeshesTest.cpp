@@ -22,8 +22,8 @@ TEST_F(MeshesTest, NonIndexedMeshKeepsItsVerticesUnlessScaled) {
     addMesh("one", makeMesh(positions), R"("importScaling": 1.0, "simplify": true, "simplifyTarget": 0.1)");
     addMesh("two", makeMesh(positions), R"("importScaling": 2.0)");
     compiler().meshOptimizer->setValue("simplify", std::string_view{"untouched"});
-    compiler().compileMesh("one");
-    compiler().compileMesh("two");
+    compiler().compile("meshes", {"one"});
+    compiler().compile("meshes", {"two"});
     EXPECT_EQ(compiler().meshOptimizer->value("simplify"), "untouched");
 
     EXPECT_EQ(std::tuple(compiled("one").isIndexed(), compiled("one").vertexCount), std::tuple(false, 3));
@@ -44,7 +44,7 @@ TEST_F(MeshesTest, SimplifyTargetsAreClamped) {
         SCOPED_TRACE(row.target);
         addMesh("grid", makeGrid(16),
             R"("simplify": true, "simplifyTarget": )" + std::string{row.target} + R"(, "simplifyTargetError": 0.5)");
-        compiler().compileMesh("grid");
+        compiler().compile("meshes", {"grid"});
         const auto& optimizer = *compiler().meshOptimizer;
         EXPECT_EQ(std::tuple(optimizer.value("simplify"), optimizer.value("simplifyTargetError"),
                              optimizer.value("simplifyTargetIndexCountThreshold")),
@@ -56,7 +56,7 @@ TEST_F(MeshesTest, SimplifyTargetsAreClamped) {
 TEST_F(MeshesTest, OptimisedMeshKeepsItsTriangles) {
     const Trade::MeshData grid = makeGrid(8, Trade::IndexType::UnsignedShort);
     addMesh("grid", grid);
-    compiler().compileMesh("grid");
+    compiler().compile("meshes", {"grid"});
     const Trade::MeshData& mesh = compiled("grid");
     EXPECT_EQ(std::tuple(mesh.indexCount(), mesh.indexType, mesh.vertexCount),
               std::tuple(grid.indexCount(), Trade::IndexType::UnsignedShort, grid.vertexCount));
@@ -81,7 +81,7 @@ TEST_F(MeshesTest, LayoutIdsAndFailures) {
 
     LogCapture log;
     const std::uint32_t before = counter(AssetType::Meshes);
-    compiler().compileMeshes();
+    compiler().compile("meshes");
     EXPECT_EQ(counter(AssetType::Meshes), before + 1);
     EXPECT_EQ(log.warning(),
         "AssetCompiler::compileMeshes(): Skipping mesh nonormals from file scene.glb: "
@@ -98,13 +98,13 @@ TEST_F(MeshesTest, LayoutIdsAndFailures) {
 
     const std::size_t slots = sceneData().meshes.size();
     editor.data().resources().meshes.add(FileLink{"scene.glb", "cube"}, makeGrid(2));
-    compiler().compileMesh("cube");
+    compiler().compile("meshes", {"cube"});
     EXPECT_EQ(std::tuple(compiler().meshId("cube"), sceneData().meshes.size(), compiled("cube").vertexCount),
               std::tuple(cube, slots, 9));
 
     /* A source that disappears leaves the slot as it was */
     editor.data().resources().meshes.remove(FileLink{"scene.glb", "cube"});
-    compiler().compileMesh("cube");
+    compiler().compile("meshes", {"cube"});
     EXPECT_EQ(compiled("cube").vertexCount, 9u);
 }
 
@@ -130,7 +130,7 @@ TEST_F(MeshesTest, SkinJointCompiledOnDemand) {
                            "gone": {"link": {"file": "scene.glb", "name": "Gone"}}})");
 
     LogCapture log;
-    compiler().compileSkins();
+    compiler().compile("skins");
     EXPECT_EQ(log.warning(), "Skin gone was no longer found in scene files.\n");
     ASSERT_NE(object("joint"), 0);
     EXPECT_EQ(scene().parent(object("joint")), object("root"));
@@ -149,7 +149,7 @@ TEST_F(MeshesTest, SkinJointCompiledOnDemand) {
               std::tuple(Vector3{1.0f}, Quaternion(1.0f, 0.0f, 0.0f, 0.0f), Vector3{0.0f}));
 
     file()["skins/s/joints"].setArray(std::vector<std::string>{"root"});
-    compiler().compileSkin("s");
+    compiler().compile("skins", {"s"});
     EXPECT_EQ(compiler().skinId("s"), id);
     EXPECT_EQ(Data::readSkinData(sceneData().skins.at(id))->jointIds, (std::vector<Data::Id>{object("root"), 0, 0}));
 }

@@ -14,7 +14,7 @@ using ObjectsTest = CompilerTest;
 
 TEST_F(ObjectsTest, HierarchyBuiltReparentedAndGuarded) {
     setSection("objects", R"({"child": {"parent": "middle"}, "middle": {"parent": "root"}, "root": {}, "other": {}})");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     const Data::Id child = object("child"), middle = object("middle"), root = object("root"), other = object("other");
     ASSERT_TRUE(child && middle && root && other);
     /* The child comes first: the pre-pass created its ancestors */
@@ -24,18 +24,18 @@ TEST_F(ObjectsTest, HierarchyBuiltReparentedAndGuarded) {
 
     file()["objects/child/parent"].setString("other");
     const std::uint32_t before = counter(AssetType::Objects);
-    compiler().compileObject("child");
+    compiler().compile("components", {"child"});
     EXPECT_EQ(std::tuple(object("child"), scene().parent(child), scene().children(middle).size()),
               std::tuple(child, other, 0));
     EXPECT_EQ(counter(AssetType::Objects), before + 1);
     /* An empty parent is the root; a full pass keeps every id */
     file()["objects/child/parent"].setString("");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     EXPECT_EQ(std::tuple(scene().parent(child), object("root"), object("other")), std::tuple(0, root, other));
 
     file()["objects/root/parent"].setString("middle");
     LogCapture log;
-    compiler().compileObject("root");
+    compiler().compile("components", {"root"});
     EXPECT_EQ(std::tuple(scene().parent(root), scene().parent(middle)), std::tuple(0, root));
     EXPECT_EQ(log.warning(),
         "AssetCompiler::compileObjects(): Object root cannot move below its own descendant middle, "
@@ -52,7 +52,7 @@ TEST_F(ObjectsTest, KeysHoldingSlashAndTildeAddressTheSameMember) {
     objects.member("a/b~c")["name"].setString("Written by the document");
     EXPECT_EQ(objects[JsonPointer::escape("a/b~c") + "/name"].asString(), "Written by the document");
 
-    ASSERT_TRUE(compiler().compileObject("a/b~c"));
+    ASSERT_TRUE(compiler().compile("components", {"a/b~c"}));
     ASSERT_NE(object("a/b~c"), 0);
     EXPECT_EQ(scene().parent(object("a/b~c")), object("p/~q"));
     EXPECT_EQ(scene().names().get(object("a/b~c")), "Written by the document");
@@ -64,7 +64,7 @@ TEST_F(ObjectsTest, KeysHoldingSlashAndTildeAddressTheSameMember) {
     (*record)["name"].setString("Written by a migration");
     (*record)["deleted"].setBool(true);
     EXPECT_EQ(RecordView::byKey(file(), "objects", "a/b~c")["name"].asString(), "Written by a migration");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     EXPECT_EQ(scene().names().get(object("a/b~c")), "Written by a migration");
     EXPECT_EQ(scene().objectCount(), 4u);
 
@@ -81,7 +81,7 @@ TEST_F(ObjectsTest, TransformsNormalisedAndFollowingTheHierarchy) {
         "o": {"translation": [1, 2, 3], "rotation": [0, 0, 1.767767, 1.767767], "scaling": [1, 2, 3]},
         "p": {"translation": [0, 0, 1], "rotation": [0, 0, 0.7071068, 0.7071068], "scaling": [2, 2, 2]},
         "c": {"parent": "p", "translation": [1, 0, 0]}})");
-    compiler().compileObjects(false);
+    compiler().compile("objects");
     const DualQuaternion& d = scene().localTransformation(object("o"));
     EXPECT_NEAR(glm::length(d.real - Quaternion(std::sqrt(0.5f), 0.0f, 0.0f, std::sqrt(0.5f))), 0.0f, 1e-6f);
     EXPECT_NEAR(glm::length(translationOf(d) - Vector3(1.0f, 2.0f, 3.0f)), 0.0f, 1e-5f);
@@ -94,14 +94,14 @@ TEST_F(ObjectsTest, TransformsNormalisedAndFollowingTheHierarchy) {
 
     /* Missing values come from the defaults: identity and unit scaling */
     setRecord("objects", "o", "{}");
-    compiler().compileObjects(false);
+    compiler().compile("objects");
     EXPECT_EQ(scene().localTransformation(object("o")).real, Quaternion(1.0f, 0.0f, 0.0f, 0.0f));
     EXPECT_EQ(scene().localScaling(object("o")), Vector3(1.0f));
 }
 
 TEST_F(ObjectsTest, NameTables) {
     setSection("objects", R"({"k1": {"name": "First", "skin": "s1"}, "k2": {"name": "Second"}})");
-    compiler().compileObjects(false);
+    compiler().compile("objects");
     const Data::Id k1 = object("k1"), k2 = object("k2");
     const auto names = [&](Data::Id id) {
         return std::tuple(scene().names().get(id), scene().keys().get(id), scene().skinNames().get(id));
@@ -111,14 +111,14 @@ TEST_F(ObjectsTest, NameTables) {
 
     /* A longer name replaces the old one; the tables have room per object */
     file()["objects/k1/name"].setString("A much longer first name than before");
-    compiler().compileObject("k1");
+    compiler().compile("components", {"k1"});
     EXPECT_EQ(scene().names().get(k1), "A much longer first name than before");
     EXPECT_GE(scene().names().capacity(), scene().capacity() + 1);
     EXPECT_GE(scene().names().textCapacity(), std::size_t(scene().capacity())*16);
 
     /* Keys of the UUID scheme need room for 36 characters and the zero */
     file().setIdScheme(IdScheme::Uuid);
-    compiler().compileObjects(false);
+    compiler().compile("objects");
     EXPECT_GE(scene().keys().textCapacity(), std::size_t(scene().capacity())*37);
     EXPECT_GE(scene().skinNames().textCapacity(), std::size_t(scene().capacity())*37);
 }
@@ -126,7 +126,7 @@ TEST_F(ObjectsTest, NameTables) {
 TEST_F(ObjectsTest, DeleteObject) {
     setSection("objects", R"({"b": {"name": "B", "parent": "a"},
         "a": {"name": "A", "components": [{"type": "light", "active": true, "light": {"type": "point"}}]}})");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     const Data::Id a = object("a"), b = object("b");
     editor.data().selection = {"a", "b"};
     const std::uint32_t objects = counter(AssetType::Objects), components = counter(AssetType::Components);
@@ -157,7 +157,7 @@ TEST_F(ObjectsTest, UnresolvedParentsAndWrongKinds) {
               {"type": "collision", "active": "yes", "collision": {"collider": 2, "groups": -4}}]},
         "b": "not a record",
         "c": {"components": {"type": "mesh"}}})");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     EXPECT_EQ(std::tuple(object("orphan"), object("x"), object("y"), scene().objectCount()), std::tuple(0, 0, 0, 3));
     const Data::Id a = object("a");
     ASSERT_NE(a, 0);

@@ -26,14 +26,14 @@ class PipelinesTest: public CompilerTest {
 
 TEST_F(PipelinesTest, OnlyNeededPipelinesCompile) {
     setSection("materials", "{}");
-    compiler().compileShaders();
-    compiler().compilePipelines();
+    compiler().compile("shaders");
+    compiler().compile("pipelines");
     EXPECT_NE(compiler().pipelineId(pipeline("MeshVisualizer")), 0);
     EXPECT_EQ(compiler().pipelineId(pipeline("Phong Opaque")), 0);
     EXPECT_EQ(sceneData().pipelines.size(), 2u);
 
     file()["settings/runtime/enableRuntimeGltf"].setBool(true);
-    compiler().compilePipelines();
+    compiler().compile("pipelines");
     for(const char* name: {"Flat Opaque", "Flat Opaque Textured", "Phong Opaque", "Phong Opaque Textured",
                            "Physical Opaque", "Physical Opaque Textured"})
         EXPECT_NE(compiler().pipelineId(pipeline(name)), 0) << name;
@@ -100,7 +100,7 @@ TEST_F(PipelinesTest, FailureLinesSkipTheRecord) {
     setSection("pipelines", R"({"p": {"name": "Broken", "shader": "bad"}, "q": {"name": "Lost", "shader": "gone"}})");
     setSection("materials", R"({"m": {"pipeline": "p"}, "n": {"pipeline": "q"}})");
     LogCapture log;
-    compiler().compilePipelines();
+    compiler().compile("pipelines");
     EXPECT_EQ(log.problems(),
         "Preprocessor: found #endif without #if or #ifdef\n"
         "AssetCompiler::compilePipelines(): Syntax error in shader Bad.frag\n"
@@ -129,10 +129,10 @@ TEST_F(PipelinesTest, AttributeUnionAndKinds) {
     const std::uint32_t meshes = counter(AssetType::Meshes);
     EXPECT_FALSE(sceneData().meshLayout >= MeshTools::MeshDataFlag::Tangents);
     addMaterial("bumpy", "Phong Normalmapped");
-    compiler().compileMaterial("bumpy");
+    compiler().compile("materials", {"bumpy"});
     EXPECT_EQ(counter(AssetType::Meshes), meshes + 1);
     EXPECT_TRUE(sceneData().meshLayout >= MeshTools::MeshDataFlag::Tangents);
-    compiler().compilePipeline(pipeline("Phong Normalmapped"));
+    compiler().compile("pipelines", {pipeline("Phong Normalmapped")});
     EXPECT_EQ(counter(AssetType::Meshes), meshes + 1);
 }
 
@@ -144,7 +144,7 @@ TEST_F(PipelinesTest, MaterialValues) {
     addMaterial("plain", "Phong Opaque", R"({"shininess": 9, "alphaMaskTexture": "tex", "alphaMaskThreshold": 0.25})");
     /* Nobody used this pipeline before: compiling it compiles the material */
     addMaterial("textured", "Phong Opaque Textured", R"({"emissiveTexture": "tex"})");
-    compiler().compileMaterials();
+    compiler().compile("materials");
     const auto mask = [&](std::string_view key) { return sceneData().materialAlphaMasks[compiler().materialId(key)]; };
 
     const std::vector<std::uint8_t> orange = materialBytes("orange");
@@ -166,7 +166,7 @@ TEST_F(PipelinesTest, MaterialValues) {
 
     /* A recompiled pipeline recompiles exactly its materials */
     for(Data::ByteArray& data: sceneData().materials) data.clear();
-    compiler().compilePipeline(pipeline("Phong Opaque"));
+    compiler().compile("pipelines", {pipeline("Phong Opaque")});
     EXPECT_EQ(std::count_if(sceneData().materials.begin(), sceneData().materials.end(),
         [](const Data::ByteArray& data) { return !data.empty(); }), 2);
 
@@ -174,7 +174,7 @@ TEST_F(PipelinesTest, MaterialValues) {
     file().defaults()["materials"]["pipeline"].SetNull();
     setRecord("materials", "lost", R"({"name": "Lost"})");
     LogCapture log;
-    compiler().compileMaterial("lost");
+    compiler().compile("materials", {"lost"});
     EXPECT_EQ(log.warning(), "AssetCompiler::compileMaterials(): While compiling material Lost: No pipeline set\n");
     EXPECT_EQ(compiler().materialId("lost"), 0);
 }

@@ -38,7 +38,7 @@ TEST_F(SettingsTest, PhysicsHeaderWorldAndVisualization) {
     for(const auto& row: data) {
         SCOPED_TRACE(row.name);
         setSetting("physx", row.physx);
-        EXPECT_TRUE(compiler().compileSettings());
+        EXPECT_TRUE(compiler().compile("settings"));
         EXPECT_EQ(fields(physx().physxHeader()), fields(row.expected));
         EXPECT_EQ(physx().world().gravity(), row.expected.gravity);
         EXPECT_EQ(physx().world().fixedTimestep(), row.expected.maxTimestep);
@@ -56,16 +56,16 @@ TEST_F(SettingsTest, PhysicsHeaderWorldAndVisualization) {
 
 TEST_F(SettingsTest, RebuildKeepsCookedMeshes) {
     addMesh("cube", makeCube());
-    compiler().compileMeshes();
+    compiler().compile("meshes");
     setRecord("objects", "a", R"({"components": [
         {"type": "physx", "active": true, "physx": {"shape": "convexMesh", "convexMesh": {"mesh": "cube"}}},
         {"type": "physx", "active": true, "physx": {"shape": "triangleMesh", "triangleMesh": {"mesh": "cube"}}}]})");
-    compiler().compileObjects(true);
+    compiler().compile("components");
     const PhysXManager* before = &physx();
     ASSERT_EQ(before->size(), 2u);
 
     LogCapture log;
-    compiler().compileSettings();
+    compiler().compile("settings");
     EXPECT_NE(&physx(), before);
     EXPECT_EQ(physx().size(), 0u);
     EXPECT_TRUE(scene().components(object("a")).empty());
@@ -113,7 +113,7 @@ TEST_F(SettingsTest, AppIcons) {
         SCOPED_TRACE(row.icon);
         setSetting("runtime/pwa/appIcon", std::string{"\""} + row.icon + "\"");
         LogCapture log;
-        EXPECT_EQ(compiler().compileSettings(), row.result);
+        EXPECT_EQ(compiler().compile("settings"), row.result);
         EXPECT_EQ(log.problems(), row.problems);
         /* A rejected icon leaves the id scheme and the counter alone */
         if(!row.result) {

@@ -27,7 +27,7 @@ class ShadersTest: public CompilerTest {
 
 TEST_F(ShadersTest, ShippedShadersCompile) {
     LogCapture log;
-    compiler().compileShaders();
+    compiler().compile("shaders");
     EXPECT_EQ(log.problems(), "");
 
     std::size_t compiled = 0;
@@ -50,9 +50,9 @@ TEST_F(ShadersTest, IncludesTwiceSharedAndMissing) {
     addShader("b", "B.frag", "fragment", "#include \"lib/Math.glsl\"\nvoid b() {}\n");
     /* Named by the path a shader includes it by, then by its record's key
        once its own record is compiled; one entry for both shaders */
-    compiler().compileShaders(file().shaders().rangeForKey("a"));
+    compiler().compile("shaders", {"a"});
     EXPECT_EQ(include(inc).name, "lib/Math.glsl");
-    compiler().compileShaders();
+    compiler().compile("shaders");
     EXPECT_EQ(include(inc).name, "lib/math");
     EXPECT_EQ(include(inc).stage, Data::ShaderStage::Include);
 
@@ -66,7 +66,7 @@ TEST_F(ShadersTest, IncludesTwiceSharedAndMissing) {
     const std::string before = fullSource("b");
     addShader("b", "B.frag", "fragment", "#include \"lib/Gone.glsl\"\nvoid changed() {}\n");
     LogCapture log;
-    compiler().compileShaders(file().shaders().rangeForKey("b"));
+    compiler().compile("shaders", {"b"});
     EXPECT_EQ(log.error(),
         "AssetCompiler::compileShaders(): #include 'lib/Gone.glsl' not found.\n"
         "AssetCompiler::compileShaders(): Skipping compilation for shader B.frag containing missing #include that "
@@ -82,7 +82,7 @@ TEST_F(ShadersTest, RecordProblems) {
     setRecord("shaders", "missing", R"({"link": {"file": "default", "name": "Nowhere.frag"}, "stage": "fragment"})");
     LogCapture log;
     const std::uint32_t before = counter(AssetType::Shaders);
-    compiler().compileShaders();
+    compiler().compile("shaders");
     EXPECT_EQ(log.all(),
         "AssetCompiler::compileShaders(): Invalid stage 'geometry' for shader G.geom from file default\n"
         "AssetCompiler::compileShaders(): Parsing #include failed for shader Q.frag \n"

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "Engine/JobSystem.h"
+#include "Support/LogCapture.h"
 
 using namespace ZandelleEngine;
 
@@ -101,4 +102,28 @@ TEST(JobSystem, WaitForIdleOnOwnWorkerIsFatal) {
         JobSystem jobs{2};
         jobs.wait(jobs.dispatchFunc([](JobSystem& s, int) { s.waitForIdle(); return JobResult::Success; }));
     }, "JobSystem::waitForIdle\\(\\): called from a worker of the same job system");
+}
+
+TEST(JobSystem, JobsLogWhereTheirDispatcherLogged) {
+    JobSystem jobs{2};
+    std::atomic<bool> release{false};
+    /* Started before the capture: its line is not the capture's */
+    const int early = jobs.dispatchFunc([&](JobSystem&, int) {
+        while(!release) std::this_thread::yield();
+        Warning{} << "early";
+        return JobResult::Success;
+    });
+    Testing::LogCapture log;
+    const int late = jobs.dispatchFunc([&](JobSystem& s, int) {
+        Debug{} << "job";
+        /* A follow-up job carries it on */
+        s.dispatchFunc([](JobSystem&, int) { Error{} << "follow-up"; return JobResult::Success; });
+        return JobResult::Success;
+    });
+    std::thread{[] { Debug{} << "other thread"; }}.join();
+    jobs.wait(late);
+    release = true;
+    jobs.wait(early);
+    jobs.waitForIdle();
+    EXPECT_EQ(log.all(), "job\nfollow-up\n");
 }

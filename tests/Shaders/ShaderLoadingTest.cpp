@@ -209,7 +209,7 @@ TEST_F(ShaderLoadingTest, EditedShaderReloadsAndRecompiles) {
     EXPECT_EQ(source("lib/Slug.frag"), "// slug from disk\n");
     EXPECT_NE(editor.shaderWatchIds[2], -1);
     AssetCompiler& compiler = *editor.assetCompiler;
-    compiler.compileShaders();
+    compiler.compile("shaders");
     EditorSceneData& scene = editor.data().scene();
     const std::uint32_t shaders = scene.assetTypeCounter(AssetType::Shaders);
     const std::uint32_t pipelines = scene.assetTypeCounter(AssetType::Pipelines);

@@ -2,14 +2,12 @@
 
 namespace ZandelleEngine { namespace Testing {
 
-LogCapture::LogCapture() {
-    _previous = Debug::setSink([this](LogLevel level, std::string_view line) {
-        std::lock_guard<std::mutex> lock{_mutex};
-        _lines.emplace_back(level, std::string{line});
-    });
-}
+LogCapture::LogCapture(): _redirect{std::make_unique<LogRedirect>([this](LogLevel level, std::string_view line) {
+    std::lock_guard<std::mutex> lock{_mutex};
+    _lines.emplace_back(level, std::string{line});
+})} {}
 
-LogCapture::~LogCapture() { Debug::setSink(std::move(_previous)); }
+LogCapture::~LogCapture() = default;
 
 std::string LogCapture::joined(const std::function<bool(LogLevel)>& keep) const {
     std::lock_guard<std::mutex> lock{_mutex};

@@ -1,8 +1,11 @@
 #pragma once
-// Collects every Debug, Warning and Error line for the lifetime of the guard,
-// from any thread, so tests can compare exact log output.
+// Collects every Debug, Warning and Error line that the creating thread and
+// the jobs it dispatches print for the lifetime of the guard, so tests can
+// compare exact log output. Jobs started before, by another thread, print
+// elsewhere.
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -35,7 +38,7 @@ class LogCapture {
 
         mutable std::mutex _mutex;
         std::vector<std::pair<LogLevel, std::string>> _lines;
-        Debug::Sink _previous;
+        std::unique_ptr<LogRedirect> _redirect;
 };
 
 }}

@@ -82,7 +82,7 @@ TEST_F(ChangeHandlersTest, RecompilesTheEditedRecordOnly) {
 }
 
 TEST_F(ChangeHandlersTest, ObjectsRemovedMovedAndChanged) {
-    compiler().compileObjects(true);
+    compiler().compile("components");
     EXPECT_EQ(edit("/objects/a/name", R"("Renamed")"), "");
     EXPECT_EQ(edit("/objects/b/translation", "[1, 2, 3]"), "");
     EXPECT_EQ(edit("/objects/b/rotation", "[0, 0, 0, 1]"), "");
