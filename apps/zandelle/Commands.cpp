@@ -37,6 +37,7 @@ std::atomic<std::size_t> warningCount{0}, errorCount{0};
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
+    editor.sharedCacheUrl = invocation.cacheUrl;
 }
 
 /* Loads and waits until the project is active and every job has ended */
