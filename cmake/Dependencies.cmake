@@ -10,6 +10,8 @@ find_package(assimp REQUIRED)
 find_package(meshoptimizer REQUIRED)
 pkg_check_modules(XXHASH REQUIRED IMPORTED_TARGET libxxhash)
 pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp)
+# The shared level of the compile caches talks to Redis through hiredis
+pkg_check_modules(HIREDIS REQUIRED IMPORTED_TARGET hiredis)
 # Bullet's CMake config is broken on Debian; pkg-config and find_library work.
 pkg_check_modules(BULLET REQUIRED IMPORTED_TARGET bullet)
 find_library(BULLET_WORLD_IMPORTER BulletWorldImporter REQUIRED)

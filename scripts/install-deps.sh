@@ -12,6 +12,7 @@ packages=(
   rapidjson-dev libxxhash-dev libfmt-dev libglm-dev
   libassimp-dev libstb-dev libpng-dev libwebp-dev libmeshoptimizer-dev
   libbullet-dev libbullet-extras-dev libfreetype-dev glslang-dev glslang-tools
+  libhiredis-dev redis-server
   assimp-testmodels fonts-dejavu-core fonts-cantarell fonts-wqy-microhei
 )
 

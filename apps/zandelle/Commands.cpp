@@ -41,6 +41,7 @@ std::atomic<std::size_t> warningCount{0}, errorCount{0};
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
+    editor.sharedCacheUrl = invocation.cacheUrl;
     editor.npmTimeout = std::chrono::milliseconds{std::int64_t(invocation.seconds("--npm-timeout", 300.0)*1000.0)};
 }
 

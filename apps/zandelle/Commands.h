@@ -13,6 +13,8 @@ struct Invocation {
     std::vector<std::string> arguments;
     std::map<std::string, std::string> options;
     std::string resourcesPath;
+    /** The shared cache's URL, from --cache-url or ZANDELLE_CACHE_URL */
+    std::string cacheUrl;
 
     bool has(const std::string& option) const { return options.count(option) != 0; }
     std::string option(const std::string& option) const {

@@ -41,6 +41,18 @@ SummaryData collectSummary(ZandelleEditor& editor) {
         s.imagesCompressed = editor.assetCompiler->imagesCompressed.load();
         s.tilesEncoded = editor.assetCompiler->tilesEncoded.load();
         s.tilesFromCache = editor.assetCompiler->tilesFromCache.load();
+        const CompileCache& cache = editor.assetCompiler->compileCache;
+        const CacheCounts counts = cache.counts();
+        const CacheCounts::Counts& tiles = counts.at(CacheKind::Tile, CacheLevel::Shared);
+        const CacheCounts::Counts& fonts = counts.at(CacheKind::Font, CacheLevel::Shared);
+        if(cache.shared()) s.sharedCache = cache.shared()->url().display();
+        s.tilesFromSharedCache = tiles.hits;
+        s.fontsFromSharedCache = fonts.hits;
+        s.sharedCacheHits = tiles.hits + fonts.hits;
+        s.sharedCacheMisses = tiles.misses + fonts.misses;
+        s.sharedCacheWrites = tiles.writes + fonts.writes;
+        s.sharedCacheErrors = counts.sharedErrors + tiles.rejected + fonts.rejected;
+        s.sharedCacheSeconds = counts.sharedSeconds;
         /* Keys that failed to compile stay in the index with id 0 */
         auto compiled = [](const ResourceIndex::Map& map) {
             return std::size_t(std::count_if(map.begin(), map.end(), [](const auto& entry) { return entry.second != 0; }));
@@ -89,7 +101,9 @@ std::string summaryToJson(const SummaryData& s) {
     d.AddMember("counts", counts, a);
     JsonValue jobs{rapidjson::kObjectType};
     addCounts(jobs, {{"fontsBuilt", s.fontsBuilt}, {"fontsFromCache", s.fontsFromCache},
-        {"imagesCompressed", s.imagesCompressed}, {"tilesEncoded", s.tilesEncoded}, {"tilesFromCache", s.tilesFromCache}}, a);
+        {"imagesCompressed", s.imagesCompressed}, {"tilesEncoded", s.tilesEncoded}, {"tilesFromCache", s.tilesFromCache},
+        {"tilesFromSharedCache", s.tilesFromSharedCache}, {"fontsFromSharedCache", s.fontsFromSharedCache},
+        {"sharedCacheWrites", s.sharedCacheWrites}, {"sharedCacheErrors", s.sharedCacheErrors}}, a);
     d.AddMember("jobs", jobs, a);
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
@@ -104,6 +118,7 @@ std::string summaryToJson(const SummaryData& s) {
         timings.AddMember("steps", steps, a);
     }
     timings.AddMember("jobsSeconds", s.jobsSeconds, a);
+    if(!s.sharedCache.empty()) timings.AddMember("sharedCacheSeconds", s.sharedCacheSeconds, a);
     d.AddMember("timings", timings, a);
     return Json::toString(d, 0).value_or("{}");
 }
@@ -122,6 +137,9 @@ std::string summaryToText(const SummaryData& s) {
 std::string stepTimesToText(const SummaryData& s) {
     std::string out;
     for(const auto& step: s.stepSeconds) out += fmt::format("{} {:.1f} ms\n", step.first, step.second*1000.0);
+    if(!s.sharedCache.empty())
+        out += fmt::format("shared cache {:.1f} ms ({}, {} hits, {} misses, {} writes, {} errors)\n", s.sharedCacheSeconds*1000.0,
+            s.sharedCache, s.sharedCacheHits, s.sharedCacheMisses, s.sharedCacheWrites, s.sharedCacheErrors);
     return out;
 }
 

@@ -33,6 +33,13 @@ struct SummaryData {
     /** Compiled images and textures; images the compression jobs finished,
         tiles they encoded and tiles they took from the cache */
     std::size_t images = 0, textures = 0, imagesCompressed = 0, tilesEncoded = 0, tilesFromCache = 0;
+    /** The shared cache level, named without its password (empty without
+        one); tiles and fonts it gave, entries written to it, failed
+        commands plus bad entries, and the time spent waiting for it */
+    std::string sharedCache;
+    std::size_t tilesFromSharedCache = 0, fontsFromSharedCache = 0, sharedCacheWrites = 0, sharedCacheErrors = 0,
+        sharedCacheHits = 0, sharedCacheMisses = 0;
+    double sharedCacheSeconds = 0.0;
     std::vector<std::uint32_t> assetTypeCounters;
     std::size_t warnings = 0, errors = 0;
     double loadSeconds = 0.0;
@@ -45,7 +52,8 @@ struct SummaryData {
 SummaryData collectSummary(ZandelleEditor& editor);
 std::string summaryToJson(const SummaryData& summary);
 std::string summaryToText(const SummaryData& summary);
-/** One line per compile step: "objects 12.4 ms" */
+/** One line per compile step: "objects 12.4 ms"; then, with a shared
+    cache, "shared cache 3.1 ms (redis://HOST:PORT/DB, ...)" */
 std::string stepTimesToText(const SummaryData& summary);
 
 }}

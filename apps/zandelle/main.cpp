@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AssetCompiler/SharedCache.h"
 #include "Base/Log.h"
 #include "Base/Path.h"
 #include "Tools/Version.h"
@@ -42,6 +43,7 @@ const OptionSpec Options[]{
     {"--quiet", nullptr, "print no Debug lines"},
     {"--help", nullptr, "show help"},
     {"--version", nullptr, "print the library version and the project file version it writes"},
+    {"--cache-url", "URL", "shared tile and font cache, redis://[:PASSWORD@]HOST[:PORT][/DB][?read-only] (default: $ZANDELLE_CACHE_URL)"},
     {"--out", "PATH", "save the upgraded project to PATH instead of in place"},
     {"--dry-run", nullptr, "migrate in memory and list what would change; write nothing"},
     {"--name", "NAME", "project name"},
@@ -83,7 +85,7 @@ const CommandSpec Commands[]{
 };
 
 /* Accepted before or after the command */
-const char* const GlobalOptions[]{"--resources", "--quiet", "--help", "--version"};
+const char* const GlobalOptions[]{"--resources", "--quiet", "--cache-url", "--help", "--version"};
 
 bool isGlobalOption(const std::string& name) {
     for(const char* g: GlobalOptions) if(name == g) return true;
@@ -199,6 +201,16 @@ int main(int argc, char** argv) {
     if(!command) return usageError("no command given");
     if(invocation.arguments.size() < command->minArguments || invocation.arguments.size() > command->maxArguments)
         return usageError(std::string{"usage: zandelle "} + command->name + " " + command->arguments);
+
+    /* The option wins over the environment; a URL that does not parse is
+       refused here, naming what is wrong but never the URL, which may hold a
+       password */
+    const char* environmentUrl = std::getenv("ZANDELLE_CACHE_URL");
+    invocation.cacheUrl = invocation.has("--cache-url") ? invocation.option("--cache-url") : environmentUrl ? environmentUrl : "";
+    if(!invocation.cacheUrl.empty()) {
+        const Result<SharedCacheUrl> url = SharedCacheUrl::parse(invocation.cacheUrl);
+        if(!url) return usageError(std::string{invocation.has("--cache-url") ? "--cache-url" : "ZANDELLE_CACHE_URL"} + ": " + url.error());
+    }
 
     setUserSettingsLocation();
     invocation.resourcesPath = invocation.has("--resources") ? Path::absolute(invocation.option("--resources")) : defaultResourcesDirectory();

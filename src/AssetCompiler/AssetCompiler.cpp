@@ -38,6 +38,7 @@ void AssetCompiler::initialize(ZandelleEditor& editor) {
     pipelineMaterialDefinitions.assign(1, std::make_shared<const MaterialDefinition>());
     meshOptimizer = std::make_unique<MeshOptimizerSceneConverter>();
     initializeImageCompression();
+    compileCache.configureShared(editor.sharedCacheUrl, editor.jobSystem ? editor.jobSystem->workerCount() : 0);
 }
 
 ProjectFile& AssetCompiler::projectFile() const { return data().projectFile(); }

@@ -34,6 +34,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "AssetCompiler/CompileCache.h"
 #include "Base/Assert.h"
 #include "Base/Export.h"
 #include "Base/Math.h"
@@ -236,8 +237,14 @@ class ZANDELLE_EXPORT AssetCompiler {
             any thread that is no worker */
         ImagePlugins& threadImagePlugins();
 
-        /** Finished compression jobs and their tiles, for the summary */
+        /** Finished compression jobs and their tiles, for the summary;
+            tilesFromCache counts hits of either cache level */
         std::atomic<std::uint32_t> imagesCompressed{0}, tilesEncoded{0}, tilesFromCache{0};
+
+        /** The tile and font caches: the project's cache directory and the
+            shared level of ZandelleEditor::sharedCacheUrl, set up again by
+            initialize() */
+        CompileCache compileCache;
 
     private:
         struct ComponentEntry;

@@ -115,15 +115,20 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
         if(!withdrawn) {
             const std::string_view bytes{work.bytes[i].data(), work.bytes[i].size()};
             const std::string keyText = format("{}{}{}{:.3f}", 1792, hash128(bytes), work.characters[i], work.outlineSizes[i]);
-            const std::string path = Path::join(work.cacheDirectory, hash128(keyText) + ".bin");
+            CacheEntry entry;
+            entry.name = hash128(keyText);
+            const std::string path = CompileCache::localPath(CacheKind::Font, work.cacheDirectory, entry.name);
 
-            /* A cache file counts when it holds whole glyph data */
-            std::optional<std::vector<char>> glyphData = Path::read(path);
-            if(!glyphData || !Data::isGlyphData(*glyphData)) {
+            /* A cache entry counts when it holds whole glyph data */
+            compiler.compileCache.get(CacheKind::Font, work.cacheDirectory, {&entry, 1}, [&](const std::vector<std::size_t>&) {
+                return std::vector<bool>{Data::isGlyphData(*entry.bytes)};
+            });
+            std::optional<std::vector<char>> glyphData = std::move(entry.bytes);
+            if(!glyphData) {
                 Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
                 glyphData = buildFont(work.keys[i], std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
                 if(glyphData) ++compiler.fontsBuilt;
-                if(glyphData && !Path::writeAtomic(path, {glyphData->data(), glyphData->size()}))
+                if(glyphData && !compiler.compileCache.put(CacheKind::Font, work.cacheDirectory, entry, *glyphData))
                     Error{} << "Failed writing cache file:" << path << "for font" << work.keys[i];
             } else ++compiler.fontsFromCache;
             if(glyphData) {

@@ -343,7 +343,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
             tile.image = ImageTools::tile(level, x, y, TileSize, TileBorder);
             tile.index = tileCount++;
             tile.name = tileCacheName(tile.image, job->uastc);
-            tile.path = Path::join(cache, tile.name + ".basis");
+            tile.path = CompileCache::localPath(CacheKind::Tile, cache, tile.name);
             if(batch.size() == TileBatch) flush();
         }
     }
@@ -368,27 +368,28 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
 void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job, BasisImageConverter& converter,
     BasisImporter& importer)
 {
-    /* Cache look-up: every cached tile of the batch opened by one run */
-    std::vector<std::size_t> cachedTiles;
-    std::vector<std::span<const char>> cachedBytes;
+    /* Cache look-up: the cached tiles of the batch checked by one importer
+       run per cache level */
+    std::vector<CacheEntry> entries(tiles.size());
+    for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i].name;
+    compileCache.get(CacheKind::Tile, job.cacheDirectory, entries, [&](const std::vector<std::size_t>& indices) {
+        std::vector<std::span<const char>> bytes;
+        for(std::size_t i: indices) bytes.emplace_back(*entries[i].bytes);
+        std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
+        std::vector<bool> good(indices.size());
+        for(std::size_t k = 0; k != indices.size(); ++k) if((good[k] = opened[k].valid))
+            tiles[indices[k]].transcoded = std::move(opened[k].image);
+        return good;
+    });
     for(std::size_t i = 0; i != tiles.size(); ++i) {
-        if(!Path::exists(tiles[i].path)) continue;
-        tiles[i].bytes = Path::read(tiles[i].path);
-        cachedTiles.push_back(i);
-        cachedBytes.push_back(tiles[i].bytes ? std::span<const char>{*tiles[i].bytes} : std::span<const char>{});
-    }
-    std::vector<BasisImporter::Opened> opened = importer.openAll(cachedBytes);
-    for(std::size_t k = 0; k != cachedTiles.size(); ++k) {
-        Tile& tile = tiles[cachedTiles[k]];
-        if(tile.bytes && opened[k].valid) {
+        Tile& tile = tiles[i];
+        if(entries[i].bytes) {
+            tile.bytes = std::move(entries[i].bytes);
             tile.opened = tile.cached = true;
-            tile.transcoded = std::move(opened[k].image);
             ++tilesFromCache;
-        } else {
+        } else if(entries[i].localRejected)
             Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
                 << tile.index << "of image" << job.key;
-            tile.bytes.reset();
-        }
     }
 
     /* Encode what the cache did not have, then check that each encoded
@@ -416,7 +417,7 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
     tilesEncoded += std::uint32_t(encodedTiles.size());
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
-    opened = importer.openAll(encodedBytes);
+    std::vector<BasisImporter::Opened> opened = importer.openAll(encodedBytes);
     /* One line per failed tile, with the encoder's reason when it gave one */
     auto failed = [&](const Tile& tile, std::size_t k) {
         Error{} << "Image compression failed: could not transcode basis image for tile" << tile.index << "of image"
@@ -431,9 +432,7 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         tile.bytes = std::move(encoded[k]);
         tile.opened = true;
         tile.transcoded = std::move(opened[o - 1].image);
-        const std::string directory = Path::split(tile.path).first;
-        tile.cached = Path::makeOwned(directory) &&
-            Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()});
+        tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entries[encodedTiles[k]], *tile.bytes);
         if(!tile.cached)
             Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;
     }

@@ -117,6 +117,10 @@ class ZANDELLE_EXPORT ZandelleEditor {
         std::string npmExecutable = "npm";
         /** How long one npm run may take before it is ended */
         std::chrono::milliseconds npmTimeout{10*60*1000};
+        /** The shared level of the tile and font caches,
+            redis://[:PASSWORD@]HOST[:PORT][/DB][?read-only]; empty for the
+            project's cache directory alone. Read by project initialisation. */
+        std::string sharedCacheUrl;
 
     private:
         std::optional<EditorData> _data;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "Devices/Command.h"
 #include "Editor/ProjectFile.h"
 #include "Engine/ImageTools.h"
+#include "Support/RedisServer.h"
 #include "Support/TempDirectory.h"
 #include "Tools/ProjectLock.h"
 #include "Tools/Version.h"
@@ -477,4 +479,43 @@ TEST_F(Zandelle, EveryCommandSavesTheSameFromWhereverItIsRun) {
         EXPECT_EQ(saved(game + "/G.zdp")->files().keys().size(), 3u);
         EXPECT_EQ((*parsed(results.back()))["counts/meshes"].asInt(-1), 7);
     }
+}
+
+TEST_F(Zandelle, SharedCacheUrlFromOptionOrEnvironmentNeverShowsThePassword) {
+    Testing::RedisServer redis{"pw-29-right"};
+    ASSERT_EQ(redis.error(), "");
+    const std::string server = "127.0.0.1:" + std::to_string(redis.port());
+    const std::string right = "redis://:pw-29-right@" + server, wrong = "redis://:pw-29-wrong@" + server;
+    /* A project without the cache that creating it left */
+    auto fresh = [&](const std::string& relative) {
+        const std::string project = created(relative + "/P.zdp");
+        std::filesystem::remove_all(dir / (relative + "/cache"));
+        return project;
+    };
+
+    /* Machine A builds the default font and writes it to the server */
+    const std::unique_ptr<ProjectFile> a = parsed(ok("compile " + q(fresh("a")) + " --json --quiet", Stdout,
+        "ZANDELLE_CACHE_URL=" + q(right)));
+    const std::pair<const char*, int> counts[]{{"jobs/fontsBuilt", 1}, {"jobs/sharedCacheWrites", 1},
+        {"jobs/fontsFromSharedCache", 0}, {"jobs/sharedCacheErrors", 0}};
+    for(const auto& [member, count]: counts) EXPECT_EQ((*a)[member].asInt(-1), count) << member;
+
+    /* Machine B reads it; the option wins over the environment */
+    const std::string b = fresh("b");
+    const std::string timings = ok("compile " + q(b) + " --timings --quiet --cache-url " + q(right), Merged,
+        "ZANDELLE_CACHE_URL=" + q(wrong));
+    EXPECT_TRUE(std::regex_search(timings, std::regex{"\nshared cache [0-9.]+ ms \\(redis://" + server +
+        "/0, 1 hits, 0 misses, 0 writes, 0 errors\\)\n"})) << timings;
+
+    /* A refused password: one warning, exit 0, the font built locally */
+    std::filesystem::remove_all(dir / "b/cache");
+    const std::string refused = ok("compile " + q(b) + " --quiet --cache-url " + q(wrong), Merged);
+    EXPECT_NE(refused.find("Shared cache redis://" + server + "/0 unavailable (WRONGPASS"), std::string::npos) << refused;
+    EXPECT_EQ(refused.find("Shared cache", refused.find("Shared cache") + 1), std::string::npos) << refused;
+    EXPECT_TRUE(Path::exists(dir / "b/cache"));
+
+    const CommandRun bad = run("compile " + q(b) + " --cache-url redis://:pw-29-x@host:0", Stderr);
+    EXPECT_EQ(std::tuple(bad.exitCode, bad.out), std::tuple(2,
+        "zandelle: --cache-url: the port is not a number from 1 to 65535 (see zandelle --help)\n"));
+    for(const std::string& out: {timings, refused, bad.out}) EXPECT_EQ(out.find("pw-29"), std::string::npos) << out;
 }
