@@ -13,6 +13,7 @@ packages=(
   libassimp-dev libstb-dev libpng-dev libwebp-dev libmeshoptimizer-dev
   libbullet-dev libbullet-extras-dev libfreetype-dev glslang-dev glslang-tools
   assimp-testmodels fonts-dejavu-core fonts-cantarell fonts-wqy-microhei
+  libxml2-dev chromium
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "Summary.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <fmt/format.h>
 #include <rapidjson/document.h>
@@ -13,8 +14,20 @@
 
 namespace ZandelleEngine { namespace Cli {
 
-SummaryData collectSummary(ZandelleEditor& editor) {
+SummaryData collectSummary(ZandelleEditor& editor, std::string startedAt) {
     SummaryData s;
+    s.startedAt = std::move(startedAt);
+    s.cores = std::thread::hardware_concurrency();
+    s.workers = editor.jobSystem ? editor.jobSystem->workerCount() : 0;
+    const RunRecord& record = *editor.runRecord;
+    s.warnings = record.lineCount(LogLevel::Warning);
+    s.errors = record.lineCount(LogLevel::Error);
+    s.logLines = record.logLines();
+    s.spans = record.spans();
+    s.compressedImages = record.images();
+    using R = RunRecord;
+    s.caches = {{"tiles", "local", record.cache(R::CacheKind::Tiles, R::CacheLevel::Local)},
+                {"fonts", "local", record.cache(R::CacheKind::Fonts, R::CacheLevel::Local)}};
     ProjectFile& file = editor.data().projectFile();
     s.name = std::string{file["settings/project/name"].asString()};
     s.path = editor.data().project().projectFilePath();
@@ -94,6 +107,14 @@ std::string summaryToJson(const SummaryData& s) {
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
     d.AddMember("assetTypeCounters", counters, a);
+    JsonValue caches{rapidjson::kObjectType};
+    for(const SummaryData::CacheRow& row: s.caches) {
+        if(!caches.HasMember(row.kind)) caches.AddMember(rapidjson::StringRef(row.kind), JsonValue{rapidjson::kObjectType}, a);
+        JsonValue level{rapidjson::kObjectType};
+        addCounts(level, {{"hits", row.figures.hits}, {"misses", row.figures.misses}, {"writes", row.figures.writes}}, a);
+        caches[row.kind].AddMember(rapidjson::StringRef(row.level), level, a);
+    }
+    d.AddMember("caches", caches, a);
     d.AddMember("warnings", JsonValue{std::uint64_t(s.warnings)}, a);
     d.AddMember("errors", JsonValue{std::uint64_t(s.errors)}, a);
     JsonValue timings{rapidjson::kObjectType};
@@ -104,6 +125,7 @@ std::string summaryToJson(const SummaryData& s) {
         timings.AddMember("steps", steps, a);
     }
     timings.AddMember("jobsSeconds", s.jobsSeconds, a);
+    if(s.reportSeconds > 0.0) timings.AddMember("reportSeconds", s.reportSeconds, a);
     d.AddMember("timings", timings, a);
     return Json::toString(d, 0).value_or("{}");
 }
@@ -122,6 +144,7 @@ std::string summaryToText(const SummaryData& s) {
 std::string stepTimesToText(const SummaryData& s) {
     std::string out;
     for(const auto& step: s.stepSeconds) out += fmt::format("{} {:.1f} ms\n", step.first, step.second*1000.0);
+    if(s.reportSeconds > 0.0) out += fmt::format("report {:.1f} ms\n", s.reportSeconds*1000.0);
     return out;
 }
 

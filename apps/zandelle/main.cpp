@@ -52,15 +52,16 @@ const OptionSpec Options[]{
     {"--off", nullptr, "withdraw trust instead of granting it"},
     {"--timings", nullptr, "print the time of each compile step"},
     {"--json", nullptr, "print the summary as one JSON object on stdout; log lines go to stderr"},
+    {"--report", "FILE.html", "write a report of the run (steps, jobs, caches, image tiles, warnings) as one self-contained HTML file"},
     {"--check-shaders", nullptr, "check every compiled pipeline's shaders with glslang; GLSL errors make the exit code 1"},
 };
 
 const CommandSpec Commands[]{
     {"open", "PROJECT.zdp", 1, 1, {"--json"},
         "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
-    {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json", "--check-shaders"},
+    {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json", "--check-shaders", "--report"},
         "Load and compile a project, wait for its background jobs, print the summary; --timings adds the time of each compile step; --check-shaders prints each GLSL error of the compiled pipelines' shaders as FILE:LINE: message.", runCompile},
-    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json"},
+    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json", "--report"},
         "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
     {"set", "PROJECT.zdp POINTER JSON [POINTER JSON]...", 3, SIZE_MAX, {"--json"},
         "Edit values of a project (JSON, or --remove to remove the member), recompile what the edits touch, save, and print what each change handler recompiled.", runSet},

@@ -52,7 +52,8 @@ std::string hashName(const void* data, std::size_t size) {
 
 /* What one image's job chain works on */
 struct AssetCompiler::ImageJob {
-    std::string key;
+    /* The record's key and name, as the run record shows them */
+    std::string key, name;
     Data::Id id;
     /* Revision of the image slot when the chain started */
     std::uint32_t revision;
@@ -85,6 +86,7 @@ struct AssetCompiler::Tile {
     /* The cache file holds the Basis file */
     bool cached = false;
     std::optional<Trade::CompressedImageData> transcoded;
+    TileFate fate = TileFate::Failed;
 };
 
 void AssetCompiler::initializeImageCompression() {
@@ -152,6 +154,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         const ValueAccess record = projectFile().images()[key];
         auto job = std::make_shared<ImageJob>();
         job->key = key;
+        job->name = record["name"].asString();
         job->id = ResourceIndex::lookup(resourceIndex.images, key);
         job->cacheDirectory = cache;
         job->uastc = record["compression"].asString() == "uastc";
@@ -196,6 +199,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
             job->levels.push_back(std::move(*level));
         }
         if(job->levels.empty()) {
+            const RunSpanScope span{editor().runRecord.get(), RunSpanKind::Probe, job->name};
             if(specular) {
                 Debug{} << "Generating specular environment pyramid for image:" << key;
                 job->levels = GLTools::convoluteSpecularEnvironment(source, levelCount);
@@ -253,6 +257,7 @@ void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_p
         if(!replaced) job->levels.push_back(slot.image);
     }
     if(!replaced) {
+        const RunSpanScope span{editor().runRecord.get(), RunSpanKind::Mips, job->name};
         std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
             extraMipLevels(job->levels.front().size), *workerImageConverters[JobSystem::workerId()]);
         for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
@@ -287,12 +292,18 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::vector<std::vector<char>> basisTiles;
     std::vector<Trade::CompressedImageData> compressedTiles;
     std::vector<Tile> batch;
+    RunRecord& record = *editor().runRecord;
+    ImageTiles recorded{job->key, job->name, {}, {}, ImageTiles::reduce(job->levels.front())};
     /* Encodes and transcodes what the batch needs, then appends its tiles
        in order. A tile without a cache file goes by an empty name: it is
        the placeholder. */
     auto flush = [&]() {
-        compressTiles(batch, *job, converter, importer);
+        {
+            const RunSpanScope span{&record, RunSpanKind::Tiles, job->name};
+            compressTiles(batch, *job, converter, importer);
+        }
         for(Tile& tile: batch) {
+            recorded.fates.push_back(tile.fate);
             names.push_back(tile.cached ? std::move(tile.name) : std::string{});
             basisTiles.push_back(tile.bytes ? std::move(*tile.bytes) : std::vector<char>{});
             if(tile.transcoded) compressedTiles.push_back(std::move(*tile.transcoded));
@@ -306,6 +317,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::size_t tileCount = 0;
     for(const Trade::ImageData& level: job->levels) {
         const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
+        recorded.levels.push_back({tilesX, tilesY});
         for(int y = 0; y < tilesY && !cancelled; ++y) for(int x = 0; x < tilesX; ++x) {
             if(jobs.cancelled()) {
                 cancelled = true;
@@ -319,7 +331,10 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
             if(batch.size() == TileBatch) flush();
         }
     }
-    if(!cancelled) flush();
+    if(!cancelled) {
+        flush();
+        record.addImage(std::move(recorded));
+    }
 
     std::vector<char> imageData;
     {
@@ -354,8 +369,10 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         Tile& tile = tiles[cachedTiles[k]];
         if(tile.bytes && opened[k].valid) {
             tile.opened = tile.cached = true;
+            tile.fate = TileFate::LocalCache;
             tile.transcoded = std::move(opened[k].image);
             ++tilesFromCache;
+            editor().runRecord->count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
         } else {
             Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
                 << tile.index << "of image" << job.key;
@@ -386,6 +403,8 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
     std::vector<std::string> reasons;
     std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images, &reasons);
     tilesEncoded += std::uint32_t(encodedTiles.size());
+    RunRecord& record = *editor().runRecord;
+    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(encodedTiles.size()));
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
     opened = importer.openAll(encodedBytes);
@@ -402,12 +421,14 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         }
         tile.bytes = std::move(encoded[k]);
         tile.opened = true;
+        tile.fate = TileFate::Encoded;
         tile.transcoded = std::move(opened[o - 1].image);
         const std::string directory = Path::split(tile.path).first;
         tile.cached = Path::make(directory) &&
             Path::writeAtomic(tile.path, std::string_view{tile.bytes->data(), tile.bytes->size()});
         if(!tile.cached)
             Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;
+        else record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Write);
     }
     for(const auto& [repeated, first]: repeatedTiles) {
         if(!tiles[first].opened) {
@@ -419,7 +440,9 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         tiles[repeated].opened = true;
         tiles[repeated].cached = tiles[first].cached;
         tiles[repeated].transcoded = tiles[first].transcoded;
+        tiles[repeated].fate = TileFate::LocalCache;
         ++tilesFromCache;
+        record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
     }
 }
 
