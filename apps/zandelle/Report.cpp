@@ -234,7 +234,7 @@ void timeline(HtmlWriter& html, const SummaryData& s) {
 
     /* Lanes: one per worker, then one for every other thread */
     const int lanes = s.workers + (otherThreads ? 1 : 0);
-    std::vector<std::vector<std::pair<double, double>>> busy(std::size_t(lanes));
+    std::vector<std::vector<std::pair<double, double>>> busy(static_cast<std::size_t>(lanes));
     auto laneOf = [&](int worker) { return worker >= 0 && worker < s.workers ? worker : s.workers; };
     for(const RunSpan& span: s.spans) busy[std::size_t(laneOf(span.worker))].emplace_back(span.start, span.end);
     double workersBusy = 0.0;
