@@ -106,6 +106,7 @@ const char* fateColour(TileFate fate) {
 
 std::string number(double value) { return fmt::format("{}", value); }
 std::string milliseconds(double seconds) {
+    if(seconds < 1e-4) return fmt::format("{:.0f} \u00b5s", seconds*1e6);
     return seconds < 1.0 ? fmt::format("{:.1f} ms", seconds*1000.0) : fmt::format("{:.2f} s", seconds);
 }
 std::string px(double value) { return fmt::format("{:.1f}", value); }
@@ -119,7 +120,9 @@ void figure(HtmlWriter& html, std::string_view tag, const std::string& pointer, 
 }
 
 void legendEntry(HtmlWriter& html, const char* colour, const std::string& text) {
-    html.open("span").empty("span", {{"class", "swatch"}, {"style", fmt::format("background:{}", colour)}})
+    /* An HTML parser reads "<span/>" as an open tag: the swatch is closed
+       explicitly */
+    html.open("span").element("span", {{"class", "swatch"}, {"style", fmt::format("background:{}", colour)}}, "")
         .text(text).close();
 }
 
@@ -142,8 +145,10 @@ void header(HtmlWriter& html, const SummaryData& s) {
     html.close();
 
     const char* statusClass = s.errors ? "status bad" : s.warnings ? "status warn" : "status";
-    std::string status = s.errors || s.warnings ? fmt::format("{} {}, {} {}", s.errors, s.errors == 1 ? "error" : "errors",
-        s.warnings, s.warnings == 1 ? "warning" : "warnings") : std::string{"No warnings or errors"};
+    std::string status;
+    if(s.errors) status = fmt::format("{} {}", s.errors, s.errors == 1 ? "error" : "errors");
+    if(s.warnings) status += fmt::format("{}{} {}", status.empty() ? "" : ", ", s.warnings, s.warnings == 1 ? "warning" : "warnings");
+    if(status.empty()) status = "No warnings or errors";
     if(s.stepSeconds.empty()) status = "Not compiled: " + status;
     html.element("span", {{"class", statusClass}}, status);
 
@@ -344,11 +349,13 @@ void imageCard(HtmlWriter& html, const ImageTiles& image) {
     for(std::size_t l = 0; l != image.levels.size(); ++l) {
         const ImageTiles::Level& level = image.levels[l];
         html.element("text", {{"x", px(left)}, {"y", "11"}, {"class", "axis"}}, fmt::format("L{}", l));
+        /* Tile rows run bottom to top, as the image's rows do */
         for(int y = 0; y != level.rows; ++y) for(int x = 0; x != level.columns && index < image.fates.size(); ++x, ++index) {
             const TileFate fate = image.fates[index];
-            html.open("rect", {{"x", px(left + x*cell)}, {"y", px(top + y*cell)}, {"width", px(cell - 1.0)},
+            const int row = level.rows - 1 - y;
+            html.open("rect", {{"x", px(left + x*cell)}, {"y", px(top + row*cell)}, {"width", px(cell - 1.0)},
                 {"height", px(cell - 1.0)}, {"fill", fateColour(fate)}})
-                .element("title", fmt::format("level {}, tile {}, {}: {}", l, x, y, fateName(fate))).close();
+                .element("title", fmt::format("level {}, column {}, row {} from the top: {}", l, x, row, fateName(fate))).close();
         }
         left += std::max(level.columns*cell, 24.0) + gap;
     }
@@ -362,8 +369,11 @@ void images(HtmlWriter& html, const SummaryData& s) {
         html.element("p", {{"class", "muted"}}, s.images ? "No image was compressed in this run." : "The project has no images.");
         return;
     }
+    /* Only what happened: a level that was not there shows no colour */
+    std::array<bool, TileFateCount> seen{};
+    for(const ImageTiles& image: s.compressedImages) for(TileFate fate: image.fates) seen[std::size_t(fate)] = true;
     html.open("div", {{"class", "legend"}});
-    for(std::size_t f = 0; f != TileFateCount; ++f)
+    for(std::size_t f = 0; f != TileFateCount; ++f) if(seen[f])
         legendEntry(html, fateColour(TileFate(f)), fmt::format("tile {}", fateName(TileFate(f))));
     html.close();
     html.open("div", {{"class", "images"}});
@@ -421,7 +431,11 @@ std::string reportToHtml(const SummaryData& s) {
     HtmlWriter html;
     html.raw("<!DOCTYPE html>\n");
     html.open("html", {{"xmlns", "http://www.w3.org/1999/xhtml"}, {"lang", "en"}});
+    /* Nothing outside the file may load; a browser reports any attempt
+       on its console */
     html.open("head").empty("meta", {{"charset", "utf-8"}})
+        .empty("meta", {{"http-equiv", "Content-Security-Policy"},
+            {"content", "default-src 'none'; img-src data:; style-src 'unsafe-inline'"}})
         .empty("meta", {{"name", "viewport"}, {"content", "width=device-width, initial-scale=1"}})
         .element("title", "Compile report: " + (s.name.empty() ? s.path : s.name))
         .open("style").raw(Style).close().close();

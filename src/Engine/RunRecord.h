@@ -49,7 +49,7 @@ enum class TileFate: std::uint8_t { LocalCache, SharedCache, Encoded, Failed };
 constexpr std::size_t TileFateCount = 4;
 
 /** The tiles of one compressed image */
-struct ImageTiles {
+struct ZANDELLE_EXPORT ImageTiles {
     struct Level {
         int columns, rows;
     };
