@@ -390,11 +390,20 @@ void logLines(HtmlWriter& html, const SummaryData& s) {
     html.element("p", {{"class", "muted"}}, "Each text once, in the order first printed, with how often it was printed.");
     html.open("table", {{"class", "log"}}).open("tr").element("th", "level").element("th", {{"class", "n"}}, "count")
         .element("th", "text").close();
-    for(const RunLogLine& line: s.logLines) {
+    /* A project can warn once per record: past a limit the rest is counted */
+    constexpr std::size_t MaxTexts = 1000;
+    for(std::size_t i = 0; i != std::min(s.logLines.size(), MaxTexts); ++i) {
+        const RunLogLine& line = s.logLines[i];
         const char* level = line.level == LogLevel::Error ? "Error" : "Warning";
         html.open("tr").open("td").element("span", {{"class", fmt::format("level {}", level)}}, level).close()
             .element("td", {{"class", "n"}, {"data-count", level}}, std::to_string(line.count))
             .element("td", {{"class", "text"}}, line.text).close();
+    }
+    if(s.logLines.size() > MaxTexts) {
+        std::size_t lines = 0;
+        for(std::size_t i = MaxTexts; i != s.logLines.size(); ++i) lines += s.logLines[i].count;
+        html.open("tr").element("td", "").element("td", {{"class", "n"}}, std::to_string(lines))
+            .element("td", {{"class", "text"}}, fmt::format("and {} more texts", s.logLines.size() - MaxTexts)).close();
     }
     html.close();
 }

@@ -67,10 +67,12 @@ void RunRecord::count(CacheKind kind, CacheLevel level, CacheEvent event, std::u
 
 void RunRecord::addLogLine(LogLevel level, std::string_view line) {
     if(level == LogLevel::Debug) return;
+    std::string key{line};
+    key += char('0' + int(level));
     std::lock_guard<std::mutex> lock{_mutex};
-    auto found = std::find_if(_lines.begin(), _lines.end(), [&](const RunLogLine& l) { return l.level == level && l.text == line; });
-    if(found != _lines.end()) ++found->count;
-    else _lines.push_back({level, std::string{line}, 1});
+    const auto [found, added] = _lineIndex.try_emplace(std::move(key), _lines.size());
+    if(added) _lines.push_back({level, std::string{line}, 1});
+    else ++_lines[found->second].count;
 }
 
 std::vector<RunSpan> RunRecord::spans() const {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Base/Export.h"
@@ -115,6 +116,8 @@ class ZANDELLE_EXPORT RunRecord {
         std::vector<ImageTiles> _images;
         std::array<std::array<CacheFigures, 2>, 2> _caches{};
         std::vector<RunLogLine> _lines;
+        /* Index in _lines by level and text */
+        std::unordered_map<std::string, std::size_t> _lineIndex;
 };
 
 /** Records a span from its construction to its destruction; nothing with a
