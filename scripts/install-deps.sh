@@ -14,6 +14,7 @@ packages=(
   libbullet-dev libbullet-extras-dev libfreetype-dev glslang-dev glslang-tools
   libhiredis-dev redis-server
   assimp-testmodels fonts-dejavu-core fonts-cantarell fonts-wqy-microhei
+  libxml2-dev chromium
 )
 
 missing=()

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <ctime>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "Editor/ProjectFile.h"
 #include "Editor/ZandelleEditor.h"
 #include "ProgressBars.h"
+#include "Report.h"
 #include "Summary.h"
 #include "Tools/ChangeHandlers.h"
 #include "Tools/Import.h"
@@ -38,11 +41,24 @@ namespace {
 
 std::atomic<std::size_t> warningCount{0}, errorCount{0};
 
+/* The record of the editor's run, which the log sink hands every line to,
+   and when the run started */
+std::mutex recordedRunMutex;
+std::shared_ptr<RunRecord> recordedRun;
+std::string runStartedAt;
+
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
     editor.sharedCacheUrl = invocation.cacheUrl;
     editor.npmTimeout = std::chrono::milliseconds{std::int64_t(invocation.seconds("--npm-timeout", 300.0)*1000.0)};
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    char when[32]{};
+    std::strftime(when, sizeof(when), "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&now, &utc));
+    std::lock_guard<std::mutex> lock{recordedRunMutex};
+    recordedRun = editor.runRecord;
+    runStartedAt = when;
 }
 
 /* npm runs the lifecycle scripts of the packages it installs, the
@@ -111,12 +127,37 @@ bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& tim
     return true;
 }
 
+/* With --report, writes the report of @p summary and times it; false, with
+   one line, when the file cannot be written */
+bool writeReport(SummaryData& summary, const Invocation& invocation) {
+    if(!invocation.has("--report")) return true;
+    const std::string path = invocation.option("--report");
+    const auto start = std::chrono::steady_clock::now();
+    if(!Path::writeAtomic(path, reportToHtml(summary), Path::Sync::Rewritable)) {
+        Error{} << "zandelle: cannot write the report to" << path;
+        return false;
+    }
+    summary.reportSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return true;
+}
+
+SummaryData summaryOf(ZandelleEditor& editor) {
+    std::lock_guard<std::mutex> lock{recordedRunMutex};
+    return collectSummary(editor, runStartedAt);
+}
+
+/* A load or save that failed still gets its report: its lines say why */
+int failedRun(ZandelleEditor& editor, const Invocation& invocation) {
+    SummaryData summary = summaryOf(editor);
+    writeReport(summary, invocation);
+    return 1;
+}
+
 int printSummary(ZandelleEditor& editor, const Invocation& invocation, const LoadTimes& times) {
-    SummaryData summary = collectSummary(editor);
-    summary.warnings = warningCount;
-    summary.errors = errorCount;
+    SummaryData summary = summaryOf(editor);
     summary.loadSeconds = times.loadSeconds;
     summary.jobsSeconds = times.jobsSeconds;
+    if(!writeReport(summary, invocation)) return 1;
     if(invocation.has("--json")) std::printf("%s\n", summaryToJson(summary).c_str());
     else std::printf("%s", summaryToText(summary).c_str());
     /* The step times follow the text; with --json they are in its timings */
@@ -133,6 +174,10 @@ void installLogSink(const Invocation& invocation) {
     Debug::setSink([json](LogLevel level, std::string_view line) {
         if(level == LogLevel::Warning) ++warningCount;
         if(level == LogLevel::Error) ++errorCount;
+        {
+            std::lock_guard<std::mutex> lock{recordedRunMutex};
+            if(recordedRun) recordedRun->addLogLine(level, line);
+        }
         ProgressBars::printAbove((level == LogLevel::Debug && !json) ? stdout : stderr, line);
     });
 }
@@ -151,13 +196,13 @@ int runCompile(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     LoadTimes times;
-    if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
+    if(!loadAndWait(editor, invocation.arguments[0], times)) return failedRun(editor, invocation);
     /* Checked before the summary, so that its error count includes them; a
        shader that does not compile fails the command, as a file that does
        not import fails an import */
     const std::size_t shaderErrors = invocation.has("--check-shaders") ? checkPipelineShaders(editor) : 0;
-    printSummary(editor, invocation, times);
-    return shaderErrors ? 1 : 0;
+    const int printed = printSummary(editor, invocation, times);
+    return shaderErrors ? 1 : printed;
 }
 
 int runImport(Invocation& invocation) {
@@ -166,15 +211,15 @@ int runImport(Invocation& invocation) {
     ZandelleEditor editor;
     configureEditor(editor, invocation);
     LoadTimes times;
-    if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
+    if(!loadAndWait(editor, invocation.arguments[0], times)) return failedRun(editor, invocation);
     bool imported = true;
     for(std::size_t i = 1; i != invocation.arguments.size(); ++i)
         imported &= loadFile(Path::absolute(invocation.arguments[i]), editor, LoadMode::Reimport, false);
     /* Each import compiled what it added; the jobs counted are theirs */
     times.jobsSeconds = waitForJobs(editor, std::chrono::steady_clock::now());
-    if(!saveProject(editor, false)) return 1;
-    printSummary(editor, invocation, times);
-    return imported ? 0 : 1;
+    if(!saveProject(editor, false)) return failedRun(editor, invocation);
+    const int printed = printSummary(editor, invocation, times);
+    return imported ? printed : 1;
 }
 
 int runUpgrade(Invocation& invocation) {

@@ -1,6 +1,7 @@
 #include "Summary.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <fmt/format.h>
 #include <rapidjson/document.h>
@@ -13,8 +14,29 @@
 
 namespace ZandelleEngine { namespace Cli {
 
-SummaryData collectSummary(ZandelleEditor& editor) {
+SummaryData collectSummary(ZandelleEditor& editor, std::string startedAt) {
     SummaryData s;
+    s.startedAt = std::move(startedAt);
+    s.cores = std::thread::hardware_concurrency();
+    s.workers = editor.jobSystem ? editor.jobSystem->workerCount() : 0;
+    const RunRecord& record = *editor.runRecord;
+    s.warnings = record.lineCount(LogLevel::Warning);
+    s.errors = record.lineCount(LogLevel::Error);
+    s.logLines = record.logLines();
+    s.spans = record.spans();
+    s.compressedImages = record.images();
+    using R = RunRecord;
+    s.caches = {{"tiles", "local", record.cache(R::CacheKind::Tiles, R::CacheLevel::Local)},
+                {"fonts", "local", record.cache(R::CacheKind::Fonts, R::CacheLevel::Local)}};
+    if(editor.assetCompiler && editor.assetCompiler->compileCache.shared()) {
+        const CacheCounts counts = editor.assetCompiler->compileCache.counts();
+        auto figures = [&](CacheKind kind) {
+            const CacheCounts::Counts& c = counts.at(kind, CacheLevel::Shared);
+            return CacheFigures{c.hits, c.misses, c.writes};
+        };
+        s.caches.push_back({"tiles", "shared", figures(CacheKind::Tile)});
+        s.caches.push_back({"fonts", "shared", figures(CacheKind::Font)});
+    }
     ProjectFile& file = editor.data().projectFile();
     s.name = std::string{file["settings/project/name"].asString()};
     s.path = editor.data().project().projectFilePath();
@@ -108,6 +130,14 @@ std::string summaryToJson(const SummaryData& s) {
     JsonValue counters{rapidjson::kArrayType};
     for(std::uint32_t c: s.assetTypeCounters) counters.PushBack(c, a);
     d.AddMember("assetTypeCounters", counters, a);
+    JsonValue caches{rapidjson::kObjectType};
+    for(const SummaryData::CacheRow& row: s.caches) {
+        if(!caches.HasMember(row.kind)) caches.AddMember(rapidjson::StringRef(row.kind), JsonValue{rapidjson::kObjectType}, a);
+        JsonValue level{rapidjson::kObjectType};
+        addCounts(level, {{"hits", row.figures.hits}, {"misses", row.figures.misses}, {"writes", row.figures.writes}}, a);
+        caches[row.kind].AddMember(rapidjson::StringRef(row.level), level, a);
+    }
+    d.AddMember("caches", caches, a);
     d.AddMember("warnings", JsonValue{std::uint64_t(s.warnings)}, a);
     d.AddMember("errors", JsonValue{std::uint64_t(s.errors)}, a);
     JsonValue timings{rapidjson::kObjectType};
@@ -119,6 +149,7 @@ std::string summaryToJson(const SummaryData& s) {
     }
     timings.AddMember("jobsSeconds", s.jobsSeconds, a);
     if(!s.sharedCache.empty()) timings.AddMember("sharedCacheSeconds", s.sharedCacheSeconds, a);
+    if(s.reportSeconds > 0.0) timings.AddMember("reportSeconds", s.reportSeconds, a);
     d.AddMember("timings", timings, a);
     return Json::toString(d, 0).value_or("{}");
 }
@@ -140,6 +171,7 @@ std::string stepTimesToText(const SummaryData& s) {
     if(!s.sharedCache.empty())
         out += fmt::format("shared cache {:.1f} ms ({}, {} hits, {} misses, {} writes, {} errors)\n", s.sharedCacheSeconds*1000.0,
             s.sharedCache, s.sharedCacheHits, s.sharedCacheMisses, s.sharedCacheWrites, s.sharedCacheErrors);
+    if(s.reportSeconds > 0.0) out += fmt::format("report {:.1f} ms\n", s.reportSeconds*1000.0);
     return out;
 }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "Engine/RunRecord.h"
+
 namespace ZandelleEngine {
 class ZandelleEditor;
 }
@@ -41,15 +43,38 @@ struct SummaryData {
         sharedCacheHits = 0, sharedCacheMisses = 0;
     double sharedCacheSeconds = 0.0;
     std::vector<std::uint32_t> assetTypeCounters;
+    /** Warning and error lines of the run, and the same grouped by text */
     std::size_t warnings = 0, errors = 0;
+    std::vector<RunLogLine> logLines;
+    /** What each cache answered: kind ("tiles", "fonts"), level ("local")
+        and its figures, for the levels this build has */
+    struct CacheRow {
+        const char* kind;
+        const char* level;
+        CacheFigures figures;
+    };
+    std::vector<CacheRow> caches;
+    /** The run's compile steps and background jobs on its timeline, and the
+        tiles of each compressed image */
+    std::vector<RunSpan> spans;
+    std::vector<ImageTiles> compressedImages;
+    /** When the run started ("2026-12-07 01:12:08 UTC"), the machine's
+        hardware threads and the job system's workers */
+    std::string startedAt;
+    unsigned cores = 0;
+    int workers = 0;
     double loadSeconds = 0.0;
     /** Time of each compile step of the load's full compile, in step order;
         time from the end of the finishing job until every job ended */
     std::vector<std::pair<std::string, double>> stepSeconds;
     double jobsSeconds = 0.0;
+    /** Time the HTML report took to write; 0 without one */
+    double reportSeconds = 0.0;
 };
 
-SummaryData collectSummary(ZandelleEditor& editor);
+/** The summary of @p editor's project and run record; @p startedAt is when
+    the run began */
+SummaryData collectSummary(ZandelleEditor& editor, std::string startedAt = {});
 std::string summaryToJson(const SummaryData& summary);
 std::string summaryToText(const SummaryData& summary);
 /** One line per compile step: "objects 12.4 ms"; then, with a shared

@@ -134,6 +134,7 @@ void AssetCompiler::compileAll() {
     for(const CompileStep& step: compileSteps()) {
         if(!step.inCompileAll) continue;
         const auto start = std::chrono::steady_clock::now();
+        const RunSpanScope span{editor().runRecord.get(), RunSpanKind::Step, step.name};
         compileStep(step, nullptr);
         lastCompileTimes.push_back({&step, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
     }

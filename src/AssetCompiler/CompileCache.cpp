@@ -100,6 +100,7 @@ void CompileCache::get(CacheKind kind, std::string_view directory, std::span<Cac
     auto reject = [&](std::size_t k) {
         CacheEntry& entry = entries[missing[k]];
         entry.bytes.reset();
+        entry.fromShared = false;
         entry.sharedRejected = true;
         ++counter(kind, CacheLevel::Shared).rejected;
         if(reported.insert(keys[k]).second)
@@ -111,6 +112,7 @@ void CompileCache::get(CacheKind kind, std::string_view directory, std::span<Cac
         const SharedCacheReply& reply = (*replies)[k];
         if(reply.kind == SharedCacheReply::Found) {
             entries[missing[k]].bytes = reply.bytes;
+            entries[missing[k]].fromShared = true;
             candidates.push_back(missing[k]);
             candidateKeys[missing[k]] = k;
         } else if(reply.kind == SharedCacheReply::Unusable) reject(k);

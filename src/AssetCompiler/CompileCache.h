@@ -69,6 +69,8 @@ struct CacheEntry {
     bool localRejected = false;
     /** The shared level's entry was bad: put() replaces it */
     bool sharedRejected = false;
+    /** The bytes came from the shared level (for the run's report only) */
+    bool fromShared = false;
 };
 
 class ZANDELLE_EXPORT CompileCache {

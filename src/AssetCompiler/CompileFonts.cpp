@@ -49,6 +49,7 @@ struct FontWork {
     std::vector<std::shared_ptr<AssetCompiler::FontClaim>> claims;
     std::string cacheDirectory;
     FontStorage* storage = nullptr;
+    std::shared_ptr<RunRecord> record;
 };
 
 /* Build options of the glyph data: outlines, both band lists, glyph and font
@@ -113,6 +114,8 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
             return claim.withdrawn;
         }();
         if(!withdrawn) {
+            const RunSpanScope span{work.record.get(), RunSpanKind::Font, work.keys[i]};
+            using Record = RunRecord;
             const std::string_view bytes{work.bytes[i].data(), work.bytes[i].size()};
             const std::string keyText = format("{}{}{}{:.3f}", 1792, hash128(bytes), work.characters[i], work.outlineSizes[i]);
             CacheEntry entry;
@@ -126,11 +129,16 @@ bool runFontJob(FontWork& work, Progress& progress, AssetCompiler& compiler, Edi
             std::optional<std::vector<char>> glyphData = std::move(entry.bytes);
             if(!glyphData) {
                 Debug{} << "Failed loading font cache file:" << path << Debug::nospace << ", re-compiling";
+                work.record->count(Record::CacheKind::Fonts, Record::CacheLevel::Local, Record::CacheEvent::Miss);
                 glyphData = buildFont(work.keys[i], std::move(work.bytes[i]), work.characters[i], work.outlineSizes[i]);
                 if(glyphData) ++compiler.fontsBuilt;
                 if(glyphData && !compiler.compileCache.put(CacheKind::Font, work.cacheDirectory, entry, *glyphData))
                     Error{} << "Failed writing cache file:" << path << "for font" << work.keys[i];
-            } else ++compiler.fontsFromCache;
+                else if(glyphData) work.record->count(Record::CacheKind::Fonts, Record::CacheLevel::Local, Record::CacheEvent::Write);
+            } else {
+                ++compiler.fontsFromCache;
+                work.record->count(Record::CacheKind::Fonts, Record::CacheLevel::Local, Record::CacheEvent::Hit);
+            }
             if(glyphData) {
                 ZE_ASSERT(work.ids[i] != 0);
                 std::lock_guard<std::mutex> lock{claim.mutex};
@@ -197,6 +205,7 @@ bool AssetCompiler::compileFonts(const ValueAccessRange& range) {
     }
     work->cacheDirectory = d.project().cachePath();
     work->storage = &storage;
+    work->record = editor().runRecord;
 
     progress->total = std::uint32_t(work->keys.size());
     fontJobPending = 1;

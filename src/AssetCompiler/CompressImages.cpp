@@ -52,7 +52,8 @@ std::string hashName(const void* data, std::size_t size) {
 
 /* What one image's job chain works on */
 struct AssetCompiler::ImageJob {
-    std::string key;
+    /* The record's key and name, as the run record shows them */
+    std::string key, name;
     Data::Id id;
     /* Revision of the image slot when the chain started */
     std::uint32_t revision;
@@ -91,6 +92,7 @@ struct AssetCompiler::Tile {
     /* The cache file holds the Basis file */
     bool cached = false;
     std::optional<Trade::CompressedImageData> transcoded;
+    TileFate fate = TileFate::Failed;
 };
 
 void AssetCompiler::initializeImageCompression() {
@@ -165,6 +167,7 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         const ValueAccess record = projectFile().images()[key];
         auto job = std::make_shared<ImageJob>();
         job->key = key;
+        job->name = record["name"].asString();
         job->id = ResourceIndex::lookup(resourceIndex.images, key);
         job->cacheDirectory = cache;
         job->uastc = record["compression"].asString() == "uastc";
@@ -269,9 +272,12 @@ void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_p
     Trade::ImageData image;
     if(!imageStillCurrent(jobs, job, &image)) return;
     job->levels.push_back(std::move(image));
-    std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
-        extraMipLevels(job->levels.front().size), *threadImagePlugins().resizer);
-    for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
+    {
+        const RunSpanScope span{editor().runRecord.get(), RunSpanKind::Mips, job->name};
+        std::vector<Trade::ImageData> mips = ImageTools::generateMips(job->levels.front(),
+            extraMipLevels(job->levels.front().size), *threadImagePlugins().resizer);
+        for(Trade::ImageData& m: mips) job->levels.push_back(std::move(m));
+    }
     job->step();
     /* Compiled again while the mips were made: the tiles would be stale */
     if(imageStillCurrent(jobs, job)) compressImage(jobs, job);
@@ -280,6 +286,7 @@ void AssetCompiler::generateMipsAndCompress(JobSystem& jobs, const std::shared_p
 void AssetCompiler::convolveProbeAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
     Trade::ImageData source;
     if(!imageStillCurrent(jobs, job, &source)) return;
+    const RunSpanScope span{editor().runRecord.get(), RunSpanKind::Probe, job->name};
     if(job->probeLevels > 1) job->levels = GLTools::convoluteSpecularEnvironment(source, job->probeLevels);
     else job->levels.push_back(GLTools::convoluteEnvironment(source));
     /* The sidecar goes first and comes back last, so levels half written
@@ -315,12 +322,18 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::vector<std::vector<char>> basisTiles;
     std::vector<Trade::CompressedImageData> compressedTiles;
     std::vector<Tile> batch;
+    RunRecord& record = *editor().runRecord;
+    ImageTiles recorded{job->key, job->name, {}, {}, ImageTiles::reduce(job->levels.front())};
     /* Encodes and transcodes what the batch needs, then appends its tiles
        in order. A tile without a cache file goes by an empty name: it is
        the placeholder. */
     auto flush = [&]() {
-        compressTiles(batch, *job, converter, importer);
+        {
+            const RunSpanScope span{&record, RunSpanKind::Tiles, job->name};
+            compressTiles(batch, *job, converter, importer);
+        }
         for(Tile& tile: batch) {
+            recorded.fates.push_back(tile.fate);
             names.push_back(tile.cached ? std::move(tile.name) : std::string{});
             basisTiles.push_back(tile.bytes ? std::move(*tile.bytes) : std::vector<char>{});
             if(tile.transcoded) compressedTiles.push_back(std::move(*tile.transcoded));
@@ -334,6 +347,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::size_t tileCount = 0;
     for(const Trade::ImageData& level: job->levels) {
         const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
+        recorded.levels.push_back({tilesX, tilesY});
         for(int y = 0; y < tilesY && !cancelled; ++y) for(int x = 0; x < tilesX; ++x) {
             if(jobs.cancelled()) {
                 cancelled = true;
@@ -347,7 +361,10 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
             if(batch.size() == TileBatch) flush();
         }
     }
-    if(!cancelled) flush();
+    if(!cancelled) {
+        flush();
+        record.addImage(std::move(recorded));
+    }
 
     std::vector<char> imageData;
     {
@@ -386,7 +403,10 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         if(entries[i].bytes) {
             tile.bytes = std::move(entries[i].bytes);
             tile.opened = tile.cached = true;
+            tile.fate = entries[i].fromShared ? TileFate::SharedCache : TileFate::LocalCache;
             ++tilesFromCache;
+            editor().runRecord->count(RunRecord::CacheKind::Tiles,
+                entries[i].fromShared ? RunRecord::CacheLevel::Shared : RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
         } else if(entries[i].localRejected)
             Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
                 << tile.index << "of image" << job.key;
@@ -415,6 +435,8 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
     std::vector<std::string> reasons;
     std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images, &reasons);
     tilesEncoded += std::uint32_t(encodedTiles.size());
+    RunRecord& record = *editor().runRecord;
+    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(encodedTiles.size()));
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
     std::vector<BasisImporter::Opened> opened = importer.openAll(encodedBytes);
@@ -431,10 +453,12 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         }
         tile.bytes = std::move(encoded[k]);
         tile.opened = true;
+        tile.fate = TileFate::Encoded;
         tile.transcoded = std::move(opened[o - 1].image);
         tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entries[encodedTiles[k]], *tile.bytes);
         if(!tile.cached)
             Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;
+        else record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Write);
     }
     for(const auto& [repeated, first]: repeatedTiles) {
         if(!tiles[first].opened) {
@@ -446,7 +470,9 @@ void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job,
         tiles[repeated].opened = true;
         tiles[repeated].cached = tiles[first].cached;
         tiles[repeated].transcoded = tiles[first].transcoded;
+        tiles[repeated].fate = TileFate::LocalCache;
         ++tilesFromCache;
+        record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
     }
 }
 

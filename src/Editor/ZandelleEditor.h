@@ -23,6 +23,7 @@
 #include "Editor/Progress.h"
 #include "Editor/Scripting.h"
 #include "Engine/JobSystem.h"
+#include "Engine/RunRecord.h"
 
 namespace ZandelleEngine {
 
@@ -101,6 +102,9 @@ class ZANDELLE_EXPORT ZandelleEditor {
         bool installDependenciesOnLoad = false;
 
         EditorState editorState;
+        /** What the compile driver and the jobs did in this editor's life,
+            for summaries and reports; shared with whoever reports on it */
+        std::shared_ptr<RunRecord> runRecord = std::make_shared<RunRecord>();
         /** Terms, their paths and their translations */
         Localization localization;
         std::atomic<bool> pluginsEnabled{false};
