@@ -34,6 +34,8 @@ namespace {
 
 std::atomic<std::size_t> warningCount{0}, errorCount{0};
 
+}
+
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
@@ -70,6 +72,13 @@ bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& tim
     times.loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
 }
+
+std::string jsonString(std::string_view text) {
+    JsonValue value{rapidjson::StringRef(text.data(), rapidjson::SizeType(text.size()))};
+    return Json::toString(value, 0).value_or("\"\"");
+}
+
+namespace {
 
 int printSummary(ZandelleEditor& editor, const Invocation& invocation, const LoadTimes& times) {
     SummaryData summary = collectSummary(editor);
@@ -288,11 +297,6 @@ HandlerSnapshot snapshot(ZandelleEditor& editor) {
     return {editor.assetCompiler->stepCounts, scene.assetTypeCounter(AssetType::Settings),
             scene.assetTypeCounter(AssetType::PipelineUpdates), scene.settingsRevision,
             editor.changedObjects.size(), editor.transformedObjects.size()};
-}
-
-std::string jsonString(std::string_view text) {
-    JsonValue value{rapidjson::StringRef(text.data(), rapidjson::SizeType(text.size()))};
-    return Json::toString(value, 0).value_or("\"\"");
 }
 
 std::string describe(const HandlerRun& run, bool json) {

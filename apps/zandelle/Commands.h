@@ -4,7 +4,10 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace ZandelleEngine { class ZandelleEditor; }
 
 namespace ZandelleEngine { namespace Cli {
 
@@ -25,6 +28,16 @@ struct Invocation {
     and errors for the summary */
 void installLogSink(const Invocation& invocation);
 
+/* Shared by the commands */
+/** Points the editor at the resources the invocation names */
+void configureEditor(ZandelleEditor& editor, const Invocation& invocation);
+/** Loads and waits until the project is active and every job has ended;
+    with @p jobsSeconds, the time after the finishing job until every job
+    ended goes there */
+bool loadAndWait(ZandelleEditor& editor, const std::string& path, double& seconds, double* jobsSeconds = nullptr);
+/** @p text as a JSON string, quoted and escaped */
+std::string jsonString(std::string_view text);
+
 int runOpen(Invocation& invocation);
 int runCompile(Invocation& invocation);
 int runImport(Invocation& invocation);
@@ -35,6 +48,7 @@ int runNpmInstall(Invocation& invocation);
 int runDevices(Invocation& invocation);
 int runTrust(Invocation& invocation);
 int runRecent(Invocation& invocation);
+int runWatch(Invocation& invocation);
 int runDemo(Invocation& invocation);
 
 }}
