@@ -33,6 +33,11 @@ using namespace ZandelleEngine;
 
 namespace {
 
+bool waitForIdle(ZandelleEditor& editor) {
+    editor.jobSystem->waitForIdle();
+    return true;
+}
+
 struct Project {
     explicit Project(int objects) {
         char pattern[] = "/tmp/zandelle-bench-XXXXXX";
@@ -69,11 +74,9 @@ struct Project {
         while(std::chrono::steady_clock::now() < end) {
             pollfd p{editor.fileWatch->descriptor(), POLLIN, 0};
             ::poll(&p, 1, 10);
-            watch->poll();
-            if(const std::optional<WatchReport> report = watch->handleNext([](ZandelleEditor& e) {
-                e.jobSystem->waitForIdle();
-                return true;
-            })) return report->milliseconds/1000.0;
+            watch->poll(waitForIdle);
+            if(const std::optional<WatchReport> report = watch->handleNext(waitForIdle))
+                return report->milliseconds/1000.0;
         }
         return 120.0;
     }

@@ -41,13 +41,7 @@ void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
 }
 
-/* Seconds of a load and of the background work after it */
-struct LoadTimes {
-    double loadSeconds = 0.0;
-    /* From the end of the compile steps until the last background job
-       (image compression, font building) ended */
-    double jobsSeconds = 0.0;
-};
+namespace {
 
 /* Waits, with progress bars, until every job has ended; the seconds since
    @p compileEnd */
@@ -57,7 +51,8 @@ double waitForJobs(ZandelleEditor& editor, std::chrono::steady_clock::time_point
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - compileEnd).count();
 }
 
-/* Loads and waits until the project is active and every job has ended */
+}
+
 bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times) {
     const auto start = std::chrono::steady_clock::now();
     const std::optional<int> job = loadProject(path, editor);

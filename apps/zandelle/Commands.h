@@ -31,10 +31,15 @@ void installLogSink(const Invocation& invocation);
 /* Shared by the commands */
 /** Points the editor at the resources the invocation names */
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation);
-/** Loads and waits until the project is active and every job has ended;
-    with @p jobsSeconds, the time after the finishing job until every job
-    ended goes there */
-bool loadAndWait(ZandelleEditor& editor, const std::string& path, double& seconds, double* jobsSeconds = nullptr);
+/** Seconds of a load and of the background work after it */
+struct LoadTimes {
+    double loadSeconds = 0.0;
+    /** From the end of the compile steps until the last background job
+        (image compression, font building) ended */
+    double jobsSeconds = 0.0;
+};
+/** Loads and waits until the project is active and every job has ended */
+bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times);
 /** @p text as a JSON string, quoted and escaped */
 std::string jsonString(std::string_view text);
 

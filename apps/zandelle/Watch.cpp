@@ -70,8 +70,8 @@ int runWatch(Invocation& invocation) {
     {
         ZandelleEditor editor;
         configureEditor(editor, invocation);
-        double seconds = 0.0;
-        if(!loadAndWait(editor, invocation.arguments[0], seconds)) result = 1;
+        LoadTimes times;
+        if(!loadAndWait(editor, invocation.arguments[0], times)) result = 1;
         else {
             ProjectWatch watch{editor};
             watch.compareDocument = save;
@@ -92,8 +92,7 @@ int runWatch(Invocation& invocation) {
             while(!stop) {
                 pollfd fds[2]{{signalFd, POLLIN, 0}, {editor.fileWatch->descriptor(), POLLIN, 0}};
                 ::poll(fds, 2, watch.millisecondsToNext());
-                if(fds[0].revents) break;
-                watch.poll();
+                if(fds[0].revents || !watch.poll(wait)) break;
                 while(!stop) {
                     const std::optional<WatchReport> report = watch.handleNext(wait);
                     if(!report) break;

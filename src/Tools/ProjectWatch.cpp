@@ -1,7 +1,6 @@
 #include "Tools/ProjectWatch.h"
 
 #include <algorithm>
-#include <array>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Log.h"
@@ -16,22 +15,6 @@
 namespace ZandelleEngine {
 
 namespace {
-
-/* The counters a change line reports, read before and after a handler */
-struct Counters {
-    std::array<StepCount, AssetTypeCount> steps{};
-    std::uint32_t tilesEncoded = 0, tilesFromCache = 0;
-};
-
-Counters counters(ZandelleEditor& editor) {
-    Counters c;
-    if(AssetCompiler* compiler = editor.assetCompiler) {
-        c.steps = compiler->stepCounts;
-        c.tilesEncoded = compiler->tilesEncoded.load();
-        c.tilesFromCache = compiler->tilesFromCache.load();
-    }
-    return c;
-}
 
 /* Queues an edit for every member of @p disk that differs from the one of
    @p memory, and a removal for every member @p disk lacks: records of a
@@ -93,13 +76,33 @@ ProjectWatch::~ProjectWatch() {
     for(int id: _watchIds) _editor.fileWatch->remove(id);
 }
 
-void ProjectWatch::queue(const std::string& path) {
-    _queue[path].lastEvent = Clock::now();
+ProjectWatch::Counters ProjectWatch::counters() const {
+    Counters c;
+    if(AssetCompiler* compiler = _editor.assetCompiler) {
+        for(const CompileStep& step: AssetCompiler::compileSteps())
+            c.records.push_back(compiler->stepCounts[std::size_t(step.assetType)].records);
+        c.tilesEncoded = compiler->tilesEncoded.load();
+        c.tilesFromCache = compiler->tilesFromCache.load();
+    }
+    return c;
 }
 
-void ProjectWatch::poll() {
+void ProjectWatch::queue(const std::string& path) {
+    const Clock::time_point now = Clock::now();
+    const auto [pending, added] = _queue.try_emplace(path);
+    if(added) {
+        pending->second.firstEvent = now;
+        pending->second.before = _beforePoll;
+    }
+    pending->second.lastEvent = now;
+}
+
+bool ProjectWatch::poll(const JobWait& wait) {
+    if(!wait(_editor)) return false;
+    _beforePoll = counters();
     _editor.fileWatch->poll(_editor);
     _editor.changedFiles.clear();
+    return true;
 }
 
 int ProjectWatch::millisecondsToNext(Clock::time_point now) const {
@@ -147,6 +150,9 @@ std::optional<WatchReport> ProjectWatch::handleNext(const JobWait& wait, Clock::
     if(next == _queue.end()) return {};
     const std::string path = next->first;
     const Clock::time_point seen = next->second.lastEvent;
+    /* What ran since the first event, without what an earlier handler
+       already reported */
+    Counters before = next->second.firstEvent > _handledAt ? std::move(next->second.before) : _afterHandled;
     _queue.erase(next);
 
     /* A shader reload the file watch dispatched for this or another path
@@ -156,7 +162,6 @@ std::optional<WatchReport> ProjectWatch::handleNext(const JobWait& wait, Clock::
 
     WatchReport report;
     report.path = _editor.data().project().relativePath(path);
-    const Counters before = counters(_editor);
 
     const auto deleted = std::find(_deleted.begin(), _deleted.end(), path);
     if(!Path::exists(path)) {
@@ -182,15 +187,16 @@ std::optional<WatchReport> ProjectWatch::handleNext(const JobWait& wait, Clock::
        now */
     if(!wait(_editor)) return {};
 
-    const Counters after = counters(_editor);
-    for(const CompileStep& step: AssetCompiler::compileSteps()) {
-        const std::size_t type = std::size_t(step.assetType);
-        if(const std::uint64_t records = after.steps[type].records - before.steps[type].records)
-            report.compiled.emplace_back(step.name, records);
-    }
+    _handledAt = Clock::now();
+    _afterHandled = counters();
+    const Counters& after = _afterHandled;
+    const std::vector<CompileStep>& steps = AssetCompiler::compileSteps();
+    for(std::size_t i = 0; i != after.records.size() && i != before.records.size(); ++i)
+        if(const std::uint64_t records = after.records[i] - before.records[i])
+            report.compiled.emplace_back(steps[i].name, records);
     report.tilesEncoded = after.tilesEncoded - before.tilesEncoded;
     report.tilesFromCache = after.tilesFromCache - before.tilesFromCache;
-    report.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - seen).count();
+    report.milliseconds = std::chrono::duration<double, std::milli>(_handledAt - seen).count();
     return report;
 }
 

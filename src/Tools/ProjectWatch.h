@@ -62,8 +62,11 @@ class ZANDELLE_EXPORT ProjectWatch {
         std::size_t fileCount() const { return _fileCount; }
         std::size_t folderCount() const { return _folderCount; }
 
-        /** Delivers the file watch's pending events into the queue */
-        void poll();
+        /** Waits with @p wait for the jobs still running (shader reloads
+            the last events started), then delivers the file watch's
+            pending events into the queue; false when the wait was given
+            up */
+        bool poll(const JobWait& wait);
 
         /** How long until the next queued path is due, -1 when none is
             queued */
@@ -88,9 +91,19 @@ class ZANDELLE_EXPORT ProjectWatch {
         void projectSaved();
 
     private:
-        struct Pending {
-            Clock::time_point lastEvent;
+        /* The counters a change line reports, step records and tiles */
+        struct Counters {
+            std::vector<std::uint64_t> records;
+            std::uint32_t tilesEncoded = 0, tilesFromCache = 0;
         };
+        struct Pending {
+            Clock::time_point firstEvent, lastEvent;
+            /* Before the first event: a shader reload starts on the event
+               itself, before the path is handled */
+            Counters before;
+        };
+
+        Counters counters() const;
 
         void queue(const std::string& path);
         bool handleProjectFile(WatchReport& report);
@@ -103,6 +116,11 @@ class ZANDELLE_EXPORT ProjectWatch {
         /* The project file's text as last read or written */
         std::string _knownText;
         std::map<std::string, Pending> _queue;
+        /* Taken with no job running, before the events of a poll */
+        Counters _beforePoll;
+        /* When the last handler ended, and the counters then */
+        Clock::time_point _handledAt;
+        Counters _afterHandled;
         /* Deleted files reported once until they come back */
         std::vector<std::string> _deleted;
 };
