@@ -117,7 +117,7 @@ void ProjectWatch::projectSaved() {
     _knownText = Path::readString(_projectFile).value_or(_knownText);
 }
 
-bool ProjectWatch::handleProjectFile(WatchReport& report) {
+bool ProjectWatch::handleProjectFile() {
     const std::optional<std::string> text = Path::readString(_projectFile);
     if(!text || *text == _knownText) return false;
 
@@ -136,10 +136,9 @@ bool ProjectWatch::handleProjectFile(WatchReport& report) {
         diffMembers(tracker, "/" + section + "/", memberOf(memory, section.c_str()), memberOf(read, section.c_str()));
     diffMembers(tracker, "/settings/", memberOf(memory, "settings"), memberOf(read, "settings"));
 
-    report.documentChanged = !tracker.pendingChanges().empty();
     tracker.dispatch();
     compileListedObjects(_editor);
-    /* The document is what the file holds again */
+    /* The document is what the file holds again: nothing to save */
     tracker.markSaved();
     return true;
 }
@@ -174,7 +173,7 @@ std::optional<WatchReport> ProjectWatch::handleNext(const JobWait& wait, Clock::
     if(deleted != _deleted.end()) _deleted.erase(deleted);
 
     if(path == _projectFile) {
-        if(!handleProjectFile(report)) return {};
+        if(!handleProjectFile()) return {};
     } else if(isScenePath(path) || isImagePath(path) || isFontPath(path)) {
         /* Printing the document is costly in a large project: done only
            for a caller that saves after changes */

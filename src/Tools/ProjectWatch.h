@@ -37,7 +37,9 @@ struct WatchReport {
     /** From the last event of the path being seen to the last job its
         handler caused finishing */
     double milliseconds = 0.0;
-    /** The handler changed the document in memory */
+    /** A re-import changed the document in memory, so that it differs
+        from the project file (checked with ProjectWatch::compareDocument
+        only; a project file read from disk is what the document holds) */
     bool documentChanged = false;
 };
 
@@ -106,7 +108,7 @@ class ZANDELLE_EXPORT ProjectWatch {
         Counters counters() const;
 
         void queue(const std::string& path);
-        bool handleProjectFile(WatchReport& report);
+        bool handleProjectFile();
 
         ZandelleEditor& _editor;
         std::chrono::milliseconds _debounce;
