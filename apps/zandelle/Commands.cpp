@@ -47,6 +47,8 @@ std::mutex recordedRunMutex;
 std::shared_ptr<RunRecord> recordedRun;
 std::string runStartedAt;
 
+}
+
 void configureEditor(ZandelleEditor& editor, const Invocation& invocation) {
     editor.resourcesPath = invocation.resourcesPath;
     editor.shaderDirectory = Path::join(invocation.resourcesPath, "shaders");
@@ -94,13 +96,7 @@ std::unique_ptr<ProjectLock> lockProject(const Invocation& invocation, const std
     return nullptr;
 }
 
-/* Seconds of a load and of the background work after it */
-struct LoadTimes {
-    double loadSeconds = 0.0;
-    /* From the end of the compile steps until the last background job
-       (image compression, font building) ended */
-    double jobsSeconds = 0.0;
-};
+namespace {
 
 /* Waits, with progress bars, until every job has ended; the seconds since
    @p compileEnd */
@@ -110,7 +106,8 @@ double waitForJobs(ZandelleEditor& editor, std::chrono::steady_clock::time_point
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - compileEnd).count();
 }
 
-/* Loads and waits until the project is active and every job has ended */
+}
+
 bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times) {
     if(!allowNpm(editor, path) && isApiPackageOutdated(Path::path(Path::absolute(path)))) warnNpmNotRun(path);
     const auto start = std::chrono::steady_clock::now();
@@ -152,6 +149,13 @@ int failedRun(ZandelleEditor& editor, const Invocation& invocation) {
     writeReport(summary, invocation);
     return 1;
 }
+
+std::string jsonString(std::string_view text) {
+    JsonValue value{rapidjson::StringRef(text.data(), rapidjson::SizeType(text.size()))};
+    return Json::toString(value, 0).value_or("\"\"");
+}
+
+namespace {
 
 int printSummary(ZandelleEditor& editor, const Invocation& invocation, const LoadTimes& times) {
     SummaryData summary = summaryOf(editor);
@@ -400,11 +404,6 @@ HandlerSnapshot snapshot(ZandelleEditor& editor) {
     return {editor.assetCompiler->stepCounts, scene.assetTypeCounter(AssetType::Settings),
             scene.assetTypeCounter(AssetType::PipelineUpdates), scene.settingsRevision,
             editor.changedObjects.size(), editor.transformedObjects.size()};
-}
-
-std::string jsonString(std::string_view text) {
-    JsonValue value{rapidjson::StringRef(text.data(), rapidjson::SizeType(text.size()))};
-    return Json::toString(value, 0).value_or("\"\"");
 }
 
 std::string describe(const HandlerRun& run, bool json) {

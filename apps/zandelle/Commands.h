@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace ZandelleEngine { class ZandelleEditor; }
 
 namespace ZandelleEngine { namespace Cli {
 
@@ -33,6 +36,21 @@ struct Invocation {
     and errors for the summary */
 void installLogSink(const Invocation& invocation);
 
+/* Shared by the commands */
+/** Points the editor at the resources the invocation names */
+void configureEditor(ZandelleEditor& editor, const Invocation& invocation);
+/** Seconds of a load and of the background work after it */
+struct LoadTimes {
+    double loadSeconds = 0.0;
+    /** From the end of the compile steps until the last background job
+        (image compression, font building) ended */
+    double jobsSeconds = 0.0;
+};
+/** Loads and waits until the project is active and every job has ended */
+bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times);
+/** @p text as a JSON string, quoted and escaped */
+std::string jsonString(std::string_view text);
+
 int runOpen(Invocation& invocation);
 int runCompile(Invocation& invocation);
 int runImport(Invocation& invocation);
@@ -43,6 +61,7 @@ int runNpmInstall(Invocation& invocation);
 int runDevices(Invocation& invocation);
 int runTrust(Invocation& invocation);
 int runRecent(Invocation& invocation);
+int runWatch(Invocation& invocation);
 int runDemo(Invocation& invocation);
 
 }}

@@ -55,6 +55,7 @@ const OptionSpec Options[]{
     {"--timings", nullptr, "print the time of each compile step"},
     {"--json", nullptr, "print the summary as one JSON object on stdout; log lines go to stderr"},
     {"--report", "FILE.html", "write a report of the run (steps, jobs, caches, image tiles, warnings) as one self-contained HTML file"},
+    {"--save", nullptr, "save the project after each handled change that altered it"},
     {"--check-shaders", nullptr, "check every compiled pipeline's shaders with glslang; GLSL errors make the exit code 1"},
     {"--lock-wait", "SECONDS", "how long to wait while another command saves the same project (default 30)"},
     {"--npm-timeout", "SECONDS", "how long one npm run may take (default 300, 0: no limit); npm runs only for trusted projects"},
@@ -81,6 +82,8 @@ const CommandSpec Commands[]{
         "Trust a project to run editor plug-ins (or withdraw trust with --off).", runTrust},
     {"recent", "", 0, 0, {},
         "Print the recent projects, most recent first, one path per line.", runRecent},
+    {"watch", "PROJECT.zdp", 1, 1, {"--json", "--save"},
+        "Load and compile a project, then watch its files, shader folders and project file: each change is handled once its burst of events settled and prints one line with what was recompiled and how long it took; --json prints one JSON object per line. SIGINT or SIGTERM ends it.", runWatch},
     {"demo", "", 0, 0, {"--json"},
         "Create a project in a temporary directory, save it, reopen it and print the summary.", runDemo},
 };

@@ -54,6 +54,11 @@ class ZANDELLE_EXPORT FileWatch {
 
         std::size_t watchCount() const;
 
+        /** The descriptor that becomes readable when events are pending, for
+            a caller that waits on it beside other descriptors and then
+            calls poll(); -1 when watching is unavailable */
+        int descriptor() const { return _fd; }
+
     private:
         struct Watch {
             std::string path;

@@ -2,7 +2,9 @@
 // the files it leaves behind.
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -13,6 +15,9 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Base/Path.h"
 #include "Base/String.h"
@@ -518,4 +523,145 @@ TEST_F(Zandelle, SharedCacheUrlFromOptionOrEnvironmentNeverShowsThePassword) {
     EXPECT_EQ(std::tuple(bad.exitCode, bad.out), std::tuple(2,
         "zandelle: --cache-url: the port is not a number from 1 to 65535 (see zandelle --help)\n"));
     for(const std::string& out: {timings, refused, bad.out}) EXPECT_EQ(out.find("pw-29"), std::string::npos) << out;
+}
+
+namespace {
+
+/* zandelle running in the background in a process group of its own, its
+   stdout read line by line with a time limit */
+class Background {
+    public:
+        explicit Background(const std::string& command) {
+            int fds[2];
+            if(::pipe(fds) != 0) return;
+            _pid = ::fork();
+            if(_pid == 0) {
+                ::setpgid(0, 0);
+                ::dup2(fds[1], 1);
+                ::close(fds[0]);
+                ::close(fds[1]);
+                ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
+                ::_exit(127);
+            }
+            ::setpgid(_pid, _pid);
+            ::close(fds[1]);
+            _out = fds[0];
+        }
+        ~Background() {
+            if(_pid > 0 && !_exited) {
+                ::kill(-_pid, SIGKILL);
+                ::waitpid(_pid, nullptr, 0);
+            }
+            if(_out >= 0) ::close(_out);
+        }
+
+        /* The next line, or "" when none came within @p seconds */
+        std::string line(double seconds = 60.0) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+            for(;;) {
+                const std::size_t newline = _buffer.find('\n');
+                if(newline != std::string::npos) {
+                    std::string line = _buffer.substr(0, newline);
+                    _buffer.erase(0, newline + 1);
+                    return line;
+                }
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+                pollfd p{_out, POLLIN, 0};
+                if(left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) return {};
+                char chunk[4096];
+                const ssize_t n = ::read(_out, chunk, sizeof(chunk));
+                if(n <= 0) return {};
+                _buffer.append(chunk, std::size_t(n));
+            }
+        }
+
+        /* Sends @p signal and waits up to @p seconds for the exit: the exit
+           code, -1 when it did not end in time */
+        int stop(int signal, double seconds) {
+            ::kill(_pid, signal);
+            const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+            int status = 0;
+            while(::waitpid(_pid, &status, WNOHANG) == 0) {
+                if(std::chrono::steady_clock::now() > end) return -1;
+                ::usleep(10000);
+            }
+            _exited = true;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+
+        /* No process of the group is left */
+        bool groupGone() const { return ::kill(-_pid, 0) != 0 && errno == ESRCH; }
+
+    private:
+        pid_t _pid = -1;
+        int _out = -1;
+        bool _exited = false;
+        std::string _buffer;
+};
+
+}
+
+TEST_F(Zandelle, WatchRecompilesEachSavedFileAndEachEditOfTheProjectFile) {
+    const std::string project = created("w/Game.zdp"), root = dir / "w";
+    ASSERT_TRUE(Path::copy("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", root + "/Box.glb"));
+    ASSERT_TRUE(ImageTools::writePng(root + "/wall.png",
+        Trade::ImageData{Trade::PixelFormat::RGBA8Unorm, {4, 4}, std::vector<std::uint8_t>(4*4*4, 0x80)}));
+    dir.write("w/shaders/tint.frag", "void main() {}\n");
+    ok("import --quiet " + q(project) + " " + q(root + "/wall.png") + " " + q(root + "/Box.glb"));
+
+    Background watch{"env APPDATA=" + q(dir / "appdata") + " " + q(ZANDELLE_BINARY_DIR "/bin/zandelle") +
+        " watch --quiet " + q(project) + " 2>" + q(dir / "watch.err")};
+    ASSERT_EQ(watch.line(), "Watching 3 files and 2 folders");
+
+    /* Each file saved three ways, twice: in place, a temporary file renamed
+       over it, deleted and created (which may be seen as a deletion first) */
+    const struct {
+        const char* name;
+        const char* file;
+        const char* recompiled;
+    } Files[]{
+        {"image", "wall.png", "tiles 0 encoded, 1 from cache"},
+        {"scene", "Box.glb", "meshes "},
+        {"shader", "shaders/tint.frag", "shaders "},
+    };
+    for(const auto& file: Files) for(int round = 0; round != 2; ++round) for(int way = 0; way != 3; ++way) {
+        SCOPED_TRACE(std::string{file.name} + " way " + std::to_string(way) + " round " + std::to_string(round));
+        const std::string relative = std::string{"w/"} + file.file, path = dir / relative;
+        const std::string contents = Path::readString(path).value_or("");
+        if(way == 0) dir.write(relative, contents);
+        if(way == 1) ASSERT_TRUE(Path::move(dir.write(relative + ".tmp", contents), path));
+        if(way == 2) {
+            ASSERT_TRUE(Path::remove(path));
+            dir.write(relative, contents);
+        }
+        std::string line = watch.line();
+        if(way == 2 && line == std::string{file.file} + ": deleted") line = watch.line();
+        EXPECT_TRUE(std::regex_match(line, std::regex{std::string{file.file} + ": [^;]+(; tiles [0-9]+ encoded, [0-9]+ from cache)?; [0-9]+\\.[0-9] ms"})) << line;
+        EXPECT_NE(line.find(file.recompiled), std::string::npos) << line;
+    }
+
+    /* Another process edits one record: only that one recompiles */
+    ok("set --quiet " + q(project) + " /objects/o1 " + q(R"({"name": "O"})"));
+    EXPECT_TRUE(std::regex_match(watch.line(), std::regex{"Game.zdp: objects 1; [0-9.]+ ms"}));
+
+    /* Caught mid-save: one Warning, nothing handled, read again whole */
+    const std::string text = Path::readString(project).value_or("");
+    const std::string edited = String::replaceAll(text, R"("name": "O")", R"("name": "P")");
+    ASSERT_NE(edited, text);
+    dir.write("w/Game.zdp", edited.substr(0, edited.size()/2));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds{60};
+    while(Path::readString(dir / "watch.err").value_or("").find("Cannot read the changed project file") == std::string::npos &&
+          std::chrono::steady_clock::now() < end) ::usleep(20000);
+    dir.write("w/Game.zdp", edited);
+    EXPECT_TRUE(std::regex_match(watch.line(), std::regex{"Game.zdp: objects 1; [0-9.]+ ms"}));
+
+    /* Without --save the watch never wrote the project */
+    EXPECT_EQ(Path::readString(project).value_or(""), edited);
+
+    EXPECT_EQ(watch.stop(SIGINT, 10.0), 0);
+    EXPECT_EQ(watch.line(5.0).rfind("Stopped after 20 changes", 0), 0u);
+    EXPECT_TRUE(watch.groupGone());
+    const std::string errors = Path::readString(dir / "watch.err").value_or("");
+    EXPECT_EQ(String::replaceAll(errors, "Cannot read the changed project file", "").size(),
+              errors.size() - std::string{"Cannot read the changed project file"}.size()) << errors;
 }

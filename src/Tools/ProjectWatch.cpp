@@ -1,0 +1,202 @@
+#include "Tools/ProjectWatch.h"
+
+#include <algorithm>
+
+#include "AssetCompiler/AssetCompiler.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Editor/JsonPointer.h"
+#include "Editor/ProjectFile.h"
+#include "Editor/ZandelleEditor.h"
+#include "Shaders/ShaderLoading.h"
+#include "Tools/ChangeHandlers.h"
+#include "Tools/Import.h"
+
+namespace ZandelleEngine {
+
+namespace {
+
+/* Queues an edit for every member of @p disk that differs from the one of
+   @p memory, and a removal for every member @p disk lacks: records of a
+   section, or groups of the settings */
+void diffMembers(ChangeTracker& tracker, const std::string& prefix, const JsonValue* memory, const JsonValue* disk) {
+    if(disk && disk->IsObject()) for(const auto& member: disk->GetObject()) {
+        const auto found = memory && memory->IsObject() ? memory->FindMember(member.name) : JsonValue::ConstMemberIterator{};
+        if(memory && memory->IsObject() && found != memory->MemberEnd() && found->value == member.value) continue;
+        tracker.setValue(prefix + JsonPointer::escape(member.name.GetString()), member.value);
+    }
+    if(memory && memory->IsObject()) {
+        std::vector<std::string> gone;
+        for(const auto& member: memory->GetObject())
+            if(!disk || !disk->IsObject() || !disk->HasMember(member.name)) gone.push_back(member.name.GetString());
+        for(const std::string& name: gone) tracker.removeValue(prefix + JsonPointer::escape(name));
+    }
+}
+
+const JsonValue* memberOf(const JsonValue& object, const char* name) {
+    if(!object.IsObject()) return nullptr;
+    const auto found = object.FindMember(name);
+    return found == object.MemberEnd() ? nullptr : &found->value;
+}
+
+}
+
+ProjectWatch::ProjectWatch(ZandelleEditor& editor, std::chrono::milliseconds debounce): _editor{editor}, _debounce{debounce} {
+    ProjectData& project = editor.data().project();
+    _projectFile = project.projectFilePath();
+    _knownText = Path::readString(_projectFile).value_or("");
+
+    FileWatch& watch = *editor.fileWatch;
+    auto add = [&](const std::string& path, bool recursive, FileWatch::Callback callback) {
+        const int id = watch.watch(path, std::move(callback), recursive);
+        if(id >= 0) _watchIds.push_back(id);
+        return id >= 0;
+    };
+    const FileWatch::Callback queueIt = [this](ZandelleEditor&, const std::string& path) { queue(path); };
+
+    std::vector<std::string> files;
+    for(const ValueAccess& entry: editor.data().projectFile().files().range())
+        files.push_back(project.absolutePath(entry["fileName"].asString()));
+    files.push_back(_projectFile);
+    for(const std::string& file: files) _fileCount += add(file, false, queueIt);
+
+    /* The folders shader loading watches and reloads from; the reload
+       itself is shader loading's, the queue only reports it */
+    const FileWatch::Callback shaderChanged = [this](ZandelleEditor&, const std::string& path) {
+        if(isShaderFile(path) || Path::splitExtension(path).second == ".conf") queue(path);
+    };
+    for(const std::string& folder: {editor.shaderDirectory, project.shadersPath()})
+        if(!folder.empty() && Path::isDirectory(folder)) _folderCount += add(folder, true, shaderChanged);
+
+    /* The re-import queue of the editor is fed by the same events */
+    editor.changedFiles.clear();
+}
+
+ProjectWatch::~ProjectWatch() {
+    for(int id: _watchIds) _editor.fileWatch->remove(id);
+}
+
+ProjectWatch::Counters ProjectWatch::counters() const {
+    Counters c;
+    if(AssetCompiler* compiler = _editor.assetCompiler) {
+        for(const CompileStep& step: AssetCompiler::compileSteps())
+            c.records.push_back(compiler->stepCounts[std::size_t(step.assetType)].records);
+        c.tilesEncoded = compiler->tilesEncoded.load();
+        c.tilesFromCache = compiler->tilesFromCache.load();
+    }
+    return c;
+}
+
+void ProjectWatch::queue(const std::string& path) {
+    const Clock::time_point now = Clock::now();
+    const auto [pending, added] = _queue.try_emplace(path);
+    if(added) {
+        pending->second.firstEvent = now;
+        pending->second.before = _beforePoll;
+    }
+    pending->second.lastEvent = now;
+}
+
+bool ProjectWatch::poll(const JobWait& wait) {
+    if(!wait(_editor)) return false;
+    _beforePoll = counters();
+    _editor.fileWatch->poll(_editor);
+    _editor.changedFiles.clear();
+    return true;
+}
+
+int ProjectWatch::millisecondsToNext(Clock::time_point now) const {
+    if(_queue.empty()) return -1;
+    Clock::time_point first = Clock::time_point::max();
+    for(const auto& [path, pending]: _queue) first = std::min(first, pending.lastEvent + _debounce);
+    if(first <= now) return 0;
+    return int(std::chrono::ceil<std::chrono::milliseconds>(first - now).count());
+}
+
+void ProjectWatch::projectSaved() {
+    _knownText = Path::readString(_projectFile).value_or(_knownText);
+}
+
+bool ProjectWatch::handleProjectFile() {
+    const std::optional<std::string> text = Path::readString(_projectFile);
+    if(!text || *text == _knownText) return false;
+
+    ProjectFile disk;
+    std::string reason;
+    if(!disk.parse(*text, &reason)) {
+        Warning{} << "Cannot read the changed project file" << _projectFile + ":" << reason;
+        return false;
+    }
+    _knownText = *text;
+
+    ChangeTracker& tracker = *_editor.changeTracker;
+    const JsonDocument& memory = static_cast<const ProjectFile&>(_editor.data().projectFile()).projectFile();
+    const JsonDocument& read = static_cast<const ProjectFile&>(disk).projectFile();
+    for(const std::string& section: ProjectFile::sectionNames())
+        diffMembers(tracker, "/" + section + "/", memberOf(memory, section.c_str()), memberOf(read, section.c_str()));
+    diffMembers(tracker, "/settings/", memberOf(memory, "settings"), memberOf(read, "settings"));
+
+    tracker.dispatch();
+    compileListedObjects(_editor);
+    /* The document is what the file holds again: nothing to save */
+    tracker.markSaved();
+    return true;
+}
+
+std::optional<WatchReport> ProjectWatch::handleNext(const JobWait& wait, Clock::time_point now) {
+    auto next = std::find_if(_queue.begin(), _queue.end(),
+        [&](const auto& entry) { return entry.second.lastEvent + _debounce <= now; });
+    if(next == _queue.end()) return {};
+    const std::string path = next->first;
+    const Clock::time_point seen = next->second.lastEvent;
+    /* What ran since the first event, without what an earlier handler
+       already reported */
+    Counters before = next->second.firstEvent > _handledAt ? std::move(next->second.before) : _afterHandled;
+    _queue.erase(next);
+
+    /* A shader reload the file watch dispatched for this or another path
+       runs its compile steps on a worker: the handler starts after it, so
+       that no two compiles overlap */
+    if(!wait(_editor)) return {};
+
+    WatchReport report;
+    report.path = _editor.data().project().relativePath(path);
+
+    const auto deleted = std::find(_deleted.begin(), _deleted.end(), path);
+    if(!Path::exists(path)) {
+        if(deleted != _deleted.end()) return {};
+        _deleted.push_back(path);
+        report.kind = WatchReport::Kind::Deleted;
+        report.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - seen).count();
+        return report;
+    }
+    if(deleted != _deleted.end()) _deleted.erase(deleted);
+
+    if(path == _projectFile) {
+        if(!handleProjectFile()) return {};
+    } else if(isScenePath(path) || isImagePath(path) || isFontPath(path)) {
+        /* Printing the document is costly in a large project: done only
+           for a caller that saves after changes */
+        const std::string text = compareDocument ? _editor.data().projectFile().toString().value_or("") : std::string{};
+        loadFile(path, _editor, LoadMode::Reimport, false);
+        report.documentChanged = compareDocument && _editor.data().projectFile().toString().value_or("") != text;
+    }
+    /* A shader needs nothing here: the reload shader loading dispatched
+       for it was waited for above, and any of a later event is waited for
+       now */
+    if(!wait(_editor)) return {};
+
+    _handledAt = Clock::now();
+    _afterHandled = counters();
+    const Counters& after = _afterHandled;
+    const std::vector<CompileStep>& steps = AssetCompiler::compileSteps();
+    for(std::size_t i = 0; i != after.records.size() && i != before.records.size(); ++i)
+        if(const std::uint64_t records = after.records[i] - before.records[i])
+            report.compiled.emplace_back(steps[i].name, records);
+    report.tilesEncoded = after.tilesEncoded - before.tilesEncoded;
+    report.tilesFromCache = after.tilesFromCache - before.tilesFromCache;
+    report.milliseconds = std::chrono::duration<double, std::milli>(_handledAt - seen).count();
+    return report;
+}
+
+}
