@@ -35,7 +35,7 @@ struct Machine {
         file["images/photo/link/name"].setString("photo");
         editor.data().resources().images.add(FileLink{"photo.png", "photo"}, image);
         const auto start = std::chrono::steady_clock::now();
-        editor.assetCompiler->compileImage("photo");
+        editor.assetCompiler->compile("images", {"photo"});
         editor.jobSystem->waitForIdle();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }

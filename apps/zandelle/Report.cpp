@@ -427,7 +427,9 @@ void counts(HtmlWriter& html, const SummaryData& s) {
     for(const auto& [name, count]: s.components) components.emplace_back(name, count);
     table("components", components, "/counts/components/");
     table("background jobs", {{"imagesCompressed", s.imagesCompressed}, {"tilesEncoded", s.tilesEncoded},
-        {"tilesFromCache", s.tilesFromCache}, {"fontsBuilt", s.fontsBuilt}, {"fontsFromCache", s.fontsFromCache}}, "/jobs/");
+        {"tilesFromCache", s.tilesFromCache}, {"fontsBuilt", s.fontsBuilt}, {"fontsFromCache", s.fontsFromCache},
+        {"tilesFromSharedCache", s.tilesFromSharedCache}, {"fontsFromSharedCache", s.fontsFromSharedCache},
+        {"sharedCacheWrites", s.sharedCacheWrites}, {"sharedCacheErrors", s.sharedCacheErrors}}, "/jobs/");
     std::vector<std::pair<std::string, std::uint64_t>> records;
     for(const auto& [name, count]: s.records) records.emplace_back(name, count);
     table("records", records, "/records/");

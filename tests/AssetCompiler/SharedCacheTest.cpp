@@ -46,8 +46,8 @@ struct Machine {
     }
     /* Images and the default font, without waiting */
     void startCompile() {
-        compiler().compileFonts();
-        compiler().compileImages();
+        compiler().compile("fonts");
+        compiler().compile("images");
     }
     void compile() {
         startCompile();
