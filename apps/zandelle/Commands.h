@@ -4,11 +4,12 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace ZandelleEngine { class ZandelleEditor; }
+namespace ZandelleEngine { class ZandelleEditor; class ProjectLock; }
 
 namespace ZandelleEngine { namespace Cli {
 
@@ -50,6 +51,13 @@ struct LoadTimes {
 bool loadAndWait(ZandelleEditor& editor, const std::string& path, LoadTimes& times);
 /** @p text as a JSON string, quoted and escaped */
 std::string jsonString(std::string_view text);
+
+/* The file a save of @p path writes */
+std::string savedPath(const std::string& path);
+
+/* Holds the lock of the project saved at @p path while it lives; null,
+   after one line, when it could not be taken within --lock-wait */
+std::unique_ptr<ProjectLock> lockProject(const Invocation& invocation, const std::string& path);
 
 int runOpen(Invocation& invocation);
 int runCompile(Invocation& invocation);

@@ -17,6 +17,7 @@
 #include "Base/String.h"
 #include "Editor/ZandelleEditor.h"
 #include "Tools/ProjectFiles.h"
+#include "Tools/ProjectLock.h"
 #include "Tools/ProjectWatch.h"
 #include "Commands.h"
 
@@ -102,8 +103,12 @@ int runWatch(Invocation& invocation) {
                     tiles += report->tilesEncoded;
                     std::printf("%s\n", describe(*report, json).c_str());
                     std::fflush(stdout);
+                    /* Saved under the project's lock, as every command that
+                       saves does, taken only around the save so that other
+                       commands can still edit the project between changes */
                     if(save && report->documentChanged) {
-                        if(saveProject(editor, false)) watch.projectSaved();
+                        const std::unique_ptr<ProjectLock> lock = lockProject(invocation, savedPath(invocation.arguments[0]));
+                        if(lock && saveProject(editor, false)) watch.projectSaved();
                     }
                 }
             }
