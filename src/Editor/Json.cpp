@@ -45,12 +45,14 @@ template<class Handler> struct DepthLimit {
     }
 };
 
-/* RapidJSON 1.1 reads a number whose digits are all zeros and that has an
-   exponent ("0e100") through __builtin_clzll(0), which is undefined. Its
-   value is zero whatever the exponent, so the exponent digits are read as
-   zeros instead; the text keeps its length, so error offsets stay right.
-   Null when the text has no such number. */
-std::optional<std::string> withZeroExponentsOfZeros(std::string_view text) {
+/* RapidJSON 1.1 reads a fractional number whose digits are all zeros
+   through __builtin_clzll(0), which is undefined, when it has an exponent
+   ("0e100") or many digits ("0.000…"). Its value is zero, so such a number
+   is rewritten as "0.0" (or "-0.0") padded with spaces: the text keeps its
+   length, so error offsets stay right. Only numbers of the JSON grammar are
+   rewritten, so that nothing invalid becomes valid. Null when the text has
+   no such number. */
+std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
     auto digit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
     std::optional<std::string> out;
     bool inString = false;
@@ -63,15 +65,30 @@ std::optional<std::string> withZeroExponentsOfZeros(std::string_view text) {
         }
         if(c == '"') inString = true;
         if(c != '-' && !digit(i)) continue;
-        std::size_t j = i + (c == '-');
-        bool zero = true;
-        for(; digit(j) || (j < text.size() && text[j] == '.'); ++j) zero &= text[j] == '0' || text[j] == '.';
-        if(zero && j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
+        const bool negative = c == '-';
+        std::size_t j = i + negative;
+        const std::size_t integer = j;
+        bool zero = true, valid = true, fractional = false;
+        for(; digit(j); ++j) zero &= text[j] == '0';
+        /* One integer digit when it is a zero, as the grammar says */
+        valid = j > integer && (text[integer] != '0' || j == integer + 1);
+        if(j < text.size() && text[j] == '.') {
+            fractional = true;
+            const std::size_t first = ++j;
+            for(; digit(j); ++j) zero &= text[j] == '0';
+            valid &= j > first;
+        }
+        if(j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
+            fractional = true;
             if(++j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-            for(; digit(j); ++j) {
-                if(!out) out.emplace(text);
-                (*out)[j] = '0';
-            }
+            const std::size_t first = j;
+            for(; digit(j); ++j) {}
+            valid &= j > first;
+        }
+        const std::string_view simple = negative ? "-0.0" : "0.0";
+        if(zero && valid && fractional && j - i >= simple.size()) {
+            if(!out) out.emplace(text);
+            out->replace(i, j - i, std::string{simple} + std::string(j - i - simple.size(), ' '));
         }
         i = j - 1;
     }
@@ -81,7 +98,7 @@ std::optional<std::string> withZeroExponentsOfZeros(std::string_view text) {
 }
 
 std::optional<std::string> parse(JsonDocument& document, std::string_view text) {
-    const std::optional<std::string> rewritten = withZeroExponentsOfZeros(text);
+    const std::optional<std::string> rewritten = withZeroNumbersSimplified(text);
     if(rewritten) text = *rewritten;
     rapidjson::ParseResult result;
     bool tooDeep = false;

@@ -211,16 +211,20 @@ TEST(JsonPointer, TokensAndLookups) {
     EXPECT_EQ(JsonPointer::find(&d, ""), &d);
 }
 
-/* Zeros with an exponent (found by fuzzing: RapidJSON 1.1 takes such numbers
+/* Zeros with an exponent or many digits (found by fuzzing: RapidJSON 1.1 takes such numbers
    through undefined behaviour) read as zero; strings holding the same text and
    the offsets of errors after them stay as they were */
 TEST(ProjectFile, ZerosWithExponentsParseAsZero) {
     JsonDocument json;
-    ASSERT_FALSE(Json::parse(json, R"([0e100, -0.00E-400, 0.0e+7, "0e100", 1e2])"));
+    ASSERT_FALSE(Json::parse(json, R"([0e100, -0.00E-400, 0.0e+7, "0e100", 1e2, 0.)" + std::string(120, '0') + "]"));
     EXPECT_EQ(json[0].GetDouble(), 0.0);
     EXPECT_TRUE(std::signbit(json[1].GetDouble()) && json[1].GetDouble() == 0.0);
     EXPECT_EQ(json[2].GetDouble(), 0.0);
     EXPECT_STREQ(json[3].GetString(), "0e100");
     EXPECT_EQ(json[4].GetDouble(), 100.0);
+    EXPECT_EQ(json[5].GetDouble(), 0.0);
     EXPECT_EQ(Json::parse(json, "[0e100, x]"), "Invalid value. at offset 8");
+    /* An invalid number stays invalid */
+    EXPECT_TRUE(Json::parse(json, "[0.e5]"));
+    EXPECT_TRUE(Json::parse(json, "[00.0]"));
 }
