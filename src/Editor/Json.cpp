@@ -85,7 +85,10 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
             for(; digit(j); ++j) {}
             valid &= j > first;
         }
-        const std::string_view simple = negative ? "-0.0" : "0.0";
+        /* Glued to what follows (an invalid text such as "0e0e1"), "0.0"
+           would make a new number with it: a plain zero keeps them apart */
+        const bool glued = j < text.size() && std::string_view{"0123456789.eE+-"}.find(text[j]) != std::string_view::npos;
+        const std::string_view simple = glued ? (negative ? "-0" : "0") : (negative ? "-0.0" : "0.0");
         if(zero && valid && fractional && j - i >= simple.size()) {
             if(!out) out.emplace(text);
             out->replace(i, j - i, std::string{simple} + std::string(j - i - simple.size(), ' '));

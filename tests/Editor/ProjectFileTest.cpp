@@ -227,4 +227,5 @@ TEST(ProjectFile, ZerosWithExponentsParseAsZero) {
     /* An invalid number stays invalid */
     EXPECT_TRUE(Json::parse(json, "[0.e5]"));
     EXPECT_TRUE(Json::parse(json, "[00.0]"));
+    EXPECT_EQ(Json::parse(json, "[0e0e100]"), "Missing a comma or ']' after an array element. at offset 4");
 }
