@@ -70,6 +70,9 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
         const std::size_t integer = j;
         bool zero = true, valid = true, fractional = false;
         for(; digit(j); ++j) zero &= text[j] == '0';
+        /* Digits before the point, leading zeros left out */
+        const std::size_t integerDigits = text[integer] == '0' ? 0 : j - integer;
+        long exponent = 0;
         /* One integer digit when it is a zero, as the grammar says */
         valid = j > integer && (text[integer] != '0' || j == integer + 1);
         if(j < text.size() && text[j] == '.') {
@@ -80,10 +83,22 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
         }
         if(j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
             fractional = true;
-            if(++j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+            const bool negativeExponent = ++j < text.size() && text[j] == '-';
+            if(j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
             const std::size_t first = j;
-            for(; digit(j); ++j) {}
+            for(; digit(j); ++j) if(exponent < 1000000) exponent = exponent*10 + (text[j] - '0');
+            if(negativeExponent) exponent = -exponent;
             valid &= j > first;
+        }
+        /* Far beyond the largest double: RapidJSON 1.1 reads such a number
+           of many digits past the end of its table of powers of ten, so it
+           gets one it refuses as too big at once, at the same offset */
+        const std::string_view tooBig = negative ? "-1e999" : "1e999";
+        if(!zero && valid && long(integerDigits) + exponent > 310 && j - i >= tooBig.size()) {
+            if(!out) out.emplace(text);
+            out->replace(i, j - i, std::string{tooBig} + std::string(j - i - tooBig.size(), ' '));
+            i = j - 1;
+            continue;
         }
         /* Glued to what follows (an invalid text such as "0e0e1"), "0.0"
            would make a new number with it: a plain zero keeps them apart */

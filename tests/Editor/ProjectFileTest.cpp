@@ -228,4 +228,9 @@ TEST(ProjectFile, ZerosWithExponentsParseAsZero) {
     EXPECT_TRUE(Json::parse(json, "[0.e5]"));
     EXPECT_TRUE(Json::parse(json, "[00.0]"));
     EXPECT_EQ(Json::parse(json, "[0e0e100]"), "Missing a comma or ']' after an array element. at offset 4");
+    /* A number far beyond the largest double is refused, however many digits */
+    EXPECT_EQ(Json::parse(json, "[1e400]"), "Number too big to be stored in double. at offset 1");
+    EXPECT_EQ(Json::parse(json, "[" + std::string(290, '6') + "e100]"), "Number too big to be stored in double. at offset 1");
+    ASSERT_FALSE(Json::parse(json, "[1.5e300, -2e-300]"));
+    EXPECT_EQ(json[0].GetDouble(), 1.5e300);
 }
