@@ -45,13 +45,16 @@ template<class Handler> struct DepthLimit {
     }
 };
 
-/* RapidJSON 1.1 reads a fractional number whose digits are all zeros
-   through __builtin_clzll(0), which is undefined, when it has an exponent
-   ("0e100") or many digits ("0.000…"). Its value is zero, so such a number
-   is rewritten as "0.0" (or "-0.0") padded with spaces: the text keeps its
-   length, so error offsets stay right. Only numbers of the JSON grammar are
-   rewritten, so that nothing invalid becomes valid. Null when the text has
-   no such number. */
+/* RapidJSON 1.1 goes through undefined behaviour on three kinds of number:
+   a fractional number whose digits are all zeros, when it has an exponent
+   ("0e100") or many digits ("0.000…"), goes through __builtin_clzll(0); a
+   number far below the smallest double ("0.000…0001" with 400 zeros) and
+   one of many digits far beyond the largest read past the ends of its table
+   of powers of ten. The first two are zero and are rewritten as "0.0" (or
+   "-0.0"), the last as "1e999", which it refuses as too big at once; each
+   padded with spaces, so the text keeps its length and error offsets stay
+   right. Only numbers of the JSON grammar are rewritten, so that nothing
+   invalid becomes valid. Null when the text has no such number. */
 std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
     auto digit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
     std::optional<std::string> out;
@@ -70,15 +73,19 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
         const std::size_t integer = j;
         bool zero = true, valid = true, fractional = false;
         for(; digit(j); ++j) zero &= text[j] == '0';
-        /* Digits before the point, leading zeros left out */
-        const std::size_t integerDigits = text[integer] == '0' ? 0 : j - integer;
-        long exponent = 0;
+        /* The power of ten just above the number's first significant digit:
+           the digits before the point with leading zeros left out, or minus
+           the zeros after the point that lead its fraction, plus the exponent */
+        long magnitude = integer < text.size() && text[integer] == '0' ? 0 : long(j - integer);
         /* One integer digit when it is a zero, as the grammar says */
         valid = j > integer && (text[integer] != '0' || j == integer + 1);
         if(j < text.size() && text[j] == '.') {
             fractional = true;
             const std::size_t first = ++j;
-            for(; digit(j); ++j) zero &= text[j] == '0';
+            for(; digit(j); ++j) {
+                if(zero && text[j] == '0') --magnitude;
+                zero &= text[j] == '0';
+            }
             valid &= j > first;
         }
         if(j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
@@ -86,20 +93,20 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
             const bool negativeExponent = ++j < text.size() && text[j] == '-';
             if(j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
             const std::size_t first = j;
-            for(; digit(j); ++j) if(exponent < 1000000) exponent = exponent*10 + (text[j] - '0');
-            if(negativeExponent) exponent = -exponent;
+            long exponent = 0;
+            for(; digit(j); ++j) if(exponent < 1000000000000000) exponent = exponent*10 + (text[j] - '0');
+            magnitude += negativeExponent ? -exponent : exponent;
             valid &= j > first;
         }
-        /* Far beyond the largest double: RapidJSON 1.1 reads such a number
-           of many digits past the end of its table of powers of ten, so it
-           gets one it refuses as too big at once, at the same offset */
         const std::string_view tooBig = negative ? "-1e999" : "1e999";
-        if(!zero && valid && long(integerDigits) + exponent > 310 && j - i >= tooBig.size()) {
+        if(!zero && valid && magnitude > 310 && j - i >= tooBig.size()) {
             if(!out) out.emplace(text);
             out->replace(i, j - i, std::string{tooBig} + std::string(j - i - tooBig.size(), ' '));
             i = j - 1;
             continue;
         }
+        /* Below 1e-324 a number rounds to zero */
+        if(!zero && valid && magnitude <= -324) zero = true;
         /* Glued to what follows (an invalid text such as "0e0e1"), "0.0"
            would make a new number with it: a plain zero keeps them apart */
         const bool glued = j < text.size() && std::string_view{"0123456789.eE+-"}.find(text[j]) != std::string_view::npos;

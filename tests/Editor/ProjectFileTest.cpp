@@ -1,4 +1,6 @@
 #include <cmath>
+#include <limits>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -233,4 +235,18 @@ TEST(ProjectFile, ZerosWithExponentsParseAsZero) {
     EXPECT_EQ(Json::parse(json, "[" + std::string(290, '6') + "e100]"), "Number too big to be stored in double. at offset 1");
     ASSERT_FALSE(Json::parse(json, "[1.5e300, -2e-300]"));
     EXPECT_EQ(json[0].GetDouble(), 1.5e300);
+    /* Far below the smallest double, many digits or few, a number is zero;
+       just above, it is not */
+    ASSERT_FALSE(Json::parse(json, "[0." + std::string(400, '0') + "1, -0." + std::string(330, '0') + "7e10, 0." + std::string(300, '0') + "5e-23]"));
+    EXPECT_EQ(json[0].GetDouble(), 0.0);
+    EXPECT_EQ(json[1].GetDouble(), -7e-321);
+    EXPECT_EQ(json[2].GetDouble(), std::numeric_limits<double>::denorm_min());
+    /* A number cut short at the end of the text, read from a buffer of
+       exactly its size */
+    for(const char* cut: {"-", "0.", "1e", "1e-"}) {
+        const std::string_view text{cut};
+        const std::unique_ptr<char[]> exact{new char[text.size()]};
+        std::copy(text.begin(), text.end(), exact.get());
+        EXPECT_TRUE(Json::parse(json, {exact.get(), text.size()})) << cut;
+    }
 }
