@@ -1,6 +1,8 @@
 #include "Tools/ProjectWatch.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Log.h"
@@ -16,19 +18,35 @@ namespace ZandelleEngine {
 
 namespace {
 
+std::string_view nameOf(const JsonValue& name) {
+    return {name.GetString(), name.GetStringLength()};
+}
+
+/* The members of @p object by name, so that a section of many records is
+   compared in one pass instead of one search per record */
+std::unordered_map<std::string_view, const JsonValue*> byName(const JsonValue* object) {
+    std::unordered_map<std::string_view, const JsonValue*> members;
+    if(!object || !object->IsObject()) return members;
+    members.reserve(object->MemberCount());
+    for(const auto& member: object->GetObject()) members.emplace(nameOf(member.name), &member.value);
+    return members;
+}
+
 /* Queues an edit for every member of @p disk that differs from the one of
    @p memory, and a removal for every member @p disk lacks: records of a
    section, or groups of the settings */
 void diffMembers(ChangeTracker& tracker, const std::string& prefix, const JsonValue* memory, const JsonValue* disk) {
+    const auto inMemory = byName(memory);
+    const auto onDisk = byName(disk);
     if(disk && disk->IsObject()) for(const auto& member: disk->GetObject()) {
-        const auto found = memory && memory->IsObject() ? memory->FindMember(member.name) : JsonValue::ConstMemberIterator{};
-        if(memory && memory->IsObject() && found != memory->MemberEnd() && found->value == member.value) continue;
+        const auto found = inMemory.find(nameOf(member.name));
+        if(found != inMemory.end() && *found->second == member.value) continue;
         tracker.setValue(prefix + JsonPointer::escape(member.name.GetString()), member.value);
     }
     if(memory && memory->IsObject()) {
         std::vector<std::string> gone;
         for(const auto& member: memory->GetObject())
-            if(!disk || !disk->IsObject() || !disk->HasMember(member.name)) gone.push_back(member.name.GetString());
+            if(!onDisk.count(nameOf(member.name))) gone.push_back(member.name.GetString());
         for(const std::string& name: gone) tracker.removeValue(prefix + JsonPointer::escape(name));
     }
 }
