@@ -19,6 +19,7 @@
 #include "Base/String.h"
 #include "Devices/Command.h"
 #include "Engine/ImageTools.h"
+#include "Support/RedisServer.h"
 #include "Support/TempDirectory.h"
 
 using namespace ZandelleEngine;
@@ -232,4 +233,45 @@ TEST_F(Report, AHeadlessBrowserRendersIt) {
         colours.insert(colour);
     }
     EXPECT_GT(colours.size(), 64u);
+}
+
+/* A second machine compiling the same image against a real shared cache:
+   its report shows the tiles as from the shared cache, with the summary's
+   count */
+TEST(ReportSharedCache, TilesOfAnotherMachineShowAsFromTheSharedCache) {
+    Testing::RedisServer redis;
+    ASSERT_EQ(redis.error(), "");
+    Testing::TempDirectory d;
+    int exitCode;
+    for(const char* machine: {"a", "b"}) {
+        const std::string project = d / (std::string{machine} + "/P.zdp");
+        zandelle(d, "new " + q(project) + " --quiet", exitCode);
+        ASSERT_TRUE(ImageTools::writePng(d / (std::string{machine} + "/wide.png"), picture({600, 300}, 2)));
+        const std::string json = zandelle(d, "import --quiet --json " + q(project) + " " + q(d / (std::string{machine} + "/wide.png")) +
+            " --cache-url " + q(redis.url()) + " --report " + q(d / (std::string{machine} + ".html")), exitCode);
+        ASSERT_EQ(exitCode, 0) << json;
+        if(machine[0] == 'a') continue;
+
+        rapidjson::Document summary;
+        summary.Parse(json.c_str());
+        ASSERT_FALSE(summary.HasParseError()) << json;
+        EXPECT_EQ(summary["jobs"]["tilesEncoded"].GetUint64(), 0u) << json;
+        const std::uint64_t shared = summary["jobs"]["tilesFromSharedCache"].GetUint64();
+        EXPECT_GT(shared, 0u) << json;
+
+        const Parsed report = parseReport(d / "b.html");
+        bool figureShown = false;
+        for(const Tagged& figure: report.figures) if(figure.key == "/jobs/tilesFromSharedCache") {
+            figureShown = true;
+            EXPECT_EQ(std::stoull(figure.value), shared);
+        }
+        EXPECT_TRUE(figureShown);
+        std::size_t fromShared = 0, encoded = 0;
+        for(const std::string& title: report.titles) {
+            fromShared += String::endsWith(title, ": from the shared cache");
+            encoded += String::endsWith(title, ": encoded");
+        }
+        EXPECT_GT(fromShared, 0u);
+        EXPECT_EQ(encoded, 0u);
+    }
 }
