@@ -1,6 +1,7 @@
 #include "Editor/Json.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,13 +46,30 @@ template<class Handler> struct DepthLimit {
     }
 };
 
-/* RapidJSON 1.1 goes through undefined behaviour on three kinds of number:
+/* Whether RapidJSON 1.1 reads the digits of @p number (without its sign)
+   into a 64-bit significand that overflows to zero: its first twenty
+   significant digits make 2^64 - 1 and the next one rounds it up */
+bool overflowsSignificand(std::string_view number) {
+    constexpr std::string_view Largest = "18446744073709551615";
+    std::size_t matched = 0;
+    for(const char c: number) {
+        if(c == 'e' || c == 'E') break;
+        if(c == '.' || (c == '0' && matched == 0)) continue;
+        if(matched == Largest.size()) return c >= '5';
+        if(c != Largest[matched++]) return false;
+    }
+    return false;
+}
+
+/* RapidJSON 1.1 goes through undefined behaviour on four kinds of number:
    a fractional number whose digits are all zeros, when it has an exponent
    ("0e100") or many digits ("0.000…"), goes through __builtin_clzll(0); a
    number far below the smallest double ("0.000…0001" with 400 zeros) and
    one of many digits far beyond the largest read past the ends of its table
-   of powers of ten. The first two are zero and are rewritten as "0.0" (or
-   "-0.0"), the last as "1e999", which it refuses as too big at once; each
+   of powers of ten; one whose digits start with 2^64 - 1 overflows its
+   significand. The first two are zero and are rewritten as "0.0" (or
+   "-0.0"), the third as "1e999", which it refuses as too big at once, the
+   last as the shortest text of the same double; each
    padded with spaces, so the text keeps its length and error offsets stay
    right. Only numbers of the JSON grammar are rewritten, so that nothing
    invalid becomes valid. Null when the text has no such number. */
@@ -110,6 +128,22 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
         /* Glued to what follows (an invalid text such as "0e0e1"), "0.0"
            would make a new number with it: a plain zero keeps them apart */
         const bool glued = j < text.size() && std::string_view{"0123456789.eE+-"}.find(text[j]) != std::string_view::npos;
+        if(!zero && valid && overflowsSignificand(text.substr(integer, j - integer))) {
+            /* Written again as the shortest text of the same double, which
+               has at most 17 significant digits; in a text that is invalid
+               anyway, a zero keeps the error where it was */
+            char shortest[32];
+            double value = 0.0;
+            const auto read = std::from_chars(text.data() + i, text.data() + j, value);
+            const std::to_chars_result written = std::to_chars(std::begin(shortest), std::end(shortest), value);
+            std::string_view replacement{shortest, std::size_t(written.ptr - shortest)};
+            if(glued || read.ec != std::errc{} || written.ec != std::errc{} || replacement.size() > j - i)
+                replacement = negative ? "-0" : "0";
+            if(!out) out.emplace(text);
+            out->replace(i, j - i, std::string{replacement} + std::string(j - i - replacement.size(), ' '));
+            i = j - 1;
+            continue;
+        }
         const std::string_view simple = glued ? (negative ? "-0" : "0") : (negative ? "-0.0" : "0.0");
         if(zero && valid && fractional && j - i >= simple.size()) {
             if(!out) out.emplace(text);

@@ -241,6 +241,12 @@ TEST(ProjectFile, ZerosWithExponentsParseAsZero) {
     EXPECT_EQ(json[0].GetDouble(), 0.0);
     EXPECT_EQ(json[1].GetDouble(), -7e-321);
     EXPECT_EQ(json[2].GetDouble(), std::numeric_limits<double>::denorm_min());
+    /* Digits that start with 2^64 - 1 and round up: the nearest double,
+       also in an invalid text */
+    ASSERT_FALSE(Json::parse(json, "[1844674407370955161566666, -0.0184467440737095516159e3]"));
+    EXPECT_EQ(json[0].GetDouble(), 1844674407370955161566666.0);
+    EXPECT_EQ(json[1].GetDouble(), -18.4467440737095516159);
+    EXPECT_EQ(Json::parse(json, "[1844674407370955161566666-1]"), "Missing a comma or ']' after an array element. at offset 26");
     /* A number cut short at the end of the text, read from a buffer of
        exactly its size */
     for(const char* cut: {"-", "0.", "1e", "1e-"}) {
