@@ -18,31 +18,65 @@ namespace ZandelleEngine { namespace Json {
 namespace {
 
 /* Passes every parse event on to the document and stops the reader once
-   arrays and objects nest deeper than MaxDepth */
-template<class Handler> struct DepthLimit {
+   arrays and objects nest deeper than MaxDepth. With a list of spans, notes
+   where the value of each member two levels down starts and ends; the
+   reader's stream says how far it read at each event. */
+template<class Handler, class Stream> struct DepthLimit {
     using Ch = char;
+    DepthLimit(Handler& handler, const Stream& stream, std::string_view text, std::vector<MemberSpan>* spans):
+        handler{handler}, stream{stream}, text{text}, spans{spans} {}
+
     Handler& handler;
+    const Stream& stream;
+    std::string_view text;
+    std::vector<MemberSpan>* spans;
     unsigned depth = 0;
     bool tooDeep = false;
+    std::string parent;
+    /* Between the key of a member two levels down and the end of its value */
+    bool inSpan = false;
 
-    bool Null() { return handler.Null(); }
-    bool Bool(bool b) { return handler.Bool(b); }
-    bool Int(int i) { return handler.Int(i); }
-    bool Uint(unsigned i) { return handler.Uint(i); }
-    bool Int64(std::int64_t i) { return handler.Int64(i); }
-    bool Uint64(std::uint64_t i) { return handler.Uint64(i); }
-    bool Double(double d) { return handler.Double(d); }
-    bool RawNumber(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.RawNumber(s, n, copy); }
-    bool String(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.String(s, n, copy); }
-    bool Key(const Ch* s, rapidjson::SizeType n, bool copy) { return handler.Key(s, n, copy); }
+    bool Null() { value(); return handler.Null(); }
+    bool Bool(bool b) { value(); return handler.Bool(b); }
+    bool Int(int i) { value(); return handler.Int(i); }
+    bool Uint(unsigned i) { value(); return handler.Uint(i); }
+    bool Int64(std::int64_t i) { value(); return handler.Int64(i); }
+    bool Uint64(std::uint64_t i) { value(); return handler.Uint64(i); }
+    bool Double(double d) { value(); return handler.Double(d); }
+    bool RawNumber(const Ch* s, rapidjson::SizeType n, bool copy) { value(); return handler.RawNumber(s, n, copy); }
+    bool String(const Ch* s, rapidjson::SizeType n, bool copy) { value(); return handler.String(s, n, copy); }
+    bool Key(const Ch* s, rapidjson::SizeType n, bool copy) {
+        if(spans && depth == 1) parent.assign(s, n);
+        if(spans && depth == 2) {
+            /* The value starts after the colon and any white space */
+            std::size_t begin = stream.Tell();
+            while(begin < text.size() && (text[begin] == ':' || text[begin] == ' ' || text[begin] == '\t' ||
+                  text[begin] == '\n' || text[begin] == '\r')) ++begin;
+            spans->push_back({parent, std::string{s, n}, begin, begin});
+            inSpan = true;
+        }
+        return handler.Key(s, n, copy);
+    }
     bool StartObject() { return enter() && handler.StartObject(); }
-    bool EndObject(rapidjson::SizeType n) { --depth; return handler.EndObject(n); }
+    bool EndObject(rapidjson::SizeType n) { leave(); return handler.EndObject(n); }
     bool StartArray() { return enter() && handler.StartArray(); }
-    bool EndArray(rapidjson::SizeType n) { --depth; return handler.EndArray(n); }
+    bool EndArray(rapidjson::SizeType n) { leave(); return handler.EndArray(n); }
 
     bool enter() {
         tooDeep = ++depth > MaxDepth;
         return !tooDeep;
+    }
+    /* The reader ends an array or object before it takes the bracket */
+    void leave() {
+        --depth;
+        value(1);
+    }
+    /* A value that ends at the second level closes the open span; the
+       elements of an array there are no members */
+    void value(std::size_t notYetTaken = 0) {
+        if(!inSpan || depth != 2) return;
+        spans->back().end = stream.Tell() + notYetTaken;
+        inSpan = false;
     }
 };
 
@@ -156,15 +190,19 @@ std::optional<std::string> withZeroNumbersSimplified(std::string_view text) {
 
 }
 
-std::optional<std::string> parse(JsonDocument& document, std::string_view text) {
+namespace {
+
+std::optional<std::string> parse(JsonDocument& document, std::string_view text, std::vector<MemberSpan>* spans) {
     const std::optional<std::string> rewritten = withZeroNumbersSimplified(text);
-    if(rewritten) text = *rewritten;
+    /* The rewrite keeps every offset, so spans index the original text */
+    const std::string_view read = rewritten ? std::string_view{*rewritten} : text;
     rapidjson::ParseResult result;
     bool tooDeep = false;
     const auto generate = [&](JsonDocument& handler) {
-        rapidjson::MemoryStream memory{text.data(), text.size()};
-        rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream{memory};
-        DepthLimit<JsonDocument> limit{handler};
+        rapidjson::MemoryStream memory{read.data(), read.size()};
+        using Stream = rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream>;
+        Stream stream{memory};
+        DepthLimit<JsonDocument, Stream> limit{handler, stream, read, spans};
         rapidjson::Reader reader;
         result = reader.Parse<rapidjson::kParseIterativeFlag|rapidjson::kParseFullPrecisionFlag>(stream, limit);
         tooDeep = limit.tooDeep;
@@ -172,8 +210,20 @@ std::optional<std::string> parse(JsonDocument& document, std::string_view text) 
     };
     document.Populate(generate);
     if(!result.IsError()) return {};
+    if(spans) spans->clear();
     if(tooDeep) return fmt::format("Nesting deeper than {} levels. at offset {}", MaxDepth, result.Offset());
     return fmt::format("{} at offset {}", rapidjson::GetParseError_En(result.Code()), result.Offset());
+}
+
+}
+
+std::optional<std::string> parse(JsonDocument& document, std::string_view text) {
+    return parse(document, text, nullptr);
+}
+
+std::optional<std::string> parse(JsonDocument& document, std::string_view text, std::vector<MemberSpan>& spans) {
+    spans.clear();
+    return parse(document, text, &spans);
 }
 
 std::size_t depth(const JsonValue& value) {

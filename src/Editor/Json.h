@@ -36,6 +36,18 @@ constexpr unsigned MaxDepth = 512;
     on success, otherwise the reason, as in "Invalid value. at offset 13". */
 ZANDELLE_EXPORT std::optional<std::string> parse(JsonDocument& document, std::string_view text);
 
+/** Where the value of a member of an object inside the root object lies in
+    a parsed text (a record of a section, a group of the settings), as
+    offsets [begin, end) */
+struct MemberSpan {
+    std::string parent, name;
+    std::size_t begin, end;
+};
+
+/** parse() that also lists, in @p spans, the value of every member of an
+    object inside the root object, in the order of the text */
+ZANDELLE_EXPORT std::optional<std::string> parse(JsonDocument& document, std::string_view text, std::vector<MemberSpan>& spans);
+
 /** Nesting of arrays and objects in @p value, counted as parse() counts it:
     0 for a scalar, 1 for an array or object of scalars. Walked without
     recursion. */

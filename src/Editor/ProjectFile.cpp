@@ -421,7 +421,7 @@ ProjectFile::ProjectFile(): ValueAccess{this, {}}, _lookups{std::make_unique<Loo
 
 ProjectFile::~ProjectFile() = default;
 
-bool ProjectFile::parse(std::string_view text, std::string* reason) {
+bool ProjectFile::parse(std::string_view text, std::string* reason, std::vector<Json::MemberSpan>* spans) {
     /* The reason goes to the caller when it asks for it, else to the log */
     const auto fail = [reason](std::string message) {
         if(reason) *reason = std::move(message);
@@ -429,7 +429,7 @@ bool ProjectFile::parse(std::string_view text, std::string* reason) {
         return false;
     };
     JsonDocument parsed;
-    if(const std::optional<std::string> error = Json::parse(parsed, text)) {
+    if(const std::optional<std::string> error = spans ? Json::parse(parsed, text, *spans) : Json::parse(parsed, text)) {
         return fail(*error);
     }
     if(std::optional<std::string> refused = kindRefusal(parsed)) return fail(std::move(*refused));

@@ -202,8 +202,9 @@ class ZANDELLE_EXPORT ProjectFile: public ValueAccess {
         /** Parses project file text. False on malformed JSON or when the
             root, a section or "settings" has the wrong kind: the reason goes
             to @p reason when given, else to one Error line. Originals are
-            kept. */
-        bool parse(std::string_view text, std::string* reason = nullptr);
+            kept. With @p spans, lists where each record and settings group
+            lies in @p text (see Json::parse()). */
+        bool parse(std::string_view text, std::string* reason = nullptr, std::vector<Json::MemberSpan>* spans = nullptr);
 
         /** The document for raw changes. A raw change may move records, so
             the record lookup tables start over. */

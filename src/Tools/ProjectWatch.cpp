@@ -1,6 +1,7 @@
 #include "Tools/ProjectWatch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 
@@ -51,6 +52,21 @@ void diffMembers(ChangeTracker& tracker, const std::string& prefix, const JsonVa
     }
 }
 
+/* How many bytes @p a and @p b share at their start and, before that, at
+   their end; compared a page at a time */
+std::pair<std::size_t, std::size_t> commonEnds(std::string_view a, std::string_view b) {
+    constexpr std::size_t Page = 4096;
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t prefix = 0;
+    while(prefix + Page <= shorter && std::memcmp(a.data() + prefix, b.data() + prefix, Page) == 0) prefix += Page;
+    while(prefix < shorter && a[prefix] == b[prefix]) ++prefix;
+    const std::size_t most = shorter - prefix;
+    std::size_t suffix = 0;
+    while(suffix + Page <= most && std::memcmp(a.data() + a.size() - suffix - Page, b.data() + b.size() - suffix - Page, Page) == 0) suffix += Page;
+    while(suffix < most && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+    return {prefix, suffix};
+}
+
 const JsonValue* memberOf(const JsonValue& object, const char* name) {
     if(!object.IsObject()) return nullptr;
     const auto found = object.FindMember(name);
@@ -63,6 +79,7 @@ ProjectWatch::ProjectWatch(ZandelleEditor& editor, std::chrono::milliseconds deb
     ProjectData& project = editor.data().project();
     _projectFile = project.projectFilePath();
     _knownText = Path::readString(_projectFile).value_or("");
+    readSpans();
 
     FileWatch& watch = *editor.fileWatch;
     auto add = [&](const std::string& path, bool recursive, FileWatch::Callback callback) {
@@ -133,26 +150,71 @@ int ProjectWatch::millisecondsToNext(Clock::time_point now) const {
 
 void ProjectWatch::projectSaved() {
     _knownText = Path::readString(_projectFile).value_or(_knownText);
+    readSpans();
+}
+
+void ProjectWatch::readSpans() {
+    JsonDocument scratch;
+    Json::parse(scratch, _knownText, _spans);
+}
+
+bool ProjectWatch::handleRecordEdit(const std::string& text) {
+    const auto [prefix, suffix] = commonEnds(_knownText, text);
+    /* The last record that starts at or before the first changed byte,
+       which must also hold the last one */
+    auto span = std::upper_bound(_spans.begin(), _spans.end(), prefix,
+        [](std::size_t offset, const Json::MemberSpan& s) { return offset < s.begin; });
+    if(span == _spans.begin()) return false;
+    --span;
+    const std::vector<std::string>& sections = ProjectFile::sectionNames();
+    if(_knownText.size() - suffix > span->end ||
+       (span->parent != "settings" && std::find(sections.begin(), sections.end(), span->parent) == sections.end()))
+        return false;
+
+    /* Everything around the record is as it was, so the file is the known
+       one with this record's value replaced, if its new text is one value */
+    const std::size_t end = span->end + text.size() - _knownText.size();
+    JsonDocument record;
+    if(Json::parse(record, std::string_view{text}.substr(span->begin, end - span->begin)) ||
+       Json::depth(record) + 2 > Json::MaxDepth)
+        return false;
+
+    const std::string pointer = "/" + JsonPointer::escape(span->parent) + "/" + JsonPointer::escape(span->name);
+    const JsonValue* memory = JsonPointer::find(&static_cast<const ProjectFile&>(_editor.data().projectFile()).projectFile(), pointer);
+    if(!memory || *memory != record) _editor.changeTracker->setValue(pointer, record);
+
+    /* The records after this one moved with its new length */
+    for(auto later = span + 1; later != _spans.end(); ++later) {
+        later->begin += text.size() - _knownText.size();
+        later->end += text.size() - _knownText.size();
+    }
+    span->end = end;
+    return true;
 }
 
 bool ProjectWatch::handleProjectFile() {
-    const std::optional<std::string> text = Path::readString(_projectFile);
+    std::optional<std::string> text = Path::readString(_projectFile);
     if(!text || *text == _knownText) return false;
 
-    ProjectFile disk;
-    std::string reason;
-    if(!disk.parse(*text, &reason)) {
-        Warning{} << "Cannot read the changed project file" << _projectFile + ":" << reason;
-        return false;
-    }
-    _knownText = *text;
-
     ChangeTracker& tracker = *_editor.changeTracker;
-    const JsonDocument& memory = static_cast<const ProjectFile&>(_editor.data().projectFile()).projectFile();
-    const JsonDocument& read = static_cast<const ProjectFile&>(disk).projectFile();
-    for(const std::string& section: ProjectFile::sectionNames())
-        diffMembers(tracker, "/" + section + "/", memberOf(memory, section.c_str()), memberOf(read, section.c_str()));
-    diffMembers(tracker, "/settings/", memberOf(memory, "settings"), memberOf(read, "settings"));
+    /* An edit of one record is read alone; anything else reads the whole
+       file and compares every record with the document */
+    if(!handleRecordEdit(*text)) {
+        ProjectFile disk;
+        std::string reason;
+        std::vector<Json::MemberSpan> spans;
+        if(!disk.parse(*text, &reason, &spans)) {
+            Warning{} << "Cannot read the changed project file" << _projectFile + ":" << reason;
+            return false;
+        }
+        const JsonDocument& memory = static_cast<const ProjectFile&>(_editor.data().projectFile()).projectFile();
+        const JsonDocument& read = static_cast<const ProjectFile&>(disk).projectFile();
+        for(const std::string& section: ProjectFile::sectionNames())
+            diffMembers(tracker, "/" + section + "/", memberOf(memory, section.c_str()), memberOf(read, section.c_str()));
+        diffMembers(tracker, "/settings/", memberOf(memory, "settings"), memberOf(read, "settings"));
+        _spans = std::move(spans);
+    }
+    _knownText = std::move(*text);
 
     tracker.dispatch();
     compileListedObjects(_editor);

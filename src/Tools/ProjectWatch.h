@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Base/Export.h"
+#include "Editor/Json.h"
 
 namespace ZandelleEngine {
 
@@ -109,6 +110,10 @@ class ZANDELLE_EXPORT ProjectWatch {
 
         void queue(const std::string& path);
         bool handleProjectFile();
+        /* Queues the edit when @p text differs from the known text inside
+           one record or settings group only; false otherwise */
+        bool handleRecordEdit(const std::string& text);
+        void readSpans();
 
         ZandelleEditor& _editor;
         std::chrono::milliseconds _debounce;
@@ -117,6 +122,8 @@ class ZANDELLE_EXPORT ProjectWatch {
         std::string _projectFile;
         /* The project file's text as last read or written */
         std::string _knownText;
+        /* Where each record and settings group lies in it */
+        std::vector<Json::MemberSpan> _spans;
         std::map<std::string, Pending> _queue;
         /* Taken with no job running, before the events of a poll */
         Counters _beforePoll;

@@ -663,11 +663,21 @@ TEST_F(Zandelle, WatchRecompilesEachSavedFileAndEachEditOfTheProjectFile) {
         EXPECT_TRUE(std::regex_match(edit, std::regex{"Game.zdp: components 1; [0-9.]+ ms"})) << edit;
     }
 
+    /* An edit beyond one record: a record added beside the edited one,
+       read whole and compared record by record */
+    const std::string twoRecords = String::replaceAll(edited, R"("name": "P")", R"("name": "Q"}, "o2": {"name": "R")");
+    ASSERT_NE(twoRecords, edited);
+    dir.write("w/Game.zdp", twoRecords);
+    {
+        const std::string edit = watch.line();
+        EXPECT_TRUE(std::regex_match(edit, std::regex{"Game.zdp: components 2; [0-9.]+ ms"})) << edit;
+    }
+
     /* Without --save the watch never wrote the project */
-    EXPECT_EQ(Path::readString(project).value_or(""), edited);
+    EXPECT_EQ(Path::readString(project).value_or(""), twoRecords);
 
     EXPECT_EQ(watch.stop(SIGINT, 10.0), 0);
-    EXPECT_EQ(watch.line(5.0).rfind("Stopped after 20 changes", 0), 0u);
+    EXPECT_EQ(watch.line(5.0).rfind("Stopped after 21 changes", 0), 0u);
     EXPECT_TRUE(watch.groupGone());
     const std::string errors = Path::readString(dir / "watch.err").value_or("");
     EXPECT_EQ(String::replaceAll(errors, "Cannot read the changed project file", "").size(),

@@ -1,6 +1,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +213,24 @@ TEST(JsonPointer, TokensAndLookups) {
         EXPECT_EQ(v ? Json::toString(*v, 0).value_or("?") : "", f.expected) << f.pointer;
     }
     EXPECT_EQ(JsonPointer::find(&d, ""), &d);
+}
+
+/* Where each member two levels down lies: objects, arrays and scalars
+   with the white space around them left out, none for the elements of an
+   array at that level, none for a text that does not parse */
+TEST(ProjectFile, MemberSpansLocateEachRecordInTheText) {
+    const std::string_view text = "{\"objects\": {\"a\": {\"x\": [1, {\"y\": 2}]} ,\"b\":\n 7, \"c\": [ {} ] },"
+        " \"files\": [\"f\", {\"g\": 1}], \"settings\": {\"p\": {\"v\": \"}\"}}}";
+    JsonDocument json;
+    std::vector<Json::MemberSpan> spans;
+    ASSERT_FALSE(Json::parse(json, text, spans));
+    std::vector<std::string> found;
+    for(const Json::MemberSpan& span: spans)
+        found.push_back(span.parent + "/" + span.name + " " + std::string{text.substr(span.begin, span.end - span.begin)});
+    EXPECT_EQ(found, (std::vector<std::string>{"objects/a {\"x\": [1, {\"y\": 2}]}", "objects/b 7", "objects/c [ {} ]",
+        "settings/p {\"v\": \"}\"}"}));
+    EXPECT_TRUE(Json::parse(json, text.substr(0, 40), spans));
+    EXPECT_TRUE(spans.empty());
 }
 
 /* Zeros with an exponent or many digits (found by fuzzing: RapidJSON 1.1 takes such numbers
