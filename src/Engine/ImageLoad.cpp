@@ -94,12 +94,22 @@ std::optional<Trade::ImageData> loadImageData(const void* data, std::size_t size
         return {};
     }
 
+    /* A few header bytes can ask for gigabytes (a bitmap stb fills with
+       zeros past the end of the file): more than MaxImageBytes decoded is
+       refused before anything is allocated */
+    const bool hdr = stbi_is_hdr_from_memory(bytes, length), wide = !hdr && stbi_is_16_bit_from_memory(bytes, length);
+    const std::uint64_t decodedBytes = std::uint64_t(width)*std::uint64_t(height)*std::uint64_t(channels)*(hdr ? 4 : wide ? 2 : 1);
+    if(decodedBytes > MaxImageBytes) {
+        error = "image too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)";
+        return {};
+    }
+
     const PixelFormat* formats = Formats8;
     std::unique_ptr<void, void(*)(void*)> pixels{nullptr, stbi_image_free};
-    if(stbi_is_hdr_from_memory(bytes, length)) {
+    if(hdr) {
         formats = Formats32F;
         pixels.reset(stbi_loadf_from_memory(bytes, length, &width, &height, &channels, 0));
-    } else if(stbi_is_16_bit_from_memory(bytes, length)) {
+    } else if(wide) {
         formats = Formats16;
         pixels.reset(stbi_load_16_from_memory(bytes, length, &width, &height, &channels, 0));
     } else {

@@ -3,6 +3,7 @@
 // PSD and HDR through stb, WebP through libwebp.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,10 @@ namespace ZandelleEngine {
  * @p error to a one-line reason (no path in it); never throws.
  */
 ZANDELLE_EXPORT std::optional<Trade::ImageData> loadImageFile(const std::string& path, std::string& error);
+
+/** Largest decoded image, in bytes, that loadImageFile() and loadImageData()
+    accept: a 16384 x 16384 RGBA image of 8-bit channels */
+constexpr std::uint64_t MaxImageBytes = std::uint64_t(1) << 30;
 
 /** Same as loadImageFile() for an encoded image in memory, of any size */
 ZANDELLE_EXPORT std::optional<Trade::ImageData> loadImageData(const void* data, std::size_t size, std::string& error);

@@ -110,6 +110,14 @@ TEST(ImageLoad, BadInputIsAnErrorNotACrash) {
     EXPECT_FALSE(loadImageData(fakeWebP, sizeof(fakeWebP), error));
     EXPECT_EQ(error, "invalid WebP data");
 
+    /* 53 bytes of bitmap header asking for 12845057 x 54 pixels (found
+       by fuzzing: decoded, they took 4 GB) */
+    const std::uint8_t hugeBitmap[]{'B', 'M', 0x3a, 0, 0, 0, 0, 0, 0, 0, 0x35, 0, 0, 0, 0x28, 0, 0, 0,
+        0x1, 0, 0xc4, 0, 0x36, 0, 0, 0, 0x1, 0, 0x18, 0, 0, 0, 0, 0, 0, 0,
+        0, 0, 0, 0, 0, 0, 0xff, 0xff, 0xff, 0, 0, 0, 0, 0x20, 0xa, 0x28, 0x20};
+    EXPECT_FALSE(loadImageData(hugeBitmap, sizeof(hugeBitmap), error));
+    EXPECT_EQ(error, "image too large (12845057 x 54 pixels)");
+
     Testing::TempDirectory dir;
     EXPECT_FALSE(loadImageFile(dir/"missing.png", error));
     EXPECT_EQ(error, "cannot open file");
