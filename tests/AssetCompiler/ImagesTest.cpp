@@ -1,4 +1,5 @@
 #include <atomic>
+#include <set>
 #include <cinttypes>
 #include <thread>
 #include <tuple>
@@ -178,6 +179,28 @@ TEST_F(ImagesTest, EqualTilesAreEncodedOnce) {
     ASSERT_EQ(slot("plain").basisTiles.size(), 9u);
     EXPECT_EQ(slot("plain").basisTiles[8], slot("plain").basisTiles[0]);
     EXPECT_EQ(slot("plain").compressedTiles[8].data, slot("plain").compressedTiles[0].data);
+}
+
+TEST_F(ImagesTest, OneImagesTilesSpreadOverTheWorkersInOrder) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    ASSERT_GE(editor.jobSystem->workerCount(), 2);
+    /* 2 x 2 tiles and one of the level below */
+    const ImageData image = noise({512, 512}, 3);
+    addImage("photo", image, R"("compression": "etc1s")");
+    LogCapture log;
+    compiler().compile("images");
+    waitForJobs();
+    EXPECT_EQ(log.problems(), "");
+    std::set<int> workers;
+    for(const RunSpan& span: editor.runRecord->spans())
+        if(span.kind == RunSpanKind::Tiles && span.label == "photo") workers.insert(span.worker);
+    EXPECT_GE(workers.size(), 2u);
+    /* Whichever worker encoded a tile, the list keeps tile order */
+    const std::optional<Data::ImageDataView> view = Data::readImageData(slot("photo").imageData);
+    ASSERT_TRUE(view && view->names.size() == 5);
+    for(int i = 0; i != 4; ++i)
+        EXPECT_EQ(view->names[std::size_t(i)], AssetCompiler::tileCacheName(ImageTools::tile(image, i % 2, i/2), false)) << i;
+    EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), slot("photo").basisTiles.size()), std::tuple(5, 5));
 }
 
 TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
