@@ -340,10 +340,13 @@ class ZANDELLE_EXPORT AssetCompiler {
         /* The image's tile lists and image data from its finished tiles */
         void assembleImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);
-        /* Tiles of one image: each from the cache or freshly encoded, with
-           its transcoded blocks */
+        /* Tiles of one image: those the cache has, with their transcoded
+           blocks, and the others, returned */
         struct Tile;
-        void compressTiles(std::span<Tile> tiles, const ImageJob& job, BasisImageConverter& converter,
+        std::vector<Tile*> lookUpTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImporter& importer);
+        /* Encodes tiles the cache did not have, checks that they transcode
+           and writes them to the cache */
+        void encodeTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImageConverter& converter,
             BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();

@@ -26,6 +26,8 @@ constexpr int TileBorder = 2;
    finishes its batch, and a worker that took a large batch late leaves the
    others idle */
 constexpr std::size_t MaxTileBatch = 8;
+/* Most cached tiles one run of the importer checks */
+constexpr std::size_t MaxCacheChunk = 32;
 
 /* Solid magenta 4x4 blocks of the four GPU formats, in memory order */
 const char* placeholderBlock(Trade::CompressedPixelFormat format) {
@@ -111,8 +113,10 @@ struct AssetCompiler::Tile {
        cache file did not load, the encoder's reason for a tile that did
        not encode or transcode, the cache file could not be written */
     bool cacheRejected = false, writeFailed = false;
+    /* The shared cache level's entry was bad: writing replaces it */
+    bool sharedRejected = false;
     std::optional<std::string> failure;
-    /* Its batch ended */
+    /* Taken from the cache or encoded (or failed to) */
     bool done = false;
 };
 
@@ -127,8 +131,11 @@ struct AssetCompiler::TileWork {
     std::vector<std::size_t> order;
     std::vector<ImageTiles::Level> levels;
     std::mutex mutex;
-    /* The first distinct tile nobody took, the workers inside */
-    std::size_t next = 0;
+    /* Distinct tiles the cache did not have, in the order they were found */
+    std::vector<Tile*> misses;
+    /* The first distinct tile nobody checked in the cache, the first miss
+       nobody took to encode, the workers inside */
+    std::size_t nextChecked = 0, nextMiss = 0;
     int active = 0;
     bool cancelled = false, assembled = false;
 };
@@ -394,7 +401,7 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
 
     /* Every other worker may join; one that comes when the tiles are all
        taken leaves at once */
-    if(!cancelled && work->distinct.size() > batchSize(work->distinct.size(), jobs.workerCount())) try {
+    if(!cancelled && work->distinct.size() > 1) try {
         for(int i = 1; i < jobs.workerCount(); ++i)
             dispatchImageJob(jobs, job, &AssetCompiler::joinTileBatches);
     } catch(const std::exception&) {
@@ -422,40 +429,66 @@ void AssetCompiler::takeTileBatches(JobSystem& jobs, const std::shared_ptr<Image
     {
         std::lock_guard<std::mutex> lock{work.mutex};
         if(!joined) {
-            if(work.assembled || work.cancelled || work.next == work.distinct.size()) return;
+            if(work.assembled || work.cancelled || (work.nextChecked == work.distinct.size() && work.nextMiss == work.misses.size()))
+                return;
             ++work.active;
         }
     }
+    const std::size_t workers = std::size_t(std::max(jobs.workerCount(), 1));
+    /* Cache checks go in few large runs of the importer: a warm image
+       costs a run per chunk, and a worker's share in one */
+    const std::size_t chunk = std::clamp<std::size_t>((work.distinct.size() + workers - 1)/workers, 1, MaxCacheChunk);
+    std::vector<Tile*> batch;
     for(;;) {
-        std::size_t begin, end;
+        bool check;
         {
             std::lock_guard<std::mutex> lock{work.mutex};
             if(jobs.cancelled()) work.cancelled = true;
-            if(work.cancelled || work.next == work.distinct.size()) {
+            batch.clear();
+            /* Checks first: they find the tiles to encode */
+            check = work.nextChecked != work.distinct.size();
+            if(work.cancelled || (!check && work.nextMiss == work.misses.size())) {
                 /* The last one out puts the image together */
                 if(--work.active != 0 || work.assembled) return;
                 work.assembled = true;
                 break;
             }
-            begin = work.next;
-            end = work.next = std::min(work.distinct.size(), begin + batchSize(work.distinct.size() - begin, jobs.workerCount()));
+            if(check) {
+                const std::size_t end = std::min(work.distinct.size(), work.nextChecked + chunk);
+                for(; work.nextChecked != end; ++work.nextChecked) batch.push_back(&work.distinct[work.nextChecked]);
+            } else {
+                /* What is left to encode: the misses nobody took */
+                const std::size_t end = std::min(work.misses.size(),
+                    work.nextMiss + batchSize(work.misses.size() - work.nextMiss, jobs.workerCount()));
+                for(; work.nextMiss != end; ++work.nextMiss) batch.push_back(work.misses[work.nextMiss]);
+            }
         }
-        /* Tiles taken are this worker's alone until their batch is done */
-        const std::span<Tile> batch{work.distinct.data() + begin, end - begin};
+        /* Tiles taken are this worker's alone until it is done with them */
+        std::vector<Tile*> misses;
         try {
             const RunSpanScope span{&record, RunSpanKind::Tiles, job->name};
-            for(Tile& tile: batch)
-                tile.image = ImageTools::tile(job->levels[tile.level], tile.x, tile.y, TileSize, TileBorder);
-            compressTiles(batch, *job, *plugins.encoder, *plugins.importer);
+            if(check) misses = lookUpTiles(batch, *job, *plugins.importer);
+            else {
+                for(Tile* tile: batch)
+                    tile->image = ImageTools::tile(job->levels[tile->level], tile->x, tile->y, TileSize, TileBorder);
+                encodeTiles(batch, *job, *plugins.encoder, *plugins.importer);
+            }
         } catch(const std::exception& e) {
-            /* The batch's tiles become placeholders; the others go on */
+            /* These tiles become placeholders; the others go on */
             Error{} << "Image compression failed:" << e.what() << "for image" << job->key;
+            misses.clear();
         }
-        for(Tile& tile: batch) {
-            tile.image = {};
-            tile.done = true;
+        std::uint32_t done = 0;
+        for(Tile* tile: batch) if(!check || tile->opened) {
+            tile->image = {};
+            tile->done = true;
+            ++done;
         }
-        job->step(std::uint32_t(batch.size()));
+        job->step(done);
+        if(!misses.empty()) {
+            std::lock_guard<std::mutex> lock{work.mutex};
+            work.misses.insert(work.misses.end(), misses.begin(), misses.end());
+        }
     }
     assembleImage(jobs, job);
 }
@@ -527,25 +560,25 @@ void AssetCompiler::assembleImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     finishImageJob(jobs, job, std::move(imageData));
 }
 
-void AssetCompiler::compressTiles(std::span<Tile> tiles, const ImageJob& job, BasisImageConverter& converter,
+std::vector<AssetCompiler::Tile*> AssetCompiler::lookUpTiles(std::span<Tile* const> tiles, const ImageJob& job,
     BasisImporter& importer)
 {
-    /* Cache look-up: the cached tiles of the batch checked by one importer
-       run per cache level */
+    /* The cached tiles checked by one importer run per cache level */
     std::vector<CacheEntry> entries(tiles.size());
-    for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i].name;
+    for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i]->name;
     compileCache.get(CacheKind::Tile, job.cacheDirectory, entries, [&](const std::vector<std::size_t>& indices) {
         std::vector<std::span<const char>> bytes;
         for(std::size_t i: indices) bytes.emplace_back(*entries[i].bytes);
         std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
         std::vector<bool> good(indices.size());
         for(std::size_t k = 0; k != indices.size(); ++k) if((good[k] = opened[k].valid))
-            tiles[indices[k]].transcoded = std::move(opened[k].image);
+            tiles[indices[k]]->transcoded = std::move(opened[k].image);
         return good;
     });
     RunRecord& record = *editor().runRecord;
+    std::vector<Tile*> misses;
     for(std::size_t i = 0; i != tiles.size(); ++i) {
-        Tile& tile = tiles[i];
+        Tile& tile = *tiles[i];
         if(entries[i].bytes) {
             tile.bytes = std::move(entries[i].bytes);
             tile.opened = tile.cached = true;
@@ -553,28 +586,34 @@ void AssetCompiler::compressTiles(std::span<Tile> tiles, const ImageJob& job, Ba
             ++tilesFromCache;
             record.count(RunRecord::CacheKind::Tiles,
                 entries[i].fromShared ? RunRecord::CacheLevel::Shared : RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
-        } else if(entries[i].localRejected) tile.cacheRejected = true;
+            continue;
+        }
+        tile.cacheRejected = entries[i].localRejected;
+        tile.sharedRejected = entries[i].sharedRejected;
+        misses.push_back(&tile);
     }
+    return misses;
+}
 
-    /* Encode what the cache did not have, then check that each encoded
-       tile transcodes before it goes into the cache */
-    std::vector<std::size_t> encodedTiles;
+void AssetCompiler::encodeTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImageConverter& converter,
+    BasisImporter& importer)
+{
+    /* Encode, then check that each encoded tile transcodes before it goes
+       into the cache */
+    if(tiles.empty()) return;
     std::vector<const Trade::ImageData*> images;
-    for(std::size_t i = 0; i != tiles.size(); ++i) if(!tiles[i].opened) {
-        encodedTiles.push_back(i);
-        images.push_back(&tiles[i].image);
-    }
-    if(encodedTiles.empty()) return;
+    for(const Tile* tile: tiles) images.push_back(&tile->image);
     converter.setValue("uastc", job.uastc ? "true" : "false");
     std::vector<std::string> reasons;
     std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images, &reasons);
-    tilesEncoded += std::uint32_t(encodedTiles.size());
-    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(encodedTiles.size()));
+    tilesEncoded += std::uint32_t(tiles.size());
+    RunRecord& record = *editor().runRecord;
+    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(tiles.size()));
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
     std::vector<BasisImporter::Opened> opened = importer.openAll(encodedBytes);
-    for(std::size_t k = 0, o = 0; k != encodedTiles.size(); ++k) {
-        Tile& tile = tiles[encodedTiles[k]];
+    for(std::size_t k = 0, o = 0; k != tiles.size(); ++k) {
+        Tile& tile = *tiles[k];
         if(!encoded[k] || !opened[o++].valid) {
             tile.failure = std::move(reasons[k]);
             continue;
@@ -583,7 +622,10 @@ void AssetCompiler::compressTiles(std::span<Tile> tiles, const ImageJob& job, Ba
         tile.opened = true;
         tile.fate = TileFate::Encoded;
         tile.transcoded = std::move(opened[o - 1].image);
-        tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entries[encodedTiles[k]], *tile.bytes);
+        CacheEntry entry;
+        entry.name = tile.name;
+        entry.sharedRejected = tile.sharedRejected;
+        tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entry, *tile.bytes);
         if(!tile.cached) tile.writeFailed = true;
         else record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Write);
     }
