@@ -518,14 +518,12 @@ void AssetCompiler::assembleImage(JobSystem& jobs, const std::shared_ptr<ImageJo
     std::vector<Trade::CompressedImageData> compressedTiles;
     if(!work.cancelled) {
         ImageTiles recorded{job->key, job->name, work.levels, {}, ImageTiles::reduce(job->levels.front())};
-        std::uint32_t repeats = 0;
         for(std::size_t i = 0; i != work.order.size(); ++i) {
             const Tile& tile = work.distinct[work.order[i]];
             /* A tile equal to one before it is taken from that one, as the
                cache would have given it */
             const bool repeated = tile.index != i;
             if(repeated && tile.opened) {
-                ++repeats;
                 ++tilesFromCache;
                 record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
             }
