@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <cinttypes>
 #include <thread>
@@ -201,6 +202,24 @@ TEST_F(ImagesTest, OneImagesTilesSpreadOverTheWorkersInOrder) {
     for(int i = 0; i != 4; ++i)
         EXPECT_EQ(view->names[std::size_t(i)], AssetCompiler::tileCacheName(ImageTools::tile(image, i % 2, i/2), false)) << i;
     EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), slot("photo").basisTiles.size()), std::tuple(5, 5));
+}
+
+TEST_F(ImagesTest, CancellingWhileTilesEncodeStillEndsTheChainOnce) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    addImage("photo", noise({512, 512}, 5), R"("compression": "etc1s")");
+    const std::uint32_t images = counter(AssetType::Images);
+    compiler().compile("images");
+    /* Once the mips are made, the tiles are named and being encoded */
+    auto mipsDone = [&] {
+        for(const RunSpan& span: editor.runRecord->spans()) if(span.kind == RunSpanKind::Mips) return true;
+        return false;
+    };
+    for(int i = 0; i != 20000 && !mipsDone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds{1});
+    editor.jobSystem->cancelAll();
+    waitForJobs();
+    /* The follow-up ran once, and a cancelled image keeps what it had */
+    EXPECT_EQ(counter(AssetType::Images), images + 2);
+    EXPECT_EQ(std::tuple(compiler().imagesCompressed.load(), slot("photo").basisTiles.size()), std::tuple(0, 0));
 }
 
 TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {
