@@ -350,6 +350,13 @@ class ZANDELLE_EXPORT AssetCompiler {
             BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();
+        /* The tiles an image had before it was compiled again, by cache
+           name, kept by compileImages for the image's next job: a tile
+           whose cache entry still holds the same bytes is taken with the
+           blocks it was transcoded to then, without running the importer */
+        struct PreviousTiles;
+        std::unordered_map<std::string, std::shared_ptr<const PreviousTiles>> _previousTiles;
+        void keepPreviousTiles(const std::string& key, const EditorSceneData::CompiledImage& slot);
         /* Writes the uncompressed image of @p key to the cache */
         void writeUncompressedImage(std::string_view key, const Trade::ImageData& image);
 

@@ -55,6 +55,29 @@ std::string hashName(const void* data, std::size_t size) {
 
 }
 
+struct AssetCompiler::PreviousTiles {
+    struct Tile {
+        std::vector<char> bytes;
+        std::optional<Trade::CompressedImageData> transcoded;
+    };
+    std::unordered_map<std::string, Tile> tiles;
+};
+
+void AssetCompiler::keepPreviousTiles(const std::string& key, const EditorSceneData::CompiledImage& slot) {
+    _previousTiles.erase(key);
+    const std::optional<Data::ImageDataView> view = Data::readImageData(slot.imageData);
+    if(!view || !view->tiled || view->names.size() != slot.basisTiles.size()) return;
+    /* Blocks only when every tile has them; placeholders have no name */
+    const bool blocks = slot.compressedTiles.size() == view->names.size();
+    auto previous = std::make_shared<PreviousTiles>();
+    for(std::size_t i = 0; i != view->names.size(); ++i) {
+        if(view->names[i].empty() || slot.basisTiles[i].empty()) continue;
+        previous->tiles.emplace(view->names[i], PreviousTiles::Tile{slot.basisTiles[i],
+            blocks ? std::optional<Trade::CompressedImageData>{slot.compressedTiles[i]} : std::nullopt});
+    }
+    if(!previous->tiles.empty()) _previousTiles.emplace(key, std::move(previous));
+}
+
 /* What one image's job chain works on */
 struct AssetCompiler::ImageJob {
     /* The record's key and name, as the run record shows them */
@@ -75,6 +98,8 @@ struct AssetCompiler::ImageJob {
     std::vector<Trade::ImageData> levels;
     std::shared_ptr<Progress> progress;
     std::optional<ProgressReference> reference;
+    /* The tiles of the image's previous compile; null when it had none */
+    std::shared_ptr<const PreviousTiles> previous;
     /* Progress steps this chain added to the total and counted so far */
     std::uint32_t progressShare = 0;
     std::atomic<std::uint32_t> progressCounted{0};
@@ -151,6 +176,7 @@ void AssetCompiler::initializeImageCompression() {
     }
     /* Every job was cancelled and drained before the editor data was reset */
     pendingImageJobs = 0;
+    _previousTiles.clear();
 
     /* One set per worker and one for the owning thread */
     const std::size_t sets = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1)) + 1;
@@ -221,6 +247,10 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         job->uastc = record["compression"].asString() == "uastc";
         job->progress = progress;
         job->reference.emplace(*progress);
+        if(auto previous = _previousTiles.find(key); previous != _previousTiles.end()) {
+            job->previous = std::move(previous->second);
+            _previousTiles.erase(previous);
+        }
         Vector2i size;
         {
             std::lock_guard<std::mutex> lock{scene.imagesMutex};
@@ -564,13 +594,32 @@ std::vector<AssetCompiler::Tile*> AssetCompiler::lookUpTiles(std::span<Tile* con
     /* The cached tiles checked by one importer run per cache level */
     std::vector<CacheEntry> entries(tiles.size());
     for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i]->name;
+    const std::optional<Trade::CompressedPixelFormat> target = compressedTarget();
     compileCache.get(CacheKind::Tile, job.cacheDirectory, entries, [&](const std::vector<std::size_t>& indices) {
-        std::vector<std::span<const char>> bytes;
-        for(std::size_t i: indices) bytes.emplace_back(*entries[i].bytes);
-        std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
         std::vector<bool> good(indices.size());
-        for(std::size_t k = 0; k != indices.size(); ++k) if((good[k] = opened[k].valid))
-            tiles[indices[k]]->transcoded = std::move(opened[k].image);
+        /* The same bytes as the image's previous compile had under this
+           name: the importer accepted them then, and its blocks for the
+           same target are still good */
+        std::vector<std::size_t> opening;
+        std::vector<std::span<const char>> bytes;
+        for(std::size_t k = 0; k != indices.size(); ++k) {
+            const std::vector<char>& entry = *entries[indices[k]].bytes;
+            const PreviousTiles::Tile* previous = nullptr;
+            if(job.previous) if(auto found = job.previous->tiles.find(entries[indices[k]].name); found != job.previous->tiles.end())
+                previous = &found->second;
+            if(previous && previous->bytes == entry &&
+               (target ? previous->transcoded && previous->transcoded->format == *target : true)) {
+                good[k] = true;
+                if(target) tiles[indices[k]]->transcoded = previous->transcoded;
+                continue;
+            }
+            opening.push_back(k);
+            bytes.emplace_back(entry);
+        }
+        if(opening.empty()) return good;
+        std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
+        for(std::size_t o = 0; o != opening.size(); ++o) if((good[opening[o]] = opened[o].valid))
+            tiles[indices[opening[o]]]->transcoded = std::move(opened[o].image);
         return good;
     });
     RunRecord& record = *editor().runRecord;
