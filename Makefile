@@ -39,8 +39,13 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Each program also writes its results as JSON; the table of goals is made
+# from those of this run only
 bench: build
-	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+	@rm -rf $(BUILD)/bench-results && mkdir -p $(BUILD)/bench-results
+	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; $$b --benchmark_min_time=0.2 \
+		--benchmark_out=$(BUILD)/bench-results/$$(basename $$b).json --benchmark_out_format=json; done
+	@$(BUILD)/bin/zandelle-bench-table $(BUILD)/bench-results
 
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)

@@ -161,6 +161,8 @@ int printSummary(ZandelleEditor& editor, const Invocation& invocation, const Loa
     SummaryData summary = summaryOf(editor);
     summary.loadSeconds = times.loadSeconds;
     summary.jobsSeconds = times.jobsSeconds;
+    /* Timed after the jobs, so that it competes with nothing */
+    if(invocation.has("--timings") && summary.encoderRuns.runs) summary.encoderStartupSeconds = basisStartupSeconds();
     if(!writeReport(summary, invocation)) return 1;
     if(invocation.has("--json")) std::printf("%s\n", summaryToJson(summary).c_str());
     else std::printf("%s", summaryToText(summary).c_str());
@@ -187,7 +189,7 @@ void installLogSink(const Invocation& invocation) {
 }
 
 int runOpen(Invocation& invocation) {
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     LoadTimes times;
     if(!loadAndWait(editor, invocation.arguments[0], times)) return 1;
@@ -197,7 +199,7 @@ int runOpen(Invocation& invocation) {
 int runCompile(Invocation& invocation) {
     /* Loading compiles the whole project in its finishing job, which times
        each step */
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     LoadTimes times;
     if(!loadAndWait(editor, invocation.arguments[0], times)) return failedRun(editor, invocation);
@@ -212,7 +214,7 @@ int runCompile(Invocation& invocation) {
 int runImport(Invocation& invocation) {
     const std::unique_ptr<ProjectLock> lock = lockProject(invocation, savedPath(invocation.arguments[0]));
     if(!lock) return 1;
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     LoadTimes times;
     if(!loadAndWait(editor, invocation.arguments[0], times)) return failedRun(editor, invocation);
@@ -228,7 +230,7 @@ int runImport(Invocation& invocation) {
 
 int runUpgrade(Invocation& invocation) {
     const std::string path = invocation.arguments[0];
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
 
     if(invocation.has("--dry-run")) {
@@ -264,7 +266,7 @@ int runNew(Invocation& invocation) {
         std::fprintf(stderr, "zandelle: new needs a project path (see zandelle --help)\n");
         return 2;
     }
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     /* Success is a save that happened, not a file that happens to be there */
     bool saved = false;
@@ -306,7 +308,7 @@ int runNpmInstall(Invocation& invocation) {
         std::fprintf(stderr, "zandelle: no project file at %s\n", path.c_str());
         return 1;
     }
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     if(!allowNpm(editor, path)) {
         warnNpmNotRun(path);
@@ -362,7 +364,7 @@ int runDemo(Invocation& invocation) {
         return 1;
     }
     const std::string path = Path::join(directory, "Demo.zdp");
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     editor.suppressRecentProjects = true;
     /* A new project with the npm package set-up, saved, then opened again
@@ -463,7 +465,7 @@ int runSet(Invocation& invocation) {
         held.clear();
     };
 
-    ZandelleEditor editor;
+    ZandelleEditor editor{invocation.jobs};
     configureEditor(editor, invocation);
     LoadTimes times;
     if(!loadAndWait(editor, arguments[0], times)) {

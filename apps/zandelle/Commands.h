@@ -19,6 +19,8 @@ struct Invocation {
     std::string resourcesPath;
     /** The shared cache's URL, from --cache-url or ZANDELLE_CACHE_URL */
     std::string cacheUrl;
+    /** Worker threads of the job system, from --jobs; 0 for one per core */
+    int jobs = 0;
 
     bool has(const std::string& option) const { return options.count(option) != 0; }
     std::string option(const std::string& option) const {

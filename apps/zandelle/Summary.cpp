@@ -80,6 +80,14 @@ SummaryData collectSummary(ZandelleEditor& editor, std::string startedAt) {
             return std::size_t(std::count_if(map.begin(), map.end(), [](const auto& entry) { return entry.second != 0; }));
         };
         s.images = compiled(editor.assetCompiler->resourceIndex.images);
+        for(const AssetCompiler::ImagePlugins& p: editor.assetCompiler->imagePlugins) {
+            const BasisRuns encoder = p.encoder ? p.encoder->runs() : BasisRuns{};
+            const BasisRuns transcoder = p.importer ? p.importer->runs() : BasisRuns{};
+            s.encoderRuns.runs += encoder.runs;
+            s.encoderRuns.seconds += encoder.seconds;
+            s.transcoderRuns.runs += transcoder.runs;
+            s.transcoderRuns.seconds += transcoder.seconds;
+        }
         s.textures = compiled(editor.assetCompiler->resourceIndex.textures);
     }
     s.animations = editor.data().scene().animations.size() - 1;
@@ -150,6 +158,16 @@ std::string summaryToJson(const SummaryData& s) {
     timings.AddMember("jobsSeconds", s.jobsSeconds, a);
     if(!s.sharedCache.empty()) timings.AddMember("sharedCacheSeconds", s.sharedCacheSeconds, a);
     if(s.reportSeconds > 0.0) timings.AddMember("reportSeconds", s.reportSeconds, a);
+    auto runs = [&](const char* name, const BasisRuns& r, const std::optional<double>& startup) {
+        if(!r.runs) return;
+        JsonValue object{rapidjson::kObjectType};
+        object.AddMember("runs", JsonValue{r.runs}, a);
+        object.AddMember("seconds", r.seconds, a);
+        if(startup) object.AddMember("startupSeconds", *startup, a);
+        timings.AddMember(rapidjson::StringRef(name), object, a);
+    };
+    runs("encoder", s.encoderRuns, s.encoderStartupSeconds);
+    runs("transcoder", s.transcoderRuns, {});
     d.AddMember("timings", timings, a);
     return Json::toString(d, 0).value_or("{}");
 }
@@ -172,6 +190,15 @@ std::string stepTimesToText(const SummaryData& s) {
         out += fmt::format("shared cache {:.1f} ms ({}, {} hits, {} misses, {} writes, {} errors)\n", s.sharedCacheSeconds*1000.0,
             s.sharedCache, s.sharedCacheHits, s.sharedCacheMisses, s.sharedCacheWrites, s.sharedCacheErrors);
     if(s.reportSeconds > 0.0) out += fmt::format("report {:.1f} ms\n", s.reportSeconds*1000.0);
+    /* The runs' wall times overlap when several workers encode */
+    if(s.encoderRuns.runs) {
+        out += fmt::format("encoder {} runs {:.1f} s", s.encoderRuns.runs, s.encoderRuns.seconds);
+        if(s.encoderStartupSeconds) out += fmt::format(", start-up {:.1f} ms a run, {:.2f} s in all",
+            *s.encoderStartupSeconds*1000.0, *s.encoderStartupSeconds*double(s.encoderRuns.runs));
+        out += "\n";
+    }
+    if(s.transcoderRuns.runs)
+        out += fmt::format("transcoder {} runs {:.1f} s\n", s.transcoderRuns.runs, s.transcoderRuns.seconds);
     return out;
 }
 

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Engine/Basis.h"
 #include "Engine/RunRecord.h"
 
 namespace ZandelleEngine {
@@ -70,6 +72,11 @@ struct SummaryData {
     double jobsSeconds = 0.0;
     /** Time the HTML report took to write; 0 without one */
     double reportSeconds = 0.0;
+    /** Runs of the Basis executable by the image jobs, to encode tiles and
+        to transcode them, over all workers; what one run costs beyond its
+        tiles (measured with --timings only, when tiles were encoded) */
+    BasisRuns encoderRuns, transcoderRuns;
+    std::optional<double> encoderStartupSeconds;
 };
 
 /** The summary of @p editor's project and run record; @p startedAt is when
@@ -78,7 +85,9 @@ SummaryData collectSummary(ZandelleEditor& editor, std::string startedAt = {});
 std::string summaryToJson(const SummaryData& summary);
 std::string summaryToText(const SummaryData& summary);
 /** One line per compile step: "objects 12.4 ms"; then, with a shared
-    cache, "shared cache 3.1 ms (redis://HOST:PORT/DB, ...)" */
+    cache, "shared cache 3.1 ms (redis://HOST:PORT/DB, ...)"; then, when
+    the image jobs ran the Basis executable, its runs and their start-up
+    cost */
 std::string stepTimesToText(const SummaryData& summary);
 
 }}

@@ -69,7 +69,7 @@ int runWatch(Invocation& invocation) {
     const bool json = invocation.has("--json"), save = invocation.has("--save");
     int result = 0;
     {
-        ZandelleEditor editor;
+        ZandelleEditor editor{invocation.jobs};
         configureEditor(editor, invocation);
         LoadTimes times;
         if(!loadAndWait(editor, invocation.arguments[0], times)) result = 1;

@@ -15,6 +15,7 @@
 #include "AssetCompiler/SharedCache.h"
 #include "Base/Log.h"
 #include "Base/Path.h"
+#include "Engine/JobSystem.h"
 #include "Tools/Version.h"
 #include "Commands.h"
 
@@ -41,6 +42,7 @@ struct CommandSpec {
 const OptionSpec Options[]{
     {"--resources", "DIR", "the editor's resources directory (default: the one beside the binary)"},
     {"--quiet", nullptr, "print no Debug lines"},
+    {"--jobs", "N", "worker threads for background work such as image compression (default: the number of cores)"},
     {"--help", nullptr, "show help"},
     {"--version", nullptr, "print the library version and the project file version it writes"},
     {"--cache-url", "URL", "shared tile and font cache, redis://[:PASSWORD@]HOST[:PORT][/DB][?read-only] (default: $ZANDELLE_CACHE_URL)"},
@@ -52,7 +54,7 @@ const OptionSpec Options[]{
     {"--adb", "PATH", "the adb executable (default: adb from the PATH)"},
     {"--prefer-offline", nullptr, "let npm use its cache first"},
     {"--off", nullptr, "withdraw trust instead of granting it"},
-    {"--timings", nullptr, "print the time of each compile step"},
+    {"--timings", nullptr, "print the time of each compile step, and the runs of the image encoder with their start-up cost"},
     {"--json", nullptr, "print the summary as one JSON object on stdout; log lines go to stderr"},
     {"--report", "FILE.html", "write a report of the run (steps, jobs, caches, image tiles, warnings) as one self-contained HTML file"},
     {"--save", nullptr, "save the project after each handled change that altered it"},
@@ -66,7 +68,7 @@ const CommandSpec Commands[]{
         "Load a project, wait for its activation and background jobs, print a summary.", runOpen},
     {"compile", "PROJECT.zdp", 1, 1, {"--timings", "--json", "--check-shaders", "--report", "--npm-timeout"},
         "Load and compile a project, wait for its background jobs, print the summary; --timings adds the time of each compile step; --check-shaders prints each GLSL error of the compiled pipelines' shaders as FILE:LINE: message.", runCompile},
-    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--json", "--report", "--lock-wait", "--npm-timeout"},
+    {"import", "PROJECT.zdp FILE...", 2, SIZE_MAX, {"--timings", "--json", "--report", "--lock-wait", "--npm-timeout"},
         "Import scene, image and font files into a project, wait for their compilation, save, print the summary.", runImport},
     {"set", "PROJECT.zdp POINTER JSON [POINTER JSON]...", 3, SIZE_MAX, {"--json", "--lock-wait", "--npm-timeout"},
         "Edit values of a project (JSON, or --remove to remove the member), recompile what the edits touch, save, and print what each change handler recompiled.", runSet},
@@ -89,7 +91,7 @@ const CommandSpec Commands[]{
 };
 
 /* Accepted before or after the command */
-const char* const GlobalOptions[]{"--resources", "--quiet", "--cache-url", "--help", "--version"};
+const char* const GlobalOptions[]{"--resources", "--quiet", "--jobs", "--cache-url", "--help", "--version"};
 
 bool isGlobalOption(const std::string& name) {
     for(const char* g: GlobalOptions) if(name == g) return true;
@@ -182,6 +184,11 @@ int main(int argc, char** argv) {
                     const double seconds = std::strtod(value.c_str(), &end);
                     if(value.empty() || *end || !(seconds >= 0.0 && seconds <= 1e6))
                         return usageError(arg + " needs a number of seconds, not '" + value + "'");
+                }
+                if(arg == "--jobs") {
+                    const Result<int> jobs = JobSystem::parseWorkerCount(value);
+                    if(!jobs) return usageError("--jobs: " + jobs.error());
+                    invocation.jobs = *jobs;
                 }
                 invocation.options[arg] = value;
             } else invocation.options[arg] = "";

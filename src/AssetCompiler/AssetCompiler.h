@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -237,6 +238,11 @@ class ZANDELLE_EXPORT AssetCompiler {
             any thread that is no worker */
         ImagePlugins& threadImagePlugins();
 
+        /** Tiles one run of the encoder takes; 0 (the default) takes large
+            batches while many tiles are left and smaller ones towards the
+            end, so that all workers finish together */
+        std::size_t tileBatchSize = 0;
+
         /** Finished compression jobs and their tiles, for the summary;
             tilesFromCache counts hits of either cache level */
         std::atomic<std::uint32_t> imagesCompressed{0}, tilesEncoded{0}, tilesFromCache{0};
@@ -321,15 +327,36 @@ class ZANDELLE_EXPORT AssetCompiler {
            compiled again (that compile's own chain does the work) and the
            chain is finished */
         bool imageStillCurrent(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, Trade::ImageData* copy = nullptr);
+        /* Names the tiles of the job's levels, then encodes them in batches
+           together with every worker that joins */
         void compressImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        struct TileWork;
+        /* Tiles of the next batch when @p remaining are left */
+        std::size_t batchSize(std::size_t remaining, int workers) const;
+        /* A worker's part: batches until none is left; @p joined is true for
+           the job that named the tiles. The last worker out assembles. */
+        void joinTileBatches(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
+        void takeTileBatches(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, bool joined);
+        /* The image's tile lists and image data from its finished tiles */
+        void assembleImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);
         void finishImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, std::vector<char> imageData);
-        /* Tiles of one image: each from the cache or freshly encoded, with
-           its transcoded blocks */
+        /* Tiles of one image: those the cache has, with their transcoded
+           blocks, and the others, returned */
         struct Tile;
-        void compressTiles(std::vector<Tile>& tiles, const ImageJob& job, BasisImageConverter& converter,
+        std::vector<Tile*> lookUpTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImporter& importer);
+        /* Encodes tiles the cache did not have, checks that they transcode
+           and writes them to the cache */
+        void encodeTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImageConverter& converter,
             BasisImporter& importer);
         /* The GPU format tiles are transcoded to; empty for plain pixels */
         static std::optional<Trade::CompressedPixelFormat> compressedTarget();
+        /* The tiles an image had before it was compiled again, by cache
+           name, kept by compileImages for the image's next job: a tile
+           whose cache entry still holds the same bytes is taken with the
+           blocks it was transcoded to then, without running the importer */
+        struct PreviousTiles;
+        std::unordered_map<std::string, std::shared_ptr<const PreviousTiles>> _previousTiles;
+        void keepPreviousTiles(const std::string& key, const EditorSceneData::CompiledImage& slot);
         /* Writes the uncompressed image of @p key to the cache */
         void writeUncompressedImage(std::string_view key, const Trade::ImageData& image);
 

@@ -149,6 +149,7 @@ bool AssetCompiler::compileImages(const ValueAccessRange& range) {
             /* A new revision, so that a job still compressing the old
                pixels leaves the slot alone */
             const std::uint32_t revision = id ? scene.images[id].revision + 1 : 0;
+            if(id && compression != "none") keepPreviousTiles(key, scene.images[id]);
             if(!storeInSlot(id, {"compileImages", "image", key}, std::tie(scene.images, scene.streamedImages),
                 EditorSceneData::CompiledImage{std::move(image), std::move(imageData), {}, {}, revision}, r["stream"].asBool()))
                 continue;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include <xxhash.h>
 
@@ -20,9 +22,12 @@ namespace {
 
 constexpr int TileSize = 256;
 constexpr int TileBorder = 2;
-/* Tiles per run of the Basis executable: starting it costs about a third of
-   encoding one tile, and a cancelled job still finishes its batch */
-constexpr std::size_t TileBatch = 8;
+/* Most tiles one run of the Basis executable takes: a cancelled job still
+   finishes its batch, and a worker that took a large batch late leaves the
+   others idle */
+constexpr std::size_t MaxTileBatch = 8;
+/* Most cached tiles one run of the importer checks */
+constexpr std::size_t MaxCacheChunk = 32;
 
 /* Solid magenta 4x4 blocks of the four GPU formats, in memory order */
 const char* placeholderBlock(Trade::CompressedPixelFormat format) {
@@ -50,6 +55,29 @@ std::string hashName(const void* data, std::size_t size) {
 
 }
 
+struct AssetCompiler::PreviousTiles {
+    struct Tile {
+        std::vector<char> bytes;
+        std::optional<Trade::CompressedImageData> transcoded;
+    };
+    std::unordered_map<std::string, Tile> tiles;
+};
+
+void AssetCompiler::keepPreviousTiles(const std::string& key, const EditorSceneData::CompiledImage& slot) {
+    _previousTiles.erase(key);
+    const std::optional<Data::ImageDataView> view = Data::readImageData(slot.imageData);
+    if(!view || !view->tiled || view->names.size() != slot.basisTiles.size()) return;
+    /* Blocks only when every tile has them; placeholders have no name */
+    const bool blocks = slot.compressedTiles.size() == view->names.size();
+    auto previous = std::make_shared<PreviousTiles>();
+    for(std::size_t i = 0; i != view->names.size(); ++i) {
+        if(view->names[i].empty() || slot.basisTiles[i].empty()) continue;
+        previous->tiles.emplace(view->names[i], PreviousTiles::Tile{slot.basisTiles[i],
+            blocks ? std::optional<Trade::CompressedImageData>{slot.compressedTiles[i]} : std::nullopt});
+    }
+    if(!previous->tiles.empty()) _previousTiles.emplace(key, std::move(previous));
+}
+
 /* What one image's job chain works on */
 struct AssetCompiler::ImageJob {
     /* The record's key and name, as the run record shows them */
@@ -70,9 +98,16 @@ struct AssetCompiler::ImageJob {
     std::vector<Trade::ImageData> levels;
     std::shared_ptr<Progress> progress;
     std::optional<ProgressReference> reference;
+    /* The tiles of the image's previous compile; null when it had none */
+    std::shared_ptr<const PreviousTiles> previous;
     /* Progress steps this chain added to the total and counted so far */
-    std::uint32_t progressShare = 0, progressCounted = 0;
-    bool finished = false;
+    std::uint32_t progressShare = 0;
+    std::atomic<std::uint32_t> progressCounted{0};
+    /* Set by the one that hands the chain's end over; the workers that
+       encode its tiles may be several */
+    std::atomic<bool> finished{false};
+    /* The image's tiles while workers encode them */
+    std::shared_ptr<TileWork> tiles;
 
     void step(std::uint32_t count = 1) {
         progressCounted += count;
@@ -81,9 +116,14 @@ struct AssetCompiler::ImageJob {
 };
 
 struct AssetCompiler::Tile {
+    /* Cut from its level only while its batch is encoded */
     Trade::ImageData image;
-    /* Its place in the image's tile list, its cache name and cache file */
+    /* Its place in the image's tile list, its level and column and row
+       there, its size with the border, its cache name and cache file */
     std::size_t index;
+    std::size_t level;
+    int x, y;
+    Vector2i size;
     std::string name, path;
     /* The Basis file, and its transcoded blocks with a compressed target;
        opened is false when neither cache nor encoder gave a usable file */
@@ -93,6 +133,36 @@ struct AssetCompiler::Tile {
     bool cached = false;
     std::optional<Trade::CompressedImageData> transcoded;
     TileFate fate = TileFate::Failed;
+    /* What to report once the image's tiles are put together, so that the
+       lines come in tile order whichever worker encoded the tile: the
+       cache file did not load, the encoder's reason for a tile that did
+       not encode or transcode, the cache file could not be written */
+    bool cacheRejected = false, writeFailed = false;
+    /* The shared cache level's entry was bad: writing replaces it */
+    bool sharedRejected = false;
+    std::optional<std::string> failure;
+    /* Taken from the cache or encoded (or failed to) */
+    bool done = false;
+};
+
+/* The tiles of one image, shared by the workers that encode them. Each
+   worker that joins takes the next batch of tiles nobody took until none is
+   left or the job is cancelled; the last one to leave puts the image
+   together. */
+struct AssetCompiler::TileWork {
+    /* Tiles with distinct cache names, in tile order; for each tile of the
+       image, the distinct tile it equals */
+    std::vector<Tile> distinct;
+    std::vector<std::size_t> order;
+    std::vector<ImageTiles::Level> levels;
+    std::mutex mutex;
+    /* Distinct tiles the cache did not have, in the order they were found */
+    std::vector<Tile*> misses;
+    /* The first distinct tile nobody checked in the cache, the first miss
+       nobody took to encode, the workers inside */
+    std::size_t nextChecked = 0, nextMiss = 0;
+    int active = 0;
+    bool cancelled = false, assembled = false;
 };
 
 void AssetCompiler::initializeImageCompression() {
@@ -106,6 +176,7 @@ void AssetCompiler::initializeImageCompression() {
     }
     /* Every job was cancelled and drained before the editor data was reset */
     pendingImageJobs = 0;
+    _previousTiles.clear();
 
     /* One set per worker and one for the owning thread */
     const std::size_t sets = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1)) + 1;
@@ -128,7 +199,10 @@ void AssetCompiler::initializeImageCompression() {
 AssetCompiler::ImagePlugins& AssetCompiler::threadImagePlugins() {
     ZE_ASSERT(!imagePlugins.empty());
     const int worker = JobSystem::workerId();
-    return imagePlugins[worker >= 0 && std::size_t(worker) + 1 < imagePlugins.size() ? std::size_t(worker) : imagePlugins.size() - 1];
+    /* More workers than sets: the job system was replaced after the
+       project was initialised, and two workers would share one */
+    ZE_ASSERT(worker < 0 || std::size_t(worker) + 1 < imagePlugins.size());
+    return imagePlugins[worker >= 0 ? std::size_t(worker) : imagePlugins.size() - 1];
 }
 
 std::string AssetCompiler::tileCacheName(const Trade::ImageData& tile, bool uastc) {
@@ -173,6 +247,10 @@ void AssetCompiler::compressImages(const std::vector<std::string>& keys) {
         job->uastc = record["compression"].asString() == "uastc";
         job->progress = progress;
         job->reference.emplace(*progress);
+        if(auto previous = _previousTiles.find(key); previous != _previousTiles.end()) {
+            job->previous = std::move(previous->second);
+            _previousTiles.erase(previous);
+        }
         Vector2i size;
         {
             std::lock_guard<std::mutex> lock{scene.imagesMutex};
@@ -244,7 +322,8 @@ void AssetCompiler::dispatchImageJob(JobSystem& jobs, const std::shared_ptr<Imag
         }
         if(failure) {
             Error{} << "Image compression failed:" << *failure << "for image" << job->key;
-            if(!job->finished) finishImageJob(jobs, job, {});
+            /* Once its tiles are shared, the last worker out ends the chain */
+            if(!job->finished && (!job->tiles || job->tiles->assembled)) finishImageJob(jobs, job, {});
         }
         return JobResult::Success;
     });
@@ -312,167 +391,290 @@ void AssetCompiler::compressImage(JobSystem& jobs, const std::shared_ptr<ImageJo
         finishImageJob(jobs, job, {});
         return;
     }
-    EditorSceneData& scene = data().scene();
-    ImagePlugins& plugins = threadImagePlugins();
-    BasisImageConverter& converter = *plugins.encoder;
-    BasisImporter& importer = *plugins.importer;
-    const std::string& cache = job->cacheDirectory;
 
-    std::vector<std::string> names;
-    std::vector<std::vector<char>> basisTiles;
-    std::vector<Trade::CompressedImageData> compressedTiles;
-    std::vector<Tile> batch;
-    RunRecord& record = *editor().runRecord;
-    ImageTiles recorded{job->key, job->name, {}, {}, ImageTiles::reduce(job->levels.front())};
-    /* Encodes and transcodes what the batch needs, then appends its tiles
-       in order. A tile without a cache file goes by an empty name: it is
-       the placeholder. */
-    auto flush = [&]() {
-        {
-            const RunSpanScope span{&record, RunSpanKind::Tiles, job->name};
-            compressTiles(batch, *job, converter, importer);
-        }
-        for(Tile& tile: batch) {
-            recorded.fates.push_back(tile.fate);
-            names.push_back(tile.cached ? std::move(tile.name) : std::string{});
-            basisTiles.push_back(tile.bytes ? std::move(*tile.bytes) : std::vector<char>{});
-            if(tile.transcoded) compressedTiles.push_back(std::move(*tile.transcoded));
-            else if(const std::optional<Trade::CompressedPixelFormat> target = compressedTarget())
-                compressedTiles.push_back(placeholderTile(*target, tile.image.size));
-            job->step();
-        }
-        batch.clear();
-    };
+    /* Names first: the hash of every tile, cut and dropped again, so that
+       equal tiles (a plain area) are encoded once and the batches hold
+       only distinct ones */
+    auto work = std::make_shared<TileWork>();
+    std::unordered_map<std::string, std::size_t> firstByName;
     bool cancelled = false;
     std::size_t tileCount = 0;
-    for(const Trade::ImageData& level: job->levels) {
+    for(std::size_t l = 0; l != job->levels.size() && !cancelled; ++l) {
+        const Trade::ImageData& level = job->levels[l];
         const int tilesX = (level.size.x + TileSize - 1)/TileSize, tilesY = (level.size.y + TileSize - 1)/TileSize;
-        recorded.levels.push_back({tilesX, tilesY});
+        work->levels.push_back({tilesX, tilesY});
         for(int y = 0; y < tilesY && !cancelled; ++y) for(int x = 0; x < tilesX; ++x) {
             if(jobs.cancelled()) {
                 cancelled = true;
                 break;
             }
-            Tile& tile = batch.emplace_back();
-            tile.image = ImageTools::tile(level, x, y, TileSize, TileBorder);
-            tile.index = tileCount++;
-            tile.name = tileCacheName(tile.image, job->uastc);
-            tile.path = CompileCache::localPath(CacheKind::Tile, cache, tile.name);
-            if(batch.size() == TileBatch) flush();
+            const Trade::ImageData image = ImageTools::tile(level, x, y, TileSize, TileBorder);
+            std::string name = tileCacheName(image, job->uastc);
+            const auto [first, added] = firstByName.emplace(name, work->distinct.size());
+            work->order.push_back(first->second);
+            if(added) {
+                Tile& tile = work->distinct.emplace_back();
+                tile.index = tileCount;
+                tile.level = l;
+                tile.x = x;
+                tile.y = y;
+                tile.size = image.size;
+                tile.path = CompileCache::localPath(CacheKind::Tile, job->cacheDirectory, name);
+                tile.name = std::move(name);
+            }
+            ++tileCount;
         }
     }
-    if(!cancelled) {
-        flush();
+    job->tiles = work;
+    work->cancelled = cancelled;
+    work->active = 1;
+
+    /* Every other worker may join; one that comes when the tiles are all
+       taken leaves at once */
+    if(!cancelled && work->distinct.size() > 1) try {
+        for(int i = 1; i < jobs.workerCount(); ++i)
+            dispatchImageJob(jobs, job, &AssetCompiler::joinTileBatches);
+    } catch(const std::exception&) {
+        /* Fewer workers join; this one does what they leave */
+    }
+    takeTileBatches(jobs, job, true);
+}
+
+std::size_t AssetCompiler::batchSize(std::size_t remaining, int workers) const {
+    if(tileBatchSize) return tileBatchSize;
+    /* Large batches while there is much left, then smaller ones, so that
+       the workers run out of work at about the same time */
+    const std::size_t share = (remaining + 2*std::size_t(std::max(workers, 1)) - 1)/(2*std::size_t(std::max(workers, 1)));
+    return std::clamp<std::size_t>(share, 1, MaxTileBatch);
+}
+
+void AssetCompiler::joinTileBatches(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    takeTileBatches(jobs, job, false);
+}
+
+void AssetCompiler::takeTileBatches(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, bool joined) {
+    TileWork& work = *job->tiles;
+    ImagePlugins& plugins = threadImagePlugins();
+    RunRecord& record = *editor().runRecord;
+    {
+        std::lock_guard<std::mutex> lock{work.mutex};
+        if(!joined) {
+            if(work.assembled || work.cancelled || (work.nextChecked == work.distinct.size() && work.nextMiss == work.misses.size()))
+                return;
+            ++work.active;
+        }
+    }
+    const std::size_t workers = std::size_t(std::max(jobs.workerCount(), 1));
+    /* Cache checks go in few large runs of the importer: a warm image
+       costs a run per chunk, and a worker's share in one */
+    const std::size_t chunk = std::clamp<std::size_t>((work.distinct.size() + workers - 1)/workers, 1, MaxCacheChunk);
+    std::vector<Tile*> batch;
+    for(;;) {
+        bool check;
+        {
+            std::lock_guard<std::mutex> lock{work.mutex};
+            if(jobs.cancelled()) work.cancelled = true;
+            batch.clear();
+            /* Checks first: they find the tiles to encode */
+            check = work.nextChecked != work.distinct.size();
+            if(work.cancelled || (!check && work.nextMiss == work.misses.size())) {
+                /* The last one out puts the image together */
+                if(--work.active != 0 || work.assembled) return;
+                work.assembled = true;
+                break;
+            }
+            if(check) {
+                const std::size_t end = std::min(work.distinct.size(), work.nextChecked + chunk);
+                for(; work.nextChecked != end; ++work.nextChecked) batch.push_back(&work.distinct[work.nextChecked]);
+            } else {
+                /* What is left to encode: the misses nobody took */
+                const std::size_t end = std::min(work.misses.size(),
+                    work.nextMiss + batchSize(work.misses.size() - work.nextMiss, jobs.workerCount()));
+                for(; work.nextMiss != end; ++work.nextMiss) batch.push_back(work.misses[work.nextMiss]);
+            }
+        }
+        /* Tiles taken are this worker's alone until it is done with them */
+        std::vector<Tile*> misses;
+        try {
+            const RunSpanScope span{&record, RunSpanKind::Tiles, job->name};
+            if(check) misses = lookUpTiles(batch, *job, *plugins.importer);
+            else {
+                for(Tile* tile: batch)
+                    tile->image = ImageTools::tile(job->levels[tile->level], tile->x, tile->y, TileSize, TileBorder);
+                encodeTiles(batch, *job, *plugins.encoder, *plugins.importer);
+            }
+        } catch(const std::exception& e) {
+            /* These tiles become placeholders; the others go on */
+            Error{} << "Image compression failed:" << e.what() << "for image" << job->key;
+            misses.clear();
+        }
+        std::uint32_t done = 0;
+        for(Tile* tile: batch) if(!check || tile->opened) {
+            tile->image = {};
+            tile->done = true;
+            ++done;
+        }
+        job->step(done);
+        if(!misses.empty()) {
+            std::lock_guard<std::mutex> lock{work.mutex};
+            work.misses.insert(work.misses.end(), misses.begin(), misses.end());
+        }
+    }
+    assembleImage(jobs, job);
+}
+
+void AssetCompiler::assembleImage(JobSystem& jobs, const std::shared_ptr<ImageJob>& job) {
+    TileWork& work = *job->tiles;
+    RunRecord& record = *editor().runRecord;
+    const std::optional<Trade::CompressedPixelFormat> target = compressedTarget();
+
+    /* Lines of the tiles whose batch ran, in tile order */
+    for(std::size_t i = 0; i != work.order.size(); ++i) {
+        const Tile& tile = work.distinct[work.order[i]];
+        if(!tile.done) continue;
+        const bool repeated = tile.index != i;
+        if(tile.cacheRejected && !repeated)
+            Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
+                << tile.index << "of image" << job->key;
+        if(tile.failure)
+            Error{} << "Image compression failed: could not transcode basis image for tile" << i << "of image"
+                << job->key << Debug::nospace << (tile.failure->empty() ? std::string{} : " - " + *tile.failure);
+        else if(tile.writeFailed && !repeated)
+            Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job->key;
+    }
+
+    std::vector<std::string> names;
+    std::vector<std::vector<char>> basisTiles;
+    std::vector<Trade::CompressedImageData> compressedTiles;
+    if(!work.cancelled) {
+        ImageTiles recorded{job->key, job->name, work.levels, {}, ImageTiles::reduce(job->levels.front())};
+        for(std::size_t i = 0; i != work.order.size(); ++i) {
+            const Tile& tile = work.distinct[work.order[i]];
+            /* A tile equal to one before it is taken from that one, as the
+               cache would have given it */
+            const bool repeated = tile.index != i;
+            if(repeated && tile.opened) {
+                ++tilesFromCache;
+                record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
+            }
+            recorded.fates.push_back(repeated && tile.opened ? TileFate::LocalCache : tile.fate);
+            names.push_back(tile.cached ? tile.name : std::string{});
+            basisTiles.push_back(tile.bytes ? *tile.bytes : std::vector<char>{});
+            if(tile.transcoded) compressedTiles.push_back(*tile.transcoded);
+            else if(target) compressedTiles.push_back(placeholderTile(*target, tile.size));
+        }
+        job->step(std::uint32_t(work.order.size() - work.distinct.size()));
         record.addImage(std::move(recorded));
     }
 
     std::vector<char> imageData;
     {
+        EditorSceneData& scene = data().scene();
         std::lock_guard<std::mutex> lock{scene.imagesMutex};
         EditorSceneData::CompiledImage& slot = scene.images[job->id];
         const bool current = slot.revision == job->revision;
-        if(!cancelled && current) {
+        if(!work.cancelled && current) {
             slot.basisTiles = std::move(basisTiles);
             slot.compressedTiles = std::move(compressedTiles);
             const Vector3i size = Data::readImageData(slot.imageData).value_or(Data::ImageDataView{Vector3i{job->levels.front().size, 1}, false, {}}).size;
             imageData = Data::createImageData(size, names);
         }
     }
+    /* Workers that join late find the work assembled and leave without
+       looking at the tiles */
     job->levels.clear();
+    work.distinct = {};
+    work.order = {};
     finishImageJob(jobs, job, std::move(imageData));
 }
 
-void AssetCompiler::compressTiles(std::vector<Tile>& tiles, const ImageJob& job, BasisImageConverter& converter,
+std::vector<AssetCompiler::Tile*> AssetCompiler::lookUpTiles(std::span<Tile* const> tiles, const ImageJob& job,
     BasisImporter& importer)
 {
-    /* Cache look-up: the cached tiles of the batch checked by one importer
-       run per cache level */
+    /* The cached tiles checked by one importer run per cache level */
     std::vector<CacheEntry> entries(tiles.size());
-    for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i].name;
+    for(std::size_t i = 0; i != tiles.size(); ++i) entries[i].name = tiles[i]->name;
+    const std::optional<Trade::CompressedPixelFormat> target = compressedTarget();
     compileCache.get(CacheKind::Tile, job.cacheDirectory, entries, [&](const std::vector<std::size_t>& indices) {
-        std::vector<std::span<const char>> bytes;
-        for(std::size_t i: indices) bytes.emplace_back(*entries[i].bytes);
-        std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
         std::vector<bool> good(indices.size());
-        for(std::size_t k = 0; k != indices.size(); ++k) if((good[k] = opened[k].valid))
-            tiles[indices[k]].transcoded = std::move(opened[k].image);
+        /* The same bytes as the image's previous compile had under this
+           name: the importer accepted them then, and its blocks for the
+           same target are still good */
+        std::vector<std::size_t> opening;
+        std::vector<std::span<const char>> bytes;
+        for(std::size_t k = 0; k != indices.size(); ++k) {
+            const std::vector<char>& entry = *entries[indices[k]].bytes;
+            const PreviousTiles::Tile* previous = nullptr;
+            if(job.previous) if(auto found = job.previous->tiles.find(entries[indices[k]].name); found != job.previous->tiles.end())
+                previous = &found->second;
+            if(previous && previous->bytes == entry &&
+               (target ? previous->transcoded && previous->transcoded->format == *target : true)) {
+                good[k] = true;
+                if(target) tiles[indices[k]]->transcoded = previous->transcoded;
+                continue;
+            }
+            opening.push_back(k);
+            bytes.emplace_back(entry);
+        }
+        if(opening.empty()) return good;
+        std::vector<BasisImporter::Opened> opened = importer.openAll(bytes);
+        for(std::size_t o = 0; o != opening.size(); ++o) if((good[opening[o]] = opened[o].valid))
+            tiles[indices[opening[o]]]->transcoded = std::move(opened[o].image);
         return good;
     });
+    RunRecord& record = *editor().runRecord;
+    std::vector<Tile*> misses;
     for(std::size_t i = 0; i != tiles.size(); ++i) {
-        Tile& tile = tiles[i];
+        Tile& tile = *tiles[i];
         if(entries[i].bytes) {
             tile.bytes = std::move(entries[i].bytes);
             tile.opened = tile.cached = true;
             tile.fate = entries[i].fromShared ? TileFate::SharedCache : TileFate::LocalCache;
             ++tilesFromCache;
-            editor().runRecord->count(RunRecord::CacheKind::Tiles,
+            record.count(RunRecord::CacheKind::Tiles,
                 entries[i].fromShared ? RunRecord::CacheLevel::Shared : RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
-        } else if(entries[i].localRejected)
-            Warning{} << "Failed loading image cache file:" << tile.path << Debug::nospace << ", re-compressing tile"
-                << tile.index << "of image" << job.key;
-    }
-
-    /* Encode what the cache did not have, then check that each encoded
-       tile transcodes before it goes into the cache. A tile equal to one
-       before it in the batch (a plain area) is encoded once and taken from
-       the first, as a batch of one tile at a time would find it cached. */
-    std::vector<std::size_t> encodedTiles;
-    std::vector<const Trade::ImageData*> images;
-    std::vector<std::pair<std::size_t, std::size_t>> repeatedTiles;
-    for(std::size_t i = 0; i != tiles.size(); ++i) {
-        if(tiles[i].opened) continue;
-        const auto first = std::find_if(encodedTiles.begin(), encodedTiles.end(),
-            [&](std::size_t e) { return tiles[e].path == tiles[i].path; });
-        if(first != encodedTiles.end()) {
-            repeatedTiles.emplace_back(i, *first);
             continue;
         }
-        encodedTiles.push_back(i);
-        images.push_back(&tiles[i].image);
+        tile.cacheRejected = entries[i].localRejected;
+        tile.sharedRejected = entries[i].sharedRejected;
+        misses.push_back(&tile);
     }
-    if(encodedTiles.empty()) return;
+    return misses;
+}
+
+void AssetCompiler::encodeTiles(std::span<Tile* const> tiles, const ImageJob& job, BasisImageConverter& converter,
+    BasisImporter& importer)
+{
+    /* Encode, then check that each encoded tile transcodes before it goes
+       into the cache */
+    if(tiles.empty()) return;
+    std::vector<const Trade::ImageData*> images;
+    for(const Tile* tile: tiles) images.push_back(&tile->image);
     converter.setValue("uastc", job.uastc ? "true" : "false");
     std::vector<std::string> reasons;
     std::vector<std::optional<std::vector<char>>> encoded = converter.convertToData(images, &reasons);
-    tilesEncoded += std::uint32_t(encodedTiles.size());
+    tilesEncoded += std::uint32_t(tiles.size());
     RunRecord& record = *editor().runRecord;
-    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(encodedTiles.size()));
+    record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Miss, std::uint32_t(tiles.size()));
     std::vector<std::span<const char>> encodedBytes;
     for(const std::optional<std::vector<char>>& bytes: encoded) if(bytes) encodedBytes.push_back(*bytes);
     std::vector<BasisImporter::Opened> opened = importer.openAll(encodedBytes);
-    /* One line per failed tile, with the encoder's reason when it gave one */
-    auto failed = [&](const Tile& tile, std::size_t k) {
-        Error{} << "Image compression failed: could not transcode basis image for tile" << tile.index << "of image"
-            << job.key << Debug::nospace << (reasons[k].empty() ? std::string{} : " - " + reasons[k]);
-    };
-    for(std::size_t k = 0, o = 0; k != encodedTiles.size(); ++k) {
-        Tile& tile = tiles[encodedTiles[k]];
+    for(std::size_t k = 0, o = 0; k != tiles.size(); ++k) {
+        Tile& tile = *tiles[k];
         if(!encoded[k] || !opened[o++].valid) {
-            failed(tile, k);
+            tile.failure = std::move(reasons[k]);
             continue;
         }
         tile.bytes = std::move(encoded[k]);
         tile.opened = true;
         tile.fate = TileFate::Encoded;
         tile.transcoded = std::move(opened[o - 1].image);
-        tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entries[encodedTiles[k]], *tile.bytes);
-        if(!tile.cached)
-            Error{} << "Failed writing cache file:" << tile.path << "for tile" << tile.index << "of image" << job.key;
+        CacheEntry entry;
+        entry.name = tile.name;
+        entry.sharedRejected = tile.sharedRejected;
+        tile.cached = compileCache.put(CacheKind::Tile, job.cacheDirectory, entry, *tile.bytes);
+        if(!tile.cached) tile.writeFailed = true;
         else record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Write);
-    }
-    for(const auto& [repeated, first]: repeatedTiles) {
-        if(!tiles[first].opened) {
-            const auto encodedAs = std::find(encodedTiles.begin(), encodedTiles.end(), first);
-            failed(tiles[repeated], std::size_t(encodedAs - encodedTiles.begin()));
-            continue;
-        }
-        tiles[repeated].bytes = tiles[first].bytes;
-        tiles[repeated].opened = true;
-        tiles[repeated].cached = tiles[first].cached;
-        tiles[repeated].transcoded = tiles[first].transcoded;
-        tiles[repeated].fate = TileFate::LocalCache;
-        ++tilesFromCache;
-        record.count(RunRecord::CacheKind::Tiles, RunRecord::CacheLevel::Local, RunRecord::CacheEvent::Hit);
     }
 }
 

@@ -29,6 +29,21 @@ ZandelleEditor::~ZandelleEditor() {
     tools.reset();
 }
 
+bool ZandelleEditor::setJobCount(std::string_view value) {
+    const Result<int> count = JobSystem::parseWorkerCount(value);
+    if(!count) {
+        Error{} << "ZandelleEditor::setJobCount():" << count.error();
+        return false;
+    }
+    if(jobSystem && jobSystem->workerCount() == *count) return true;
+    if(jobSystem) {
+        jobSystem->cancelAll();
+        jobSystem->waitForIdle();
+    }
+    jobSystem = std::make_unique<JobSystem>(*count);
+    return true;
+}
+
 void ZandelleEditor::resetData() {
     _data.reset();
     _data.emplace();

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,15 @@ class ZANDELLE_EXPORT ZandelleEditor {
         ZandelleEditor& operator=(const ZandelleEditor&) = delete;
 
         EditorData& data() { return *_data; }
+
+        /** The editor's jobs setting: how many worker threads the job
+            system runs, as the user wrote it (a whole number of at least 1).
+            Replaces the job system after its jobs were cancelled and
+            drained; the asset compiler's per-worker plug-ins follow at the
+            next project initialisation, so it is set before a project is
+            loaded or created. An unusable value is one Error line and
+            false, and the job system stays. */
+        bool setJobCount(std::string_view value);
         /** Destroys the editor data and constructs it again in place */
         void resetData();
 

@@ -1,5 +1,6 @@
 #include "Engine/Basis.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -69,6 +70,15 @@ int run(const std::string& executable, const std::vector<std::string>& arguments
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+/* run(), timed into @p runs */
+int timedRun(BasisRuns& runs, const std::string& executable, const std::vector<std::string>& arguments, const std::string& directory) {
+    const auto start = std::chrono::steady_clock::now();
+    const int code = run(executable, arguments, directory);
+    ++runs.runs;
+    runs.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return code;
+}
+
 bool isExecutable(const std::string& path) {
     return !path.empty() && ::access(path.c_str(), X_OK) == 0 && !Path::isDirectory(path);
 }
@@ -105,6 +115,22 @@ std::string basisExecutable() {
 #else
     return {};
 #endif
+}
+
+std::optional<double> basisStartupSeconds(const std::string& executable, int tries) {
+    BasisImageConverter converter{executable};
+    converter.setValue("threads", "1");
+    Trade::ImageData tiny{Trade::PixelFormat::RGBA8Unorm, {4, 4}, std::vector<std::uint8_t>(64, 0x80)};
+    const Trade::ImageData* const images[]{&tiny};
+    std::optional<double> best;
+    for(int i = 0; i < tries; ++i) {
+        const double before = converter.runs().seconds;
+        std::vector<std::string> reasons;
+        if(!converter.convertToData(images, &reasons).front()) return {};
+        const double seconds = converter.runs().seconds - before;
+        if(!best || seconds < *best) best = seconds;
+    }
+    return best;
 }
 
 BasisImageConverter::BasisImageConverter(std::string executable): _executable{std::move(executable)} {}
@@ -178,7 +204,7 @@ std::vector<std::optional<std::vector<char>>> BasisImageConverter::encode(std::s
     if(written.empty()) return out;
 
     _encodes += written.size();
-    const int code = run(_executable, arguments, _directory);
+    const int code = timedRun(_runs, _executable, arguments, _directory);
     std::vector<std::size_t> missing;
     for(const std::size_t i: written) {
         std::optional<std::vector<char>> data = Path::read(Path::join(output, "tile" + std::to_string(i) + ".basis"));
@@ -254,7 +280,7 @@ std::vector<BasisImporter::Opened> BasisImporter::openAll(std::span<const std::s
 
     /* A run stops at the first damaged file and its exit code does not say
        which: then every file gets a run of its own */
-    if(run(_executable, arguments, unpack) != 0) {
+    if(timedRun(_runs, _executable, arguments, unpack) != 0) {
         if(files.size() > 1) for(std::size_t i = 0; i != files.size(); ++i)
             out[i] = std::move(openAll(files.subspan(i, 1)).front());
         return out;

@@ -48,6 +48,17 @@ struct CompressedImageData {
     dependency script installs beside the sources */
 ZANDELLE_EXPORT std::string basisExecutable();
 
+/** Runs of the executable and the wall time they took */
+struct BasisRuns {
+    std::uint64_t runs = 0;
+    double seconds = 0.0;
+};
+
+/** What one run of the executable costs beyond its images: the wall time
+    of encoding a 4 x 4 image, the best of @p tries runs; empty when the
+    executable is missing or fails */
+ZANDELLE_EXPORT std::optional<double> basisStartupSeconds(const std::string& executable = basisExecutable(), int tries = 3);
+
 /** Encodes an eight-bit image into a .basis file.
 
     Configuration: "compression_level" (integer), "threads" (1 runs the
@@ -79,6 +90,8 @@ class ZANDELLE_EXPORT BasisImageConverter {
 
         /** Images encoded so far (successful or not) */
         std::uint64_t encodeCount() const { return _encodes; }
+        /** Runs of the executable so far */
+        BasisRuns runs() const { return _runs; }
 
     private:
         /* convertToData() without printing: @p reasons, one per image, get
@@ -89,6 +102,7 @@ class ZANDELLE_EXPORT BasisImageConverter {
         std::string _executable, _directory;
         std::map<std::string, std::string, std::less<>> _configuration;
         std::uint64_t _encodes = 0;
+        BasisRuns _runs;
 };
 
 /** Opens .basis files: validates and transcodes the first image's first
@@ -129,8 +143,12 @@ class ZANDELLE_EXPORT BasisImporter {
             target is "RGBA" */
         const std::optional<Trade::CompressedImageData>& image() const { return _image; }
 
+        /** Runs of the executable so far */
+        BasisRuns runs() const { return _runs; }
+
     private:
         std::string _executable, _directory;
+        BasisRuns _runs;
         bool _opened = false;
         std::optional<Trade::CompressedImageData> _image;
 };

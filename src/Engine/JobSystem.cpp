@@ -1,6 +1,8 @@
 #include "Engine/JobSystem.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string>
 
 #include "Base/Assert.h"
 
@@ -25,6 +27,14 @@ JobSystem::~JobSystem() {
     }
     _workAvailable.notify_all();
     for(std::thread& t: _workers) t.join();
+}
+
+Result<int> JobSystem::parseWorkerCount(std::string_view text) {
+    int count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if(text.empty() || error != std::errc{} || end != text.data() + text.size() || count < 1)
+        return resultError("the number of jobs must be a whole number of at least 1, not '" + std::string{text} + "'");
+    return count;
 }
 
 void JobSystem::enqueueReady(int id, const Job& job) {

@@ -37,11 +37,13 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "Base/Export.h"
+#include "Base/Result.h"
 #include "Base/Log.h"
 
 namespace ZandelleEngine {
@@ -67,6 +69,10 @@ class ZANDELLE_EXPORT JobSystem {
     public:
         /** @p workerCount 0 picks the number of hardware threads, at least 2. */
         explicit JobSystem(int workerCount = 0);
+
+        /** A worker count as a user writes it: a whole number of at least
+            1, or an error that says what is wrong in one line */
+        static Result<int> parseWorkerCount(std::string_view text);
         ~JobSystem();
         JobSystem(const JobSystem&) = delete;
         JobSystem& operator=(const JobSystem&) = delete;

@@ -241,25 +241,33 @@ void Preprocessor::addDefine(std::string_view name, std::string_view value, std:
 
 void Preprocessor::State::run() {
     std::string& out = p._output;
-    while(t.at(position) != '\0') {
-        const Skipped skipped = skipWhitespaceAndComments(t, position);
-        if(skipped.unclosed) {
-            fatal("Preprocess: found unclosed multiline comment");
-            return;
+    while(position < t.size) {
+        /* Outside directives the text moves over as it is: only a '#' (a
+           directive) or a comment, which may hide one, stops the copy, so
+           everything before the next of them goes at once */
+        std::size_t stop = position;
+        for(;; ++stop) {
+            while(stop < t.size && t.data[stop] != '#' && t.data[stop] != '/') ++stop;
+            if(stop == t.size || t.data[stop] == '#' || t.at(stop + 1) == '/' || t.at(stop + 1) == '*') break;
         }
-        if(active) out.append(t.data + position, skipped.position - position);
-        position = skipped.position;
+        /* Blanks before a comment go with it, so that nothing of them
+           moves over when the comment turns out unclosed */
+        if(stop != t.size && t.data[stop] == '/') while(stop > position && isBlank(t.data[stop - 1])) --stop;
+        if(active) out.append(t.data + position, stop - position);
+        position = stop;
+        if(position == t.size) break;
 
-        const Token token = tokenAt(t, position);
-        if(token.type == TokenType::End) break;
-        if(token.type == TokenType::Hash) {
-            if(!directive(token)) return;
+        if(t.data[position] != '#') {
+            const Skipped skipped = skipWhitespaceAndComments(t, position);
+            if(skipped.unclosed) {
+                fatal("Preprocess: found unclosed multiline comment");
+                return;
+            }
+            if(active) out.append(t.data + position, skipped.position - position);
+            position = skipped.position;
             continue;
         }
-        /* Nothing inside a token can start a comment or a directive, so the
-           whole token moves over at once */
-        if(active) out.append(t.data + token.start, token.length);
-        position = token.start + token.length;
+        if(!directive(Token{TokenType::Hash, position, 1})) return;
     }
 }
 

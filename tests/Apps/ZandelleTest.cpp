@@ -103,6 +103,9 @@ TEST_F(Zandelle, HelpVersionAndGlobalOptionsStandAnywhere) {
     const std::string after = ok("open " + q(project) + " --resources " + q(ZANDELLE_RESOURCES_DIR) + " --quiet");
     EXPECT_EQ(before.substr(0, before.find("Loaded in")), after.substr(0, after.find("Loaded in")));
     EXPECT_EQ(before.find("Loading project from"), std::string::npos) << before;
+    /* --jobs sets how many workers run */
+    ok("compile " + q(project) + " --quiet --jobs 3 --report " + q(dir / "report.html"));
+    EXPECT_NE(Path::readString(dir / "report.html").value_or("").find(", 3 job workers"), std::string::npos);
 }
 
 TEST_F(Zandelle, NewOpenUpgradeRecentTrust) {
@@ -232,6 +235,8 @@ TEST_F(Zandelle, FailuresSayWhyInOneLineWithTheirExitCode) {
         {"new " + q(dir / "caf\xe9.zdp") + " --quiet", 1, "zandelle: the project's name or path is not valid UTF-8"},
         {"upgrade " + q(project) + " --out /nonexistent/dir/x.zdp", 1, "zandelle: no directory /nonexistent/dir to save into"},
         {"set " + q(project) + " /objects/a '{}' --lock-wait soon", 2, "zandelle: --lock-wait needs a number of seconds"},
+        {"open a.zdp --jobs 0", 2, "zandelle: --jobs: the number of jobs must be a whole number of at least 1, not '0'"},
+        {"--jobs many open a.zdp", 2, "zandelle: --jobs: the number of jobs must be a whole number of at least 1, not 'many'"},
         {"open " + q(bad) + " --quiet", 1, "Failed parsing project from " + bad},
         {"open " + q(dir / "missing.zdp") + " --quiet", 1, "Failed loading project from " + (dir / "missing.zdp")},
         {"upgrade " + q(bad) + " --dry-run --quiet", 1, "Failed parsing project from " + bad},
@@ -303,6 +308,10 @@ TEST_F(Zandelle, BackgroundJobsTimedAndBarsOnlyOnATerminal) {
         const std::unique_ptr<ProjectFile> summary = parsed(ok(command + " --json --quiet", Stdout, environment));
         EXPECT_GE((*summary)["timings/jobsSeconds"].asFloat(), 0.5f) << command;
     }
+    /* Its runs follow the step times; an encoder that fails gives no
+       start-up figure */
+    const std::string timings = ok("compile " + q(project) + " --timings --quiet", Stdout, environment);
+    EXPECT_TRUE(std::regex_search(timings, std::regex{"\nencoder 1 runs [0-9.]+ s\n"})) << timings;
 
     const std::regex bar{"Compressing textures [0-9]+/[0-9]+ \\["};
     const std::string piped = ok("open --quiet " + q(project), Stderr, environment);
@@ -631,7 +640,7 @@ TEST_F(Zandelle, WatchRecompilesEachSavedFileAndEachEditOfTheProjectFile) {
         const std::string relative = std::string{"w/"} + file.file, path = dir / relative;
         const std::string contents = Path::readString(path).value_or("");
         if(way == 0) dir.write(relative, contents);
-        if(way == 1) ASSERT_TRUE(Path::move(dir.write(relative + ".tmp", contents), path));
+        if(way == 1) { ASSERT_TRUE(Path::move(dir.write(relative + ".tmp", contents), path)); }
         if(way == 2) {
             ASSERT_TRUE(Path::remove(path));
             dir.write(relative, contents);

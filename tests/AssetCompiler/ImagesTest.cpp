@@ -1,4 +1,6 @@
 #include <atomic>
+#include <chrono>
+#include <set>
 #include <cinttypes>
 #include <thread>
 #include <tuple>
@@ -150,10 +152,14 @@ TEST_F(ImagesTest, CompressionAndItsCache) {
     EXPECT_EQ(progress->title(), "Compressing textures");
     EXPECT_EQ(progress->done.load(), progress->total.load());
 
-    /* Unchanged: everything from the cache */
+    /* Unchanged: everything from the cache, with the same blocks (taken
+       from the previous compile, as the cache files are unchanged) */
+    const std::vector<char> blocks = photo.compressedTiles[2].data;
     compiler().compile("images");
     waitForJobs();
     EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), compiler().tilesFromCache.load()), std::tuple(3, 3));
+    ASSERT_EQ(slot("photo").compressedTiles.size(), 3u);
+    EXPECT_EQ(slot("photo").compressedTiles[2].data, blocks);
 
     /* A cut cache file is reported and written again */
     const std::string damaged = cache(view->names[1] + ".basis");
@@ -178,6 +184,46 @@ TEST_F(ImagesTest, EqualTilesAreEncodedOnce) {
     ASSERT_EQ(slot("plain").basisTiles.size(), 9u);
     EXPECT_EQ(slot("plain").basisTiles[8], slot("plain").basisTiles[0]);
     EXPECT_EQ(slot("plain").compressedTiles[8].data, slot("plain").compressedTiles[0].data);
+}
+
+TEST_F(ImagesTest, OneImagesTilesSpreadOverTheWorkersInOrder) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    ASSERT_GE(editor.jobSystem->workerCount(), 2);
+    /* 2 x 2 tiles and one of the level below */
+    const ImageData image = noise({512, 512}, 3);
+    addImage("photo", image, R"("compression": "etc1s")");
+    LogCapture log;
+    compiler().compile("images");
+    waitForJobs();
+    EXPECT_EQ(log.problems(), "");
+    std::set<int> workers;
+    for(const RunSpan& span: editor.runRecord->spans())
+        if(span.kind == RunSpanKind::Tiles && span.label == "photo") workers.insert(span.worker);
+    EXPECT_GE(workers.size(), 2u);
+    /* Whichever worker encoded a tile, the list keeps tile order */
+    const std::optional<Data::ImageDataView> view = Data::readImageData(slot("photo").imageData);
+    ASSERT_TRUE(view && view->names.size() == 5);
+    for(int i = 0; i != 4; ++i)
+        EXPECT_EQ(view->names[std::size_t(i)], AssetCompiler::tileCacheName(ImageTools::tile(image, i % 2, i/2), false)) << i;
+    EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), slot("photo").basisTiles.size()), std::tuple(5, 5));
+}
+
+TEST_F(ImagesTest, CancellingWhileTilesEncodeStillEndsTheChainOnce) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    addImage("photo", noise({512, 512}, 5), R"("compression": "etc1s")");
+    const std::uint32_t images = counter(AssetType::Images);
+    compiler().compile("images");
+    /* Once the mips are made, the tiles are named and being encoded */
+    auto mipsDone = [&] {
+        for(const RunSpan& span: editor.runRecord->spans()) if(span.kind == RunSpanKind::Mips) return true;
+        return false;
+    };
+    for(int i = 0; i != 20000 && !mipsDone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds{1});
+    editor.jobSystem->cancelAll();
+    waitForJobs();
+    /* The follow-up ran once, and a cancelled image keeps what it had */
+    EXPECT_EQ(counter(AssetType::Images), images + 2);
+    EXPECT_EQ(std::tuple(compiler().imagesCompressed.load(), slot("photo").basisTiles.size()), std::tuple(0, 0));
 }
 
 TEST_F(ImagesTest, RecompilingWhileTheJobRunsDiscardsItsResult) {

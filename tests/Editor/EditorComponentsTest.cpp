@@ -4,6 +4,7 @@
 
 #include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
+#include "Support/LogCapture.h"
 #include "Support/TempDirectory.h"
 #include "Tools/Version.h"
 
@@ -15,6 +16,17 @@ TEST(ProjectVersion, PrereleasesSortBelowTheirRelease) {
         {{1, 0, 0, 1}, {1, 0, 0, 2}, true}, {{1, 0, 0, 2}, {1, 0, 0, 2}, false}, {{1, 0, 0, 0}, {1, 0, 0, 2}, false},
         {{1, 0, 0, 3}, {1, 0, 0, 0}, true}, {{0, 9, 5, 0}, {1, 0, 0, 2}, true}};
     for(const auto& d: Data) EXPECT_EQ(d.a < d.b, d.less) << d.a.patch << d.a.prerelease << " " << d.b.prerelease;
+}
+
+TEST(ZandelleEditor, JobCountSettingReplacesTheWorkers) {
+    ZandelleEditor editor{2};
+    ASSERT_TRUE(editor.setJobCount("3"));
+    EXPECT_EQ(editor.jobSystem->workerCount(), 3);
+    /* A bad value keeps the workers there are */
+    Testing::LogCapture log;
+    EXPECT_FALSE(editor.setJobCount("0"));
+    EXPECT_EQ(log.problems(), "ZandelleEditor::setJobCount(): the number of jobs must be a whole number of at least 1, not '0'\n");
+    EXPECT_EQ(editor.jobSystem->workerCount(), 3);
 }
 
 TEST(EditorState, RoundTripAndRejection) {

@@ -127,3 +127,13 @@ TEST(JobSystem, JobsLogWhereTheirDispatcherLogged) {
     jobs.waitForIdle();
     EXPECT_EQ(log.all(), "job\nfollow-up\n");
 }
+
+TEST(JobSystem, WorkerCountAsAUserWritesIt) {
+    EXPECT_EQ(*JobSystem::parseWorkerCount("1"), 1);
+    EXPECT_EQ(*JobSystem::parseWorkerCount("12"), 12);
+    for(const char* bad: {"0", "-3", "", "two", "4x", " 4", "2.5", "99999999999"}) {
+        const Result<int> count = JobSystem::parseWorkerCount(bad);
+        ASSERT_FALSE(count) << bad;
+        EXPECT_EQ(count.error(), "the number of jobs must be a whole number of at least 1, not '" + std::string{bad} + "'");
+    }
+}
