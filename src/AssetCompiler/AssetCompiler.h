@@ -238,6 +238,10 @@ class ZANDELLE_EXPORT AssetCompiler {
             any thread that is no worker */
         ImagePlugins& threadImagePlugins();
 
+        /** The editor's job system was replaced, with no job running: once
+            image compression is set up, every worker gets its plug-ins */
+        void workersChanged();
+
         /** Tiles one run of the encoder takes; 0 (the default) takes large
             batches while many tiles are left and smaller ones towards the
             end, so that all workers finish together */
@@ -318,6 +322,7 @@ class ZANDELLE_EXPORT AssetCompiler {
         struct ImageJob;
         /* Target format and per-worker instances, created where missing */
         void initializeImageCompression();
+        void addImagePluginSets();
         /* Job bodies of image compression and the end of a job chain */
         void dispatchImageJob(JobSystem& jobs, const std::shared_ptr<ImageJob>& job, void(AssetCompiler::*body)(JobSystem&, const std::shared_ptr<ImageJob>&));
         void generateMipsAndCompress(JobSystem& jobs, const std::shared_ptr<ImageJob>& job);

@@ -178,7 +178,16 @@ void AssetCompiler::initializeImageCompression() {
     pendingImageJobs = 0;
     _previousTiles.clear();
 
+    addImagePluginSets();
+}
+
+void AssetCompiler::workersChanged() {
+    if(!imagePlugins.empty()) addImagePluginSets();
+}
+
+void AssetCompiler::addImagePluginSets() {
     /* One set per worker and one for the owning thread */
+    ZandelleEditor& e = editor();
     const std::size_t sets = std::size_t(std::max(e.jobSystem ? e.jobSystem->workerCount() : 0, 1)) + 1;
     imagePlugins.resize(std::max(imagePlugins.size(), sets));
     for(ImagePlugins& p: imagePlugins) {
@@ -199,8 +208,8 @@ void AssetCompiler::initializeImageCompression() {
 AssetCompiler::ImagePlugins& AssetCompiler::threadImagePlugins() {
     ZE_ASSERT(!imagePlugins.empty());
     const int worker = JobSystem::workerId();
-    /* More workers than sets: the job system was replaced after the
-       project was initialised, and two workers would share one */
+    /* More workers than sets: the job system was replaced other than by
+       ZandelleEditor::setJobCount(), and two workers would share one */
     ZE_ASSERT(worker < 0 || std::size_t(worker) + 1 < imagePlugins.size());
     return imagePlugins[worker >= 0 ? std::size_t(worker) : imagePlugins.size() - 1];
 }

@@ -41,6 +41,7 @@ bool ZandelleEditor::setJobCount(std::string_view value) {
         jobSystem->waitForIdle();
     }
     jobSystem = std::make_unique<JobSystem>(*count);
+    for(const Listener& listener: jobSystemReplacedListeners) listener(*this);
     return true;
 }
 

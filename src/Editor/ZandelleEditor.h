@@ -49,9 +49,8 @@ class ZANDELLE_EXPORT ZandelleEditor {
         /** The editor's jobs setting: how many worker threads the job
             system runs, as the user wrote it (a whole number of at least 1).
             Replaces the job system after its jobs were cancelled and
-            drained; the asset compiler's per-worker plug-ins follow at the
-            next project initialisation, so it is set before a project is
-            loaded or created. An unusable value is one Error line and
+            drained, then calls jobSystemReplacedListeners, so that what is
+            kept per worker follows. An unusable value is one Error line and
             false, and the job system stays. */
         bool setJobCount(std::string_view value);
         /** Destroys the editor data and constructs it again in place */
@@ -85,6 +84,9 @@ class ZANDELLE_EXPORT ZandelleEditor {
         /** Called on the reload job's worker after shaders were loaded again
             from disk */
         std::vector<Listener> shadersReloadedListeners;
+        /** Called by setJobCount() with the new job system in place and no
+            job running */
+        std::vector<Listener> jobSystemReplacedListeners;
 
         /** (title, text) messages the editor shows to the user */
         std::vector<std::pair<std::string, std::string>> userMessages;

@@ -27,6 +27,9 @@ EditorTools& editorTools(ZandelleEditor& editor) {
             e.assetCompiler->compile("shaders");
             e.assetCompiler->compile("pipelines");
         });
+        editor.jobSystemReplacedListeners.push_back([](ZandelleEditor& e) {
+            if(e.assetCompiler) e.assetCompiler->workersChanged();
+        });
     }
     return *editor.tools;
 }

@@ -208,6 +208,19 @@ TEST_F(ImagesTest, OneImagesTilesSpreadOverTheWorkersInOrder) {
     EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), slot("photo").basisTiles.size()), std::tuple(5, 5));
 }
 
+/* Workers added by the jobs setting after the project was set up get
+   plug-ins of their own, so that none shares another's */
+TEST_F(ImagesTest, WorkersAddedAfterTheProjectWasSetUpCompressToo) {
+    if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
+    ASSERT_TRUE(editor.setJobCount(std::to_string(editor.jobSystem->workerCount() + 3)));
+    addImage("photo", noise({600, 300}, 4), R"("compression": "etc1s")");
+    LogCapture log;
+    compiler().compile("images");
+    waitForJobs();
+    EXPECT_EQ(log.problems(), "");
+    EXPECT_EQ(std::tuple(compiler().tilesEncoded.load(), slot("photo").basisTiles.size()), std::tuple(9, 9));
+}
+
 TEST_F(ImagesTest, CancellingWhileTilesEncodeStillEndsTheChainOnce) {
     if(!basisAvailable()) GTEST_SKIP() << "no Basis encoder installed";
     addImage("photo", noise({512, 512}, 5), R"("compression": "etc1s")");
