@@ -7,6 +7,9 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,6 +20,7 @@
 #include <glslang/Public/ShaderLang.h>
 
 #include "Base/Format.h"
+#include "Base/Path.h"
 #include "Base/String.h"
 
 namespace ZandelleEngine {
@@ -108,14 +112,23 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-/* The front end runs in a child process. Its preprocessor evaluates #if
-   expressions recursively, a call per parenthesis, unary operator or macro
-   expanded into them, so a few kilobytes of text overflow any stack, and
-   macros that expand to several copies of each other take exponential time;
-   a crash or a hang of the child is an answer of its own. The child only
-   parses and writes to a pipe: "1" or "0" for accepted, then the info log. */
-FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
-    initializeFrontEnd();
+/* The state letter and the processor time in clock ticks of process @p pid,
+   from /proc; a state of 0 when it cannot be read */
+std::pair<char, long long> processState(pid_t pid) {
+    const std::string stat = Path::readString(format("/proc/{}/stat", pid)).value_or("");
+    const std::size_t name = stat.rfind(')');
+    if(name == std::string::npos) return {0, 0};
+    const std::vector<std::string> fields = String::splitWithoutEmptyParts(std::string_view{stat}.substr(name + 1), ' ');
+    if(fields.size() < 13) return {0, 0};
+    long long utime = 0, stime = 0;
+    std::from_chars(fields[11].data(), fields[11].data() + fields[11].size(), utime);
+    std::from_chars(fields[12].data(), fields[12].data() + fields[12].size(), stime);
+    return {fields[0].empty() ? char(0) : fields[0][0], utime + stime};
+}
+
+/* One run of the front end in a child process; @p stuck tells whether the
+   child slept without using the processor and was killed */
+FrontEndRun parseInChild(const std::string& text, EShLanguage language, bool& stuck) {
     FrontEndRun out;
     int fds[2];
     if(::pipe2(fds, O_CLOEXEC) != 0) {
@@ -145,13 +158,23 @@ FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
     std::string answer;
     bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds{FrontEndSeconds};
+    /* Seconds in a row the child slept without using the processor */
+    int asleep = 0;
+    long long processorTime = -1;
     for(;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         pollfd poll{fds[0], POLLIN, 0};
-        const int ready = left > 0 ? ::poll(&poll, 1, int(left)) : 0;
+        const int ready = left > 0 ? ::poll(&poll, 1, int(std::min<long long>(left, 1000))) : 0;
         if(ready < 0 && errno == EINTR) continue;
+        if(ready == 0 && left > 1000) {
+            const auto [state, ticks] = processState(pid);
+            asleep = state == 'S' && ticks == processorTime ? asleep + 1 : 0;
+            processorTime = ticks;
+            if(asleep < 2) continue;
+            stuck = true;
+        }
         if(ready <= 0) {
-            timedOut = ready == 0;
+            timedOut = ready == 0 && !stuck;
             ::kill(pid, SIGKILL);
             break;
         }
@@ -165,7 +188,8 @@ FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
     int status = 0;
     while(::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 
-    if(timedOut) out.failure = format("the GLSL front end did not finish within {} seconds", FrontEndSeconds);
+    if(stuck) out.failure = "the GLSL front end stopped without an answer";
+    else if(timedOut) out.failure = format("the GLSL front end did not finish within {} seconds", FrontEndSeconds);
     else if(WIFSIGNALED(status)) out.failure = format("the GLSL front end crashed (signal {})", WTERMSIG(status));
     else if(!WIFEXITED(status) || WEXITSTATUS(status) != 0 || answer.empty())
         out.failure = "the GLSL front end ended without an answer";
@@ -174,6 +198,25 @@ FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
         out.infoLog = answer.substr(1);
     }
     return out;
+}
+
+/* The front end runs in a child process. Its preprocessor evaluates #if
+   expressions recursively, a call per parenthesis, unary operator or macro
+   expanded into them, so a few kilobytes of text overflow any stack, and
+   macros that expand to several copies of each other take exponential time;
+   a crash or a hang of the child is an answer of its own. The child only
+   parses and writes to a pipe: "1" or "0" for accepted, then the info log.
+   fork() copies only the calling thread, so a lock another thread held at
+   that moment (an allocator's, under some sanitizers) stays taken in the
+   child for good: a child that sleeps for two seconds without using the
+   processor is killed and the text parsed again in a new one. */
+FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
+    initializeFrontEnd();
+    for(int attempt = 1; ; ++attempt) {
+        bool stuck = false;
+        FrontEndRun run = parseInChild(text, language, stuck);
+        if(!stuck || attempt == 3) return run;
+    }
 }
 
 }
