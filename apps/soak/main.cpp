@@ -71,6 +71,28 @@ int exitStatus(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+/* What the kills of one phase left */
+struct KillTally {
+    int oldCount = 0, newCount = 0, finished = 0;
+};
+
+/* Lets the command @p pid run for a random part of its uninterrupted time
+   @p seconds (every other trial in its last third, where the saves
+   happen), kills it, and classifies the project file it was writing as
+   the old text, the new one or neither (a problem) */
+void killAndClassify(pid_t pid, int trial, double seconds, std::mt19937& random, const std::string& project,
+    const std::string& oldText, const std::string& newText, KillTally& tally, std::vector<std::string>& problems)
+{
+    std::uniform_real_distribution<double> anywhere{0.0, seconds*1.1}, late{seconds*0.67, seconds*1.05};
+    std::this_thread::sleep_for(std::chrono::duration<double>(trial % 2 ? anywhere(random) : late(random)));
+    ::kill(pid, SIGKILL);
+    if(exitStatus(pid) == 0) ++tally.finished;
+    const std::string text = Path::readString(project).value_or("<unreadable>");
+    if(text == oldText) ++tally.oldCount;
+    else if(text == newText) ++tally.newCount;
+    else problems.push_back(fmt::format("project file is neither old nor new ({} bytes)", text.size()));
+}
+
 /* Temporary files beside each saved file: more than one for any is a pile-up */
 std::size_t temporaryFiles(const std::string& directory, bool& pileUp) {
     std::size_t count = 0;
@@ -126,23 +148,15 @@ int killTrials(const char* what, const std::string& zandelle, const std::vector<
     }
     newText = Path::readString(project).value_or("");
 
-    /* As for upgrades: every other kill late in the run, where it saves */
-    std::uniform_real_distribution<double> anywhere{0.0, seconds*1.1}, late{seconds*0.67, seconds*1.05};
-    int oldCount = 0, newCount = 0, finished = 0, damaged = 0, failures = 0;
+    KillTally tally;
+    int damaged = 0, failures = 0;
     for(int trial = 1; trial <= trials; ++trial) {
         removeTiles(cache);
         if(!Path::writeAtomic(project, oldText)) return 1;
         const pid_t pid = start(zandelle, arguments);
         if(pid < 0) return 1;
-        std::this_thread::sleep_for(std::chrono::duration<double>(trial % 2 ? anywhere(random) : late(random)));
-        ::kill(pid, SIGKILL);
-        if(exitStatus(pid) == 0) ++finished;
-
         std::vector<std::string> problems;
-        const std::string text = Path::readString(project).value_or("<unreadable>");
-        if(text == oldText) ++oldCount;
-        else if(text == newText) ++newCount;
-        else problems.push_back(fmt::format("project file is neither old nor new ({} bytes)", text.size()));
+        killAndClassify(pid, trial, seconds, random, project, oldText, newText, tally, problems);
         const int damage = cacheDamage(zandelle, project, errors);
         if(damage) problems.push_back(damage < 0 ? std::string{"the compile afterwards failed"} :
             fmt::format("{} damaged cache files", damage));
@@ -156,11 +170,11 @@ int killTrials(const char* what, const std::string& zandelle, const std::vector<
         for(const std::string& p: problems) std::printf("%s trial %d: %s\n", what, trial, p.c_str());
         if(!problems.empty()) ++failures;
     }
-    const std::string outcome = oldText == newText ? fmt::format("project unchanged {}, other {}", oldCount, trials - oldCount) :
-        fmt::format("project old {}, new {}, other {}", oldCount, newCount, trials - oldCount - newCount);
+    const std::string outcome = oldText == newText ? fmt::format("project unchanged {}, other {}", tally.oldCount, trials - tally.oldCount) :
+        fmt::format("project old {}, new {}, other {}", tally.oldCount, tally.newCount, trials - tally.oldCount - tally.newCount);
     std::printf("%s: %d kills within %.2f s; %s; %d finished before the kill; "
         "damaged cache files after them %d; %d trials with problems\n",
-        what, trials, seconds*1.1, outcome.c_str(), finished, damaged, failures);
+        what, trials, seconds*1.1, outcome.c_str(), tally.finished, damaged, failures);
     return failures ? 1 : 0;
 }
 
@@ -224,24 +238,15 @@ int main(int argc, char** argv) {
     const std::string project = Path::join(work, "project/Soak.zdp");
     Path::make(Path::path(project));
     std::mt19937 random{seed};
-    /* Every other kill lands anywhere in the run, the rest in its last
-       third, where the saves happen */
-    std::uniform_real_distribution<double> anywhere{0.0, seconds*1.1}, late{seconds*0.67, seconds*1.05};
-    int oldCount = 0, newCount = 0, finished = 0, failures = 0;
+    KillTally tally;
+    int failures = 0;
     std::size_t mostTemporaries = 0;
     for(int trial = 1; trial <= trials; ++trial) {
         if(!Path::writeAtomic(project, oldText)) return 1;
         const pid_t pid = startUpgrade(zandelle, project);
         if(pid < 0) return 1;
-        std::this_thread::sleep_for(std::chrono::duration<double>(trial % 2 ? anywhere(random) : late(random)));
-        ::kill(pid, SIGKILL);
-        if(exitStatus(pid) == 0) ++finished;
-
         std::vector<std::string> problems;
-        const std::string text = Path::readString(project).value_or("<unreadable>");
-        if(text == oldText) ++oldCount;
-        else if(text == newText) ++newCount;
-        else problems.push_back(fmt::format("project file is neither old nor new ({} bytes)", text.size()));
+        killAndClassify(pid, trial, seconds, random, project, oldText, newText, tally, problems);
 
         const std::string recent = Path::join(appData, "ZandelleEngine/recent_projects.txt");
         if(Path::exists(recent)) {
@@ -269,7 +274,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%d trials: project old %d, new %d, other %d; %d upgrades finished before the kill; "
         "at most %zu temporary files at once (one per saved file at most); %d trials with problems\n",
-        trials, oldCount, newCount, trials - oldCount - newCount, finished, mostTemporaries, failures);
+        trials, tally.oldCount, tally.newCount, trials - tally.oldCount - tally.newCount, tally.finished, mostTemporaries, failures);
 
     /* A smaller project with an image that is compressed into tiles */
     const std::string small = Path::join(work, "small/Small.zdp");
