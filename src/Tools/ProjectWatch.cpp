@@ -1,9 +1,15 @@
 #include "Tools/ProjectWatch.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "AssetCompiler/AssetCompiler.h"
 #include "Base/Log.h"
@@ -65,6 +71,83 @@ std::pair<std::size_t, std::size_t> commonEnds(std::string_view a, std::string_v
     while(suffix + Page <= most && std::memcmp(a.data() + a.size() - suffix - Page, b.data() + b.size() - suffix - Page, Page) == 0) suffix += Page;
     while(suffix < most && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
     return {prefix, suffix};
+}
+
+/* Pieces a file is read and compared in: small enough to be compared
+   while still in the processor's cache */
+constexpr std::size_t Piece = 256*1024;
+
+/* Reads pieces [@p first, @p last) of the file into @p text and marks in
+   @p sameAtStart and @p sameAtEnd whether each equals the bytes of
+   @p known at the same offset from the start and from the end; false when
+   the file ended early */
+bool readPieces(int fd, std::string& text, std::string_view known, std::size_t first, std::size_t last,
+                std::vector<char>& sameAtStart, std::vector<char>& sameAtEnd) {
+    const std::size_t size = text.size();
+    for(std::size_t piece = first; piece != last; ++piece) {
+        const std::size_t begin = piece*Piece, end = std::min(size, begin + Piece);
+        for(std::size_t at = begin; at != end; ) {
+            const ssize_t n = ::pread(fd, text.data() + at, end - at, off_t(at));
+            if(n < 0 && errno == EINTR) continue;
+            if(n <= 0) return false;
+            at += std::size_t(n);
+        }
+        sameAtStart[piece] = end <= known.size() && std::memcmp(text.data() + begin, known.data() + begin, end - begin) == 0;
+        sameAtEnd[piece] = begin + known.size() >= size &&
+            std::memcmp(text.data() + begin, known.data() + begin + known.size() - size, end - begin) == 0;
+    }
+    return true;
+}
+
+/* Reads the file @p path into @p text, reusing its memory, and returns
+   how many bytes it shares with @p known at its start and, before that,
+   at its end, as commonEnds() does. A large file is read in two halves at
+   once, each piece compared while it is fresh, so that a change to a big
+   project file costs about one read of it. Nothing when the file cannot
+   be read. */
+std::optional<std::pair<std::size_t, std::size_t>> readAndCompare(const std::string& path, std::string_view known, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY|O_CLOEXEC);
+    if(fd < 0) return {};
+    struct stat info;
+    if(::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    text.resize(std::size_t(info.st_size));
+    const std::size_t pieces = (text.size() + Piece - 1)/Piece;
+    std::vector<char> sameAtStart(pieces), sameAtEnd(pieces);
+    bool whole;
+    if(pieces < 8) whole = readPieces(fd, text, known, 0, pieces, sameAtStart, sameAtEnd);
+    else {
+        bool back = false;
+        std::thread other{[&] { back = readPieces(fd, text, known, pieces/2, pieces, sameAtStart, sameAtEnd); }};
+        whole = readPieces(fd, text, known, 0, pieces/2, sameAtStart, sameAtEnd);
+        other.join();
+        whole = whole && back;
+    }
+    /* A file written while it was read (shorter or longer than its size
+       said) is read again as a whole */
+    char more;
+    whole = whole && ::pread(fd, &more, 1, off_t(text.size())) == 0;
+    ::close(fd);
+    if(!whole) {
+        std::optional<std::string> again = Path::readString(path);
+        if(!again) return {};
+        text = std::move(*again);
+        return commonEnds(known, text);
+    }
+
+    /* Whole pieces that are the same, then the bytes of the first piece
+       that is not, from either end */
+    const std::size_t shorter = std::min(known.size(), text.size());
+    std::size_t prefix = std::size_t(std::find(sameAtStart.begin(), sameAtStart.end(), 0) - sameAtStart.begin())*Piece;
+    prefix = std::min(prefix, shorter);
+    while(prefix < shorter && known[prefix] == text[prefix]) ++prefix;
+    const std::size_t most = shorter - prefix;
+    std::size_t suffix = std::size_t(std::find(sameAtEnd.rbegin(), sameAtEnd.rend(), 0) - sameAtEnd.rbegin());
+    suffix = suffix == 0 ? 0 : std::min(text.size() - (pieces - suffix)*Piece, most);
+    while(suffix < most && known[known.size() - 1 - suffix] == text[text.size() - 1 - suffix]) ++suffix;
+    return std::pair{prefix, suffix};
 }
 
 const JsonValue* memberOf(const JsonValue& object, const char* name) {
@@ -158,8 +241,7 @@ void ProjectWatch::readSpans() {
     Json::parse(scratch, _knownText, _spans);
 }
 
-bool ProjectWatch::handleRecordEdit(const std::string& text) {
-    const auto [prefix, suffix] = commonEnds(_knownText, text);
+bool ProjectWatch::handleRecordEdit(const std::string& text, std::size_t prefix, std::size_t suffix) {
     /* The last record that starts at or before the first changed byte,
        which must also hold the last one */
     auto span = std::upper_bound(_spans.begin(), _spans.end(), prefix,
@@ -193,17 +275,18 @@ bool ProjectWatch::handleRecordEdit(const std::string& text) {
 }
 
 bool ProjectWatch::handleProjectFile() {
-    std::optional<std::string> text = Path::readString(_projectFile);
-    if(!text || *text == _knownText) return false;
+    std::string& text = _readBuffer;
+    const std::optional<std::pair<std::size_t, std::size_t>> same = readAndCompare(_projectFile, _knownText, text);
+    if(!same || (same->first == text.size() && text.size() == _knownText.size())) return false;
 
     ChangeTracker& tracker = *_editor.changeTracker;
     /* An edit of one record is read alone; anything else reads the whole
        file and compares every record with the document */
-    if(!handleRecordEdit(*text)) {
+    if(!handleRecordEdit(text, same->first, same->second)) {
         ProjectFile disk;
         std::string reason;
         std::vector<Json::MemberSpan> spans;
-        if(!disk.parse(*text, &reason, &spans)) {
+        if(!disk.parse(text, &reason, &spans)) {
             Warning{} << "Cannot read the changed project file" << _projectFile + ":" << reason;
             return false;
         }
@@ -214,7 +297,9 @@ bool ProjectWatch::handleProjectFile() {
         diffMembers(tracker, "/settings/", memberOf(memory, "settings"), memberOf(read, "settings"));
         _spans = std::move(spans);
     }
-    _knownText = std::move(*text);
+    /* The text read is the known one; the old one's memory takes the next
+       read */
+    std::swap(_knownText, text);
 
     tracker.dispatch();
     compileListedObjects(_editor);

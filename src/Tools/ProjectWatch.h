@@ -110,9 +110,10 @@ class ZANDELLE_EXPORT ProjectWatch {
 
         void queue(const std::string& path);
         bool handleProjectFile();
-        /* Queues the edit when @p text differs from the known text inside
-           one record or settings group only; false otherwise */
-        bool handleRecordEdit(const std::string& text);
+        /* Queues the edit when @p text, which shares @p prefix bytes at its
+           start and @p suffix at its end with the known text, differs from
+           it inside one record or settings group only; false otherwise */
+        bool handleRecordEdit(const std::string& text, std::size_t prefix, std::size_t suffix);
         void readSpans();
 
         ZandelleEditor& _editor;
@@ -122,6 +123,8 @@ class ZANDELLE_EXPORT ProjectWatch {
         std::string _projectFile;
         /* The project file's text as last read or written */
         std::string _knownText;
+        /* The memory the project file is read into, kept between reads */
+        std::string _readBuffer;
         /* Where each record and settings group lies in it */
         std::vector<Json::MemberSpan> _spans;
         std::map<std::string, Pending> _queue;
