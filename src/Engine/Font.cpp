@@ -225,6 +225,10 @@ std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face, cons
     auto u16 = [&](std::size_t at) { return std::uint32_t(t[at] << 8 | t[at + 1]); };
     if(u16(0) != 0) return pairs;
     const std::uint32_t tables = u16(2);
+    /* Glyph ids of the table are 16-bit: a flag per id answers whether a
+       pair is wanted without hashing, for tables of thousands of pairs */
+    std::vector<char> isWanted(0x10000, 0);
+    for(const auto& entry: wanted) if(entry.first < isWanted.size()) isWanted[entry.first] = 1;
     std::size_t at = 4;
     for(std::uint32_t i = 0; i != tables && at + 14 <= size; ++i) {
         const std::uint32_t length = u16(at + 2), coverage = u16(at + 4);
@@ -239,7 +243,7 @@ std::unordered_map<std::uint32_t, std::int32_t> readKernTable(FT_Face face, cons
         const std::size_t end = at + 14 + std::size_t(count)*6;
         if((coverage & 0x7) == 0x1 && end <= size) {
             for(std::size_t p = at + 14; p != end; p += 6) {
-                if(!wanted.count(u16(p)) || !wanted.count(u16(p + 2))) continue;
+                if(!isWanted[u16(p)] || !isWanted[u16(p + 2)]) continue;
                 const std::int32_t value = std::int16_t(u16(p + 4));
                 std::int32_t& slot = pairs[u16(p) << 16 | u16(p + 2)];
                 slot = coverage & 0x8 ? value : slot + value;
@@ -269,7 +273,10 @@ void buildBands(const std::vector<Data::GlyphCurve>& curves, std::size_t first, 
     const float extent = high - low, margin = extent*1e-5f;
     const float perBand = extent > 0.0f ? float(bandCount)/extent : 0.0f;
     items.clear();
-    sizes.assign(bandCount, 0);
+    /* Counted as differences, +1 at a curve's first band and -1 past its
+       last, and summed once: a tall curve costs two writes, not one per
+       band */
+    sizes.assign(bandCount + 1, 0);
     for(std::size_t i = first; i != first + count; ++i) {
         const Data::GlyphCurve& c = curves[i];
         /* Across the bands: y for horizontal bands; along the ray: x */
@@ -279,8 +286,10 @@ void buildBands(const std::vector<Data::GlyphCurve>& curves, std::size_t first, 
         const auto b0 = std::uint16_t(std::clamp((lo - low)*perBand, 0.0f, float(bandCount - 1)));
         const auto b1 = std::uint16_t(std::clamp((hi - low)*perBand, 0.0f, float(bandCount - 1)));
         items.push_back({horizontal ? std::max({c.x0, c.x1, c.x2}) : std::max({c.y0, c.y1, c.y2}), std::uint32_t(i), b0, b1});
-        for(std::size_t band = b0; band <= b1; ++band) ++sizes[band];
+        ++sizes[b0];
+        --sizes[b1 + 1];
     }
+    for(std::size_t band = 1; band != bandCount; ++band) sizes[band] += sizes[band - 1];
     std::sort(items.begin(), items.end(), [](const BandItem& a, const BandItem& b) { return a.along > b.along; });
 
     /* Each band's entries start where the previous band's end */
