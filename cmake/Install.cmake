@@ -46,8 +46,8 @@ set_target_properties(zandelle PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INST
 
 install(TARGETS ZandelleProjectFiles LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zandelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The library runs the scene reader from its own directory
-install(TARGETS zandelle-scene-reader RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The library runs the scene reader and the shader check from its own directory
+install(TARGETS zandelle-scene-reader zandelle-glsl-check RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${ZANDELLE_RESOURCES_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zandelle/resources)
 
 # Consumers compile the headers with the definitions the library was built with

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -286,6 +287,18 @@ std::string currentDirectory() {
 std::string executableLocation() {
     std::error_code ec;
     return generic(fs::read_symlink("/proc/self/exe", ec));
+}
+
+std::string helperProgram(std::string_view name) {
+    Dl_info info{};
+    std::string module;
+    if(::dladdr(reinterpret_cast<void*>(&helperProgram), &info) && info.dli_fname &&
+       std::string_view{info.dli_fname}.find(".so") != std::string_view::npos)
+        module = info.dli_fname;
+    else module = executableLocation();
+    if(module.empty()) return {};
+    const std::string program = join(path(absolute(module)), name);
+    return ::access(program.c_str(), X_OK) == 0 ? program : std::string{};
 }
 
 std::int64_t lastModification(std::string_view path) {

@@ -92,6 +92,10 @@ ZANDELLE_EXPORT std::string relativeTo(std::string_view path, std::string_view b
 ZANDELLE_EXPORT std::string currentDirectory();
 /** The running executable's path. */
 ZANDELLE_EXPORT std::string executableLocation();
+/** The program @p name beside the library's own file (in a program that
+    links the library statically, beside the program), where the library's
+    helper processes are installed; empty when there is none that can run */
+ZANDELLE_EXPORT std::string helperProgram(std::string_view name);
 /** Modification time in nanoseconds, 0 when unknown. */
 ZANDELLE_EXPORT std::int64_t lastModification(std::string_view path);
 

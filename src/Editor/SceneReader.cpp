@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -53,19 +52,7 @@ struct Fd {
 
 }
 
-std::string defaultSceneReaderPath() {
-    /* The library's own file; in a program that links the library
-       statically that is the program */
-    Dl_info info{};
-    std::string module;
-    if(::dladdr(reinterpret_cast<void*>(&defaultSceneReaderPath), &info) && info.dli_fname &&
-       std::string_view{info.dli_fname}.find(".so") != std::string_view::npos)
-        module = info.dli_fname;
-    else module = Path::executableLocation();
-    if(module.empty()) return {};
-    const std::string reader = Path::join(Path::path(Path::absolute(module)), ReaderName);
-    return ::access(reader.c_str(), X_OK) == 0 ? reader : std::string{};
-}
+std::string defaultSceneReaderPath() { return Path::helperProgram(ReaderName); }
 
 std::unique_ptr<Assimp::Importer> readSceneIsolated(const std::string& reader, const std::string& path, unsigned flags,
     const SceneReaderLimits& limits) {

@@ -6,22 +6,22 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <glslang/Public/ResourceLimits.h>
-#include <glslang/Public/ShaderLang.h>
 
 #include "Base/Format.h"
 #include "Base/Path.h"
 #include "Base/String.h"
+
+extern char** environ;
 
 namespace ZandelleEngine {
 
@@ -38,11 +38,6 @@ constexpr std::string_view DecoderStandIn =
 /* A shader that does not name its GLSL version is compiled as GLSL ES 3.00,
    the version the engine's renderer targets */
 constexpr std::string_view DefaultVersion = "#version 300 es\n";
-
-void initializeFrontEnd() {
-    static std::once_flag once;
-    std::call_once(once, [] { glslang::InitializeProcess(); });
-}
 
 /* Length of the #version line at the start of @p text (with its line end),
    0 when the text does not start with one */
@@ -101,80 +96,75 @@ struct FrontEndRun {
 /* Longest time one text may take */
 constexpr int FrontEndSeconds = 20;
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while(size) {
-        const ssize_t written = ::write(fd, data, size);
-        if(written < 0 && errno == EINTR) continue;
-        if(written <= 0) return false;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
-}
+constexpr std::string_view HelperName = "zandelle-glsl-check";
 
-/* The state letter and the processor time in clock ticks of process @p pid,
-   from /proc; a state of 0 when it cannot be read */
-std::pair<char, long long> processState(pid_t pid) {
-    const std::string stat = Path::readString(format("/proc/{}/stat", pid)).value_or("");
-    const std::size_t name = stat.rfind(')');
-    if(name == std::string::npos) return {0, 0};
-    const std::vector<std::string> fields = String::splitWithoutEmptyParts(std::string_view{stat}.substr(name + 1), ' ');
-    if(fields.size() < 13) return {0, 0};
-    long long utime = 0, stime = 0;
-    std::from_chars(fields[11].data(), fields[11].data() + fields[11].size(), utime);
-    std::from_chars(fields[12].data(), fields[12].data() + fields[12].size(), stime);
-    return {fields[0].empty() ? char(0) : fields[0][0], utime + stime};
-}
-
-/* One run of the front end in a child process; @p stuck tells whether the
-   child slept without using the processor and was killed */
-FrontEndRun parseInChild(const std::string& text, EShLanguage language, bool& stuck) {
+/* The front end runs in a process of its own, zandelle-glsl-check, started
+   for each text. Its preprocessor evaluates #if expressions recursively, a
+   call per parenthesis, unary operator or macro expanded into them, so a
+   few kilobytes of text overflow any stack, and macros that expand to
+   several copies of each other take exponential time; a crash or a hang of
+   the helper is an answer of its own. The text is handed over as a file in
+   memory on its standard input, the answer read from a pipe: "1" or "0"
+   for accepted, then the info log. */
+FrontEndRun parseIsolated(const std::string& text, bool vertex) {
     FrontEndRun out;
+    static const std::string helper = Path::helperProgram(HelperName);
+    if(helper.empty()) {
+        out.failure = format("cannot start the GLSL front end: no {} beside the library", HelperName);
+        return out;
+    }
+    const auto cannotStart = [&](int error) {
+        out.failure = format("cannot start the GLSL front end: {}", std::strerror(error));
+        return out;
+    };
+
+    const int input = ::memfd_create("zandelle-glsl-text", MFD_CLOEXEC);
+    if(input < 0) return cannotStart(errno);
+    std::size_t written = 0;
+    while(written != text.size()) {
+        const ssize_t n = ::write(input, text.data() + written, text.size() - written);
+        if(n < 0 && errno == EINTR) continue;
+        if(n <= 0) {
+            const int error = errno;
+            ::close(input);
+            return cannotStart(error);
+        }
+        written += std::size_t(n);
+    }
+    ::lseek(input, 0, SEEK_SET);
     int fds[2];
     if(::pipe2(fds, O_CLOEXEC) != 0) {
-        out.failure = format("cannot start the GLSL front end: {}", std::strerror(errno));
-        return out;
+        const int error = errno;
+        ::close(input);
+        return cannotStart(error);
     }
-    const pid_t pid = ::fork();
-    if(pid < 0) {
-        out.failure = format("cannot start the GLSL front end: {}", std::strerror(errno));
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return out;
-    }
-    if(pid == 0) {
-        ::close(fds[0]);
-        glslang::TShader shader{language};
-        const char* const strings[]{text.c_str()};
-        const int lengths[]{int(text.size())};
-        shader.setStringsWithLengths(strings, lengths, 1);
-        const bool accepted = shader.parse(GetDefaultResources(), 300, EEsProfile, false, false, EShMsgDefault);
-        const char* log = shader.getInfoLog();
-        const bool written = writeAll(fds[1], accepted ? "1" : "0", 1) && writeAll(fds[1], log, std::strlen(log));
-        ::_exit(written ? 0 : 1);
-    }
+
+    char* argv[]{const_cast<char*>(helper.c_str()), const_cast<char*>(vertex ? "vertex" : "fragment"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, helper.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(input);
     ::close(fds[1]);
+    if(spawned != 0) {
+        ::close(fds[0]);
+        return cannotStart(spawned);
+    }
 
     std::string answer;
     bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds{FrontEndSeconds};
-    /* Seconds in a row the child slept without using the processor */
-    int asleep = 0;
-    long long processorTime = -1;
     for(;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         pollfd poll{fds[0], POLLIN, 0};
-        const int ready = left > 0 ? ::poll(&poll, 1, int(std::min<long long>(left, 1000))) : 0;
+        const int ready = left > 0 ? ::poll(&poll, 1, int(left)) : 0;
         if(ready < 0 && errno == EINTR) continue;
-        if(ready == 0 && left > 1000) {
-            const auto [state, ticks] = processState(pid);
-            asleep = state == 'S' && ticks == processorTime ? asleep + 1 : 0;
-            processorTime = ticks;
-            if(asleep < 2) continue;
-            stuck = true;
-        }
         if(ready <= 0) {
-            timedOut = ready == 0 && !stuck;
+            timedOut = ready == 0;
             ::kill(pid, SIGKILL);
             break;
         }
@@ -188,8 +178,7 @@ FrontEndRun parseInChild(const std::string& text, EShLanguage language, bool& st
     int status = 0;
     while(::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 
-    if(stuck) out.failure = "the GLSL front end stopped without an answer";
-    else if(timedOut) out.failure = format("the GLSL front end did not finish within {} seconds", FrontEndSeconds);
+    if(timedOut) out.failure = format("the GLSL front end did not finish within {} seconds", FrontEndSeconds);
     else if(WIFSIGNALED(status)) out.failure = format("the GLSL front end crashed (signal {})", WTERMSIG(status));
     else if(!WIFEXITED(status) || WEXITSTATUS(status) != 0 || answer.empty())
         out.failure = "the GLSL front end ended without an answer";
@@ -198,25 +187,6 @@ FrontEndRun parseInChild(const std::string& text, EShLanguage language, bool& st
         out.infoLog = answer.substr(1);
     }
     return out;
-}
-
-/* The front end runs in a child process. Its preprocessor evaluates #if
-   expressions recursively, a call per parenthesis, unary operator or macro
-   expanded into them, so a few kilobytes of text overflow any stack, and
-   macros that expand to several copies of each other take exponential time;
-   a crash or a hang of the child is an answer of its own. The child only
-   parses and writes to a pipe: "1" or "0" for accepted, then the info log.
-   fork() copies only the calling thread, so a lock another thread held at
-   that moment (an allocator's, under some sanitizers) stays taken in the
-   child for good: a child that sleeps for two seconds without using the
-   processor is killed and the text parsed again in a new one. */
-FrontEndRun parseIsolated(const std::string& text, EShLanguage language) {
-    initializeFrontEnd();
-    for(int attempt = 1; ; ++attempt) {
-        bool stuck = false;
-        FrontEndRun run = parseInChild(text, language, stuck);
-        if(!stuck || attempt == 3) return run;
-    }
 }
 
 }
@@ -261,7 +231,7 @@ GlslCheck checkGlsl(ShaderStage stage, std::string_view fileName, std::string_vi
     out.text += version ? "#line 2 0\n" : "#line 1 0\n";
     out.text += std::string_view{body}.substr(version);
 
-    const FrontEndRun run = parseIsolated(out.text, stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment);
+    const FrontEndRun run = parseIsolated(out.text, stage == ShaderStage::Vertex);
     if(!run.failure.empty()) out.errors.push_back(GlslError{name, 0, run.failure});
     else if(!run.accepted) out.errors = parseInfoLog(run.infoLog, files);
     return out;
