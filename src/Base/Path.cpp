@@ -111,8 +111,15 @@ bool move(std::string_view from, std::string_view to) {
 }
 
 bool copy(std::string_view from, std::string_view to) {
+    /* Written as a new file renamed over the destination: a link there,
+       dangling or not, is replaced instead of written through, and a copy
+       that fails leaves the old file */
+    struct stat info;
+    if(::stat(std::string{from}.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    const std::optional<std::vector<char>> data = read(from);
+    if(!data || !writeAtomic(to, {data->data(), data->size()}, Sync::Rewritable, Links::Replace)) return false;
     std::error_code ec;
-    fs::copy_file(fsPath(from), fsPath(to), fs::copy_options::overwrite_existing, ec);
+    fs::permissions(fsPath(to), fs::perms(info.st_mode & 07777), ec);
     return !ec;
 }
 

@@ -45,6 +45,8 @@ ZANDELLE_EXPORT bool isPlainName(std::string_view name);
 
 ZANDELLE_EXPORT bool remove(std::string_view path);
 ZANDELLE_EXPORT bool move(std::string_view from, std::string_view to);
+/** Copies the file @p from to @p to with its permissions, replacing a file
+    or a symbolic link at @p to (nothing is written where a link points) */
 ZANDELLE_EXPORT bool copy(std::string_view from, std::string_view to);
 
 /** Entries of a directory without "." and "..", sorted by name; empty on failure. */

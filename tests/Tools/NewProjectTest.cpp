@@ -1,7 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Base/Path.h"
 #include "Editor/ZandelleEditor.h"
@@ -250,6 +252,19 @@ TEST_F(PackageTemplate, CopiesWhatIsMissingAndNamesThePackage) {
     EXPECT_EQ(log.all(), "");
     EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Mine", "dependencies": {"left-pad": "1.3.0"}})");
     EXPECT_EQ(Path::readString(root + "/js/index.js"), "// mine\n");
+
+    /* A project from elsewhere whose missing files are links to places
+       outside it: the links are replaced, nothing is created where they
+       point */
+    Path::remove(root + "/package.json");
+    Path::remove(root + "/js/index.js");
+    ASSERT_EQ(::symlink((dir / "outside/package.json").c_str(), (root + "/package.json").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "outside/index.js").c_str(), (root + "/js/index.js").c_str()), 0);
+    Path::make(dir / "outside");
+    EXPECT_TRUE(copyPackageTemplate("Linked", templateRoot.path(), root, false));
+    EXPECT_EQ(Path::list(dir / "outside"), std::vector<std::string>{});
+    EXPECT_EQ(Path::readString(root + "/package.json"), R"({"name": "Linked", "version": "Linked"})");
+    EXPECT_FALSE(std::filesystem::is_symlink(root + "/js/index.js"));
 }
 
 /* Nested files are copied in the template project test */
@@ -259,10 +274,19 @@ TEST_F(PackageTemplate, DirectoryCopy) {
     EXPECT_TRUE(copyDirectory(dir / "src", dir / "dst"));
     EXPECT_TRUE(Path::isDirectory(dir / "dst/b/empty"));
 
-    /* Copying over an existing copy overwrites; into itself is refused */
+    /* Copying over an existing copy overwrites, a link in the copy too
+       instead of what it points to, and keeps permissions; into itself is
+       refused */
     dir.write("src/a.txt", "A");
+    const std::string outside = dir.write("outside.txt", "keep");
+    Path::remove(dir / "dst/a.txt");
+    ASSERT_EQ(::symlink(outside.c_str(), (dir / "dst/a.txt").c_str()), 0);
+    dir.write("src/run.sh", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod((dir / "src/run.sh").c_str(), 0755), 0);
     EXPECT_TRUE(copyDirectory(dir / "src", dir / "dst"));
     EXPECT_EQ(Path::readString(dir / "dst/a.txt"), "A");
+    EXPECT_EQ(Path::readString(outside), "keep");
+    EXPECT_EQ(::access((dir / "dst/run.sh").c_str(), X_OK), 0);
     Testing::LogCapture log;
     EXPECT_FALSE(copyDirectory(dir / "src", dir / "src/b/inside"));
     EXPECT_EQ(log.error(), "Cannot copy directory " + dir / "src" + " into itself: " + dir / "src/b/inside" + "\n");
