@@ -371,9 +371,12 @@ Data::GlyphDataView glyphDataHeader(const Data::FontMetrics& m, std::uint32_t op
     }
     out.glyphs.reserve(glyphs);
     out.shapes.reserve(glyphs);
-    out.curves.reserve(glyphs*48);
-    out.bands.reserve(glyphs*24);
-    out.bandEntries.reserve(glyphs*192);
+    /* Generous: pages reserved and never written cost no memory, while
+       one array outgrowing its room is copied whole (CJK ideographs average
+       about 50 curves and 205 band entries) */
+    out.curves.reserve(glyphs*64);
+    out.bands.reserve(glyphs*32);
+    out.bandEntries.reserve(glyphs*256);
     return out;
 }
 
